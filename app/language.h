@@ -1,0 +1,28 @@
+// The program's text tables: every visible text is entry N of the current table.
+#pragma once
+
+#include <array>
+
+constexpr int kLanguageEntries = 109;
+using LanguageTable = std::array<const char*, kLanguageEntries>;
+
+extern const LanguageTable kEnglishTable;
+extern const LanguageTable kPolishTable;
+extern const LanguageTable kCzechTable;
+extern const LanguageTable kSlovakTable;
+
+enum LanguageIndex { kEnglish = 0, kPolish = 1, kCzech = 2, kSlovak = 3 };
+constexpr int kLanguageCount = 4;
+
+// One row of the language menu; the list ends with a row whose code is empty.
+struct LanguageRow {
+    const char* code;
+    const LanguageTable* table;
+    const char* menu_label;  // the language's own name
+};
+extern const std::array<LanguageRow, kLanguageCount + 1> LanguageList;
+
+int current_language();
+void set_current_language(int index);
+// Entry of the current language's table.
+const char* lang_text(int entry);

@@ -1,0 +1,244 @@
+#include "app/widget_kit.h"
+
+#include <cstdlib>
+
+#include "app/language.h"
+#include "platform/sleep.h"
+
+namespace {
+
+const GdkColor kMarkRed = {0, 65535, 0, 0};
+
+GtkWidget* g_save_button = nullptr;
+GtkWidget* g_message_slot = nullptr;
+
+const char* const kFontNames[kFontCount] = {
+    "Arial 9", "Arial 8", "Arial 7", "Arial 18", "Arial 12", "Arial 10 Bold", "Arial 14",
+    "Courier 10",
+};
+PangoFontDescription* g_fonts[kFontCount] = {};
+
+void pack_fixed(GtkWidget* box, GtkWidget* child, int padding) {
+    gtk_box_pack_start(GTK_BOX(box), child, FALSE, FALSE, padding);
+}
+
+void on_message_ok(GtkWidget* button, gpointer) {
+    GtkWidget* window = gtk_widget_get_toplevel(button);
+    if (window == g_message_slot) g_message_slot = nullptr;
+    gtk_widget_destroy(window);
+}
+
+void on_message_slot_destroyed(GtkWidget* window, gpointer) {
+    if (g_message_slot == window) g_message_slot = nullptr;
+}
+
+void on_save_button_destroyed(GtkWidget* button, gpointer) {
+    if (g_save_button == button) g_save_button = nullptr;
+}
+
+}  // namespace
+
+GtkWidget* make_label(const char* text) {
+    GtkWidget* label = gtk_label_new(text);
+    gtk_widget_show(label);
+    return label;
+}
+
+GtkWidget* make_button(const char* text) {
+    GtkWidget* button = gtk_button_new();
+    gtk_container_add(GTK_CONTAINER(button), make_label(text));
+    gtk_widget_show(button);
+    return button;
+}
+
+GtkWidget* make_check_button(const char* text) {
+    GtkWidget* button = gtk_check_button_new();
+    gtk_container_add(GTK_CONTAINER(button), make_label(text));
+    gtk_widget_show(button);
+    return button;
+}
+
+GtkWidget* make_menu_item(const char* text) {
+    GtkWidget* item = gtk_menu_item_new();
+    GtkWidget* label = make_label(text);
+    gtk_misc_set_alignment(GTK_MISC(label), 0, 0);
+    gtk_container_add(GTK_CONTAINER(item), label);
+    gtk_widget_show(item);
+    return item;
+}
+
+GtkWidget* make_row_box() {
+    GtkWidget* box = gtk_hbox_new(FALSE, 1);
+    gtk_widget_set_size_request(box, 0, 22);
+    gtk_widget_show(box);
+    return box;
+}
+
+GtkWidget* add_row_label(GtkWidget* box, const char* text) {
+    GtkWidget* label = make_label(text);
+    gtk_widget_modify_font(label, font(kFontArial9));
+    gtk_misc_set_alignment(GTK_MISC(label), 0, 0.5);
+    gtk_widget_set_size_request(label, kFormLabelWidth, 20);
+    pack_fixed(box, label, 1);
+    return label;
+}
+
+GtkEntryBuffer* add_entry(GtkWidget* box, GCallback changed_handler, GtkWidget** entry_out) {
+    GtkEntryBuffer* buffer = gtk_entry_buffer_new(nullptr, -1);
+    GtkWidget* entry = gtk_entry_new_with_buffer(buffer);
+    g_object_unref(buffer);  // the entry holds it from here on
+    gtk_widget_set_size_request(entry, kEntryWidth, 20);
+    pack_fixed(box, entry, 1);
+    if (changed_handler) g_signal_connect(entry, "changed", changed_handler, nullptr);
+    gtk_widget_show(entry);
+    if (entry_out) *entry_out = entry;
+    return buffer;
+}
+
+void add_separator(GtkWidget* box) {
+    GtkWidget* separator = gtk_hseparator_new();
+    gtk_widget_show(separator);
+    pack_fixed(box, separator, 0);
+}
+
+void add_end_spacer(GtkWidget* box) {
+    GtkWidget* spacer = make_label("");
+    gtk_widget_set_size_request(spacer, 10, 10);
+    pack_fixed(box, spacer, 0);
+}
+
+GtkWidget* add_spacer(GtkWidget* box, int width, int height) {
+    GtkWidget* spacer = make_label("");
+    gtk_widget_set_size_request(spacer, width, height);
+    pack_fixed(box, spacer, 1);
+    return spacer;
+}
+
+void set_save_button(GtkWidget* button) {
+    if (g_save_button == button) return;
+    g_save_button = button;
+    if (button) g_signal_connect(button, "destroy", G_CALLBACK(on_save_button_destroyed), nullptr);
+}
+
+int mark_save_button(bool flag) {
+    if (!g_save_button) return 1;
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(g_save_button));
+    if (label) gtk_widget_modify_fg(label, GTK_STATE_NORMAL, flag ? &kMarkRed : nullptr);
+    return 1;
+}
+
+int mark_level_entry(GtkWidget* entry, GtkEntryBuffer* buffer, int reference) {
+    const int value = std::atoi(gtk_entry_buffer_get_text(buffer));
+    if (value != reference) {
+        gtk_widget_modify_text(entry, GTK_STATE_NORMAL, &kMarkRed);
+        mark_save_button(true);
+    } else {
+        gtk_widget_modify_text(entry, GTK_STATE_NORMAL, nullptr);
+    }
+    return 1;
+}
+
+int mark_choice(GtkWidget* combo_box, int reference) {
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(combo_box));
+    const bool changed = gtk_combo_box_get_active(GTK_COMBO_BOX(combo_box)) != reference;
+    if (child) {
+        const GdkColor* colour = changed ? &kMarkRed : nullptr;
+        gtk_widget_modify_text(child, GTK_STATE_NORMAL, colour);
+        gtk_widget_modify_text(child, GTK_STATE_SELECTED, colour);
+    }
+    if (changed) mark_save_button(true);
+    return 1;
+}
+
+GtkWidget* message_slot() { return g_message_slot; }
+
+void set_message_slot(GtkWidget* window) {
+    clear_message_slot();
+    g_message_slot = window;
+    if (window) {
+        g_signal_connect(window, "destroy", G_CALLBACK(on_message_slot_destroyed), nullptr);
+    }
+}
+
+void clear_message_slot() {
+    GtkWidget* window = g_message_slot;
+    g_message_slot = nullptr;
+    if (window) gtk_widget_destroy(window);
+}
+
+void wait_for_message_slot_empty() {
+    while (g_message_slot) {
+        process_pending_events();
+        sleep_ms(10);
+    }
+}
+
+void show_message(const char* text) {
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    set_message_slot(window);
+    gtk_window_set_modal(GTK_WINDOW(window), TRUE);
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ALWAYS);
+    gtk_window_set_title(GTK_WINDOW(window), lang_text(21));
+    gtk_window_set_deletable(GTK_WINDOW(window), FALSE);
+
+    GtkWidget* column = gtk_vbox_new(FALSE, 0);
+    gtk_widget_show(column);
+    gtk_container_add(GTK_CONTAINER(window), column);
+    add_spacer(column, 250, 15);
+    pack_fixed(column, make_label(text), 0);
+    add_spacer(column, 250, 15);
+
+    GtkWidget* row = gtk_hbox_new(FALSE, 1);
+    gtk_widget_show(row);
+    gtk_box_pack_start(GTK_BOX(row), make_label(""), TRUE, TRUE, 1);
+    GtkWidget* ok = make_button("OK");
+    gtk_widget_set_size_request(ok, 80, 25);
+    g_signal_connect(ok, "clicked", G_CALLBACK(on_message_ok), nullptr);
+    pack_fixed(row, ok, 0);
+    GtkWidget* gap = make_label("");
+    gtk_widget_set_size_request(gap, 10, 10);
+    pack_fixed(row, gap, 0);
+    pack_fixed(column, row, 0);
+    add_end_spacer(column);
+
+    gtk_widget_show(window);
+    gtk_window_present(GTK_WINDOW(window));
+    gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
+}
+
+bool ask_question(GtkWidget* parent, const char* text) {
+    GtkWidget* dialog = gtk_dialog_new_with_buttons(
+        lang_text(46), parent ? GTK_WINDOW(parent) : nullptr, GTK_DIALOG_DESTROY_WITH_PARENT,
+        lang_text(0), GTK_RESPONSE_ACCEPT, lang_text(1), GTK_RESPONSE_NONE, nullptr);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    gtk_window_set_deletable(GTK_WINDOW(dialog), FALSE);
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+    gtk_container_add(GTK_CONTAINER(content), make_label(text));
+    const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    return response == GTK_RESPONSE_ACCEPT;
+}
+
+bool is_all_digits(const char* text) {
+    for (const char* c = text; *c; ++c) {
+        if (*c < '0' || *c > '9') return false;
+    }
+    return true;
+}
+
+void create_fonts() {
+    for (int i = 0; i < kFontCount; ++i) {
+        if (!g_fonts[i]) g_fonts[i] = pango_font_description_from_string(kFontNames[i]);
+    }
+}
+
+PangoFontDescription* font(FontId id) {
+    if (!g_fonts[id]) create_fonts();
+    return g_fonts[id];
+}
+
+void process_pending_events() {
+    while (gtk_events_pending()) gtk_main_iteration();
+}

@@ -1,0 +1,48 @@
+// The small GTK factories every window is built from, the field markers and the message
+// windows. Fixed sizes here give the program its look.
+#pragma once
+
+#include <gtk/gtk.h>
+
+constexpr int kFormLabelWidth = 500;
+constexpr int kEntryWidth = 150;
+
+GtkWidget* make_label(const char* text);
+GtkWidget* make_button(const char* text);
+GtkWidget* make_check_button(const char* text);
+GtkWidget* make_menu_item(const char* text);
+GtkWidget* make_row_box();
+GtkWidget* add_row_label(GtkWidget* box, const char* text);
+// A text entry on a new, empty buffer; the handler is connected to "changed".
+GtkEntryBuffer* add_entry(GtkWidget* box, GCallback changed_handler, GtkWidget** entry_out);
+void add_separator(GtkWidget* box);
+void add_end_spacer(GtkWidget* box);
+// An empty label used as a fixed spacer, packed without expand or fill, padding 1.
+GtkWidget* add_spacer(GtkWidget* box, int width, int height);
+
+// The configuration page's "Save" button, target of mark_save_button; null when no page.
+void set_save_button(GtkWidget* button);
+int mark_save_button(bool flag);
+int mark_level_entry(GtkWidget* entry, GtkEntryBuffer* buffer, int reference);
+int mark_choice(GtkWidget* combo_box, int reference);
+
+// The single message slot.
+void show_message(const char* text);
+GtkWidget* message_slot();
+void set_message_slot(GtkWidget* window);
+void clear_message_slot();
+// Runs GTK events with short sleeps until the message slot is empty.
+void wait_for_message_slot_empty();
+bool ask_question(GtkWidget* parent, const char* text);
+bool is_all_digits(const char* text);
+
+// Fonts made once at start-up.
+enum FontId {
+    kFontArial9, kFontArial8, kFontArial7, kFontArial18, kFontArial12,
+    kFontArial10Bold, kFontArial14, kFontCourier10, kFontCount
+};
+void create_fonts();
+PangoFontDescription* font(FontId id);
+
+// Processes every pending GTK event.
+void process_pending_events();

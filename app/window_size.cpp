@@ -1,0 +1,58 @@
+#include "app/window_size.h"
+
+#include <gdk/gdk.h>
+#include <gdk/gdkx.h>
+
+#include <algorithm>
+
+namespace {
+
+// The desktop's work area (screen minus panels), when the window manager publishes one.
+bool desktop_work_area(GdkScreen* screen, GdkRectangle& area) {
+    GdkWindow* root = gdk_screen_get_root_window(screen);
+    GdkAtom type = GDK_NONE;
+    gint format = 0;
+    gint length = 0;
+    guchar* data = nullptr;
+    if (!gdk_property_get(root, gdk_atom_intern_static_string("_NET_WORKAREA"), GDK_NONE, 0, 4,
+                          FALSE, &type, &format, &length, &data)) {
+        return false;
+    }
+    const bool ok = format == 32 && length >= static_cast<gint>(4 * sizeof(long));
+    if (ok) {
+        const long* values = reinterpret_cast<const long*>(data);
+        area = {static_cast<int>(values[0]), static_cast<int>(values[1]),
+                static_cast<int>(values[2]), static_cast<int>(values[3])};
+    }
+    g_free(data);
+    return ok;
+}
+
+}  // namespace
+
+bool fits_fixed_size(const std::vector<WorkArea>& areas) {
+    int smallest_width = 10000;
+    int smallest_height = 10000;
+    for (const WorkArea& area : areas) {
+        smallest_width = std::min(smallest_width, area.width);
+        smallest_height = std::min(smallest_height, area.height);
+    }
+    return smallest_width > kMainAreaWidth - 1 && smallest_height > kMainAreaHeight - 1;
+}
+
+std::vector<WorkArea> monitor_work_areas() {
+    std::vector<WorkArea> areas;
+    GdkScreen* screen = gdk_screen_get_default();
+    if (!screen) return areas;
+    GdkRectangle desktop{};
+    const bool have_desktop = desktop_work_area(screen, desktop);
+    const int monitors = gdk_screen_get_n_monitors(screen);
+    for (int i = 0; i < monitors; ++i) {
+        GdkRectangle monitor{};
+        gdk_screen_get_monitor_geometry(screen, i, &monitor);
+        GdkRectangle area = monitor;
+        if (have_desktop && !gdk_rectangle_intersect(&monitor, &desktop, &area)) area = monitor;
+        areas.push_back({area.width, area.height});
+    }
+    return areas;
+}

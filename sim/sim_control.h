@@ -1,0 +1,107 @@
+// Control of the simulated QN718 that stands behind hidapi's C API in the demo and the tests.
+// The simulator is linked in place of hidapi; production code never includes this header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// What the simulated USB device enumerates as.
+enum class Product {
+    programmer_long,   // 0xF1C9, "USB HID Progr", 64-byte reports
+    programmer_short,  // 0xF1F7, "USB HID Progr", 8-byte reports
+    usbic_short,       // 0xF1F5, "USBIC", 8-byte reports
+    bootloader,        // 0xF1C9, "USB Bootloader"
+    unknown,           // 0xF1C9, "Some Other Device"
+};
+
+// Back to a plugged, healthy QN718 (type 718, firmware 22, long reports, sub-version answered,
+// default configuration memory) with fast time-outs and empty logs. Settings from the
+// environment are not applied again.
+void reset();
+
+// Time-outs: fast (a read with nothing to give returns at once) suits tests; real waits the
+// requested time like a device would. The demo uses real time-outs.
+void set_real_timeouts(bool real);
+
+void plug(bool plugged);
+bool plugged();
+void set_product(Product product);
+void set_product_id(uint16_t product_id);
+void set_product_string(const std::string& text);
+
+// Identity reply (code 8): type code little-endian, firmware high byte, low byte.
+void set_device_type(uint16_t type_code);
+void set_firmware_number(uint16_t firmware);
+// Reply 1 to command 0xF4 with sub-version A and B, or no answer at all.
+void set_sub_version(uint8_t a, uint8_t b);
+void set_sub_version_silent(bool silent);
+// Command 1 is answered by reply 7 (payload 2, 1) first, then by the identity reply.
+// A silent device answers neither 1 nor 4.
+void set_greeting_silent(bool silent);
+
+// Status characters for command 2, one per request; the last repeats. Default "1".
+void set_status_sequence(const std::string& characters);
+void set_status_silent(bool silent);
+
+// Configuration memory, the parameter window 0x200-0x3FF (commands 5 and 6).
+uint8_t memory_byte(uint16_t address);
+void set_memory_byte(uint16_t address, uint8_t value);
+void set_memory(uint16_t address, const std::vector<uint8_t>& bytes);
+// Demo: load the window from this file now and save it after every write (empty: no file).
+void set_memory_file(const std::string& path);
+
+// Calibration (command 7): after delay_polls poll reports reply 1 comes and the scale byte
+// (0x208) becomes scale_index.
+void set_calibration(uint8_t scale_index, int delay_polls);
+void set_calibration_silent(bool silent);
+
+// Live values: status bits (command 8 -> reply 9), speed availability and speed
+// (command 0x0A -> replies 0x1A and 0x0A).
+void set_status_bits(uint8_t bits);
+void set_speed(bool available, float km_per_hour);
+// Demo: status bits and speed move on their own with time.
+void set_live_motion(bool moving);
+
+// Frames the device emits on the next poll before any reply: a log line (reply 0xFF) or an
+// error dump (a report of all 0xAA followed by text reports).
+void queue_log_line(const std::string& text);
+void queue_error_dump(const std::vector<std::string>& lines);
+// Any frame text, exactly as given (used for hostile input: lower case, bad checksum, ...).
+void queue_raw_reply(const std::string& frame_text);
+
+// Faults.
+void fail_writes_after(int good_writes);  // later writes transfer fewer bytes than asked
+void clear_write_fault();
+enum class ReplyFault { none, lower_case, bad_checksum, wrong_length };
+void set_next_reply_fault(ReplyFault fault);  // applies to the next reply frame only
+// The next poll delivers two reply frames in one run of reports.
+void set_two_frames_in_one_run(bool on);
+// Reply text is cut into reports of at most n characters (1..capacity), so frames split.
+void set_chunk_limit(int characters);
+// Configuration faults.
+void set_config_read_silent(bool silent);       // command 5 gets no reply
+void set_config_read_wrong_offset(bool on);     // reply 6 carries another offset
+void set_config_read_wrong_count(bool on);      // reply 6 carries another count
+void set_readback_differs_at(int index);        // read-back after a write differs at byte index
+                                                // (of offset, count, data); -1 for none
+void unplug_after_commands(int commands);       // the device disappears mid-operation
+
+// Observation.
+struct ReceivedCommand {
+    uint8_t code;
+    std::vector<uint8_t> payload;
+    std::string frame_text;
+    int64_t at_ms;  // monotonic milliseconds when the frame was complete
+};
+const std::vector<ReceivedCommand>& received_commands();
+int count_commands(uint8_t code);
+void clear_received();
+// Every output report written, report id included, as written.
+const std::vector<std::vector<uint8_t>>& written_reports();
+int poll_reports();
+int open_handles();
+
+}  // namespace sim
