@@ -3,11 +3,14 @@
 
 #include <gtk/gtk.h>
 
+#include "app/status_labels.h"
+
+// Window, scroll area and main box; fixed size or maximised by the monitors' work areas.
+void create_main_window();
+// The status row (status and version labels) and the info row (info and mode labels).
+void build_status_rows();
+// For tests that build the window more than once in one process.
+void destroy_main_window();
+
 GtkWidget* main_window();
 GtkWidget* main_box();
-void set_status_label(const char* text);
-void set_version_label(const char* text);
-void set_info_label(const char* text);
-void set_mode_label(const char* text);
-const char* status_label_text();
-const char* version_label_text();

@@ -1,0 +1,8 @@
+// The main window's two key bindings: Ctrl+S opens the console, Ctrl with Alt (or another
+// of Mod1..Mod4) and F chooses the AUTOFLASH folder.
+#pragma once
+
+#include <cstdint>
+
+// True when the key was handled.
+bool handle_main_window_key(uint32_t keyval, uint32_t modifier_state);

@@ -1,0 +1,114 @@
+#include "app/main_window.h"
+
+#include "app/key_bindings.h"
+#include "app/language.h"
+#include "app/widget_kit.h"
+#include "app/window_size.h"
+#include "device/device_link.h"
+#include "platform/processes.h"
+
+namespace {
+
+const GdkColor kModeRed = {0, 65535, 0, 0};
+
+struct MainWindow {
+    GtkWidget* window = nullptr;
+    GtkWidget* scroll_area = nullptr;
+    GtkWidget* main_box = nullptr;
+    GtkWidget* status_label = nullptr;
+    GtkWidget* version_label = nullptr;
+    GtkWidget* info_label = nullptr;
+    GtkWidget* mode_label = nullptr;
+};
+MainWindow g_main;
+
+gboolean on_delete_event(GtkWidget*, GdkEvent*, gpointer) {
+    close_device();
+    exit_program(0);
+}
+
+gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer) {
+    return handle_main_window_key(event->keyval, event->state) ? TRUE : FALSE;
+}
+
+void set_label(GtkWidget* label, const char* text) {
+    if (label) gtk_label_set_text(GTK_LABEL(label), text);
+}
+
+}  // namespace
+
+void create_main_window() {
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    g_main.window = window;
+    char title[200];
+    g_snprintf(title, sizeof title, lang_text(2), "718", 2, 20, 0);
+    gtk_window_set_title(GTK_WINDOW(window), title);
+    g_signal_connect(window, "delete-event", G_CALLBACK(on_delete_event), nullptr);
+    g_signal_connect(window, "key_press_event", G_CALLBACK(on_key_press), nullptr);
+    gtk_container_set_border_width(GTK_CONTAINER(window), 4);
+
+    g_main.scroll_area = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(g_main.scroll_area), GTK_POLICY_AUTOMATIC,
+                                   GTK_POLICY_AUTOMATIC);
+    gtk_container_add(GTK_CONTAINER(window), g_main.scroll_area);
+    gtk_widget_show(g_main.scroll_area);
+    g_main.main_box = gtk_vbox_new(FALSE, 0);
+    gtk_scrolled_window_add_with_viewport(GTK_SCROLLED_WINDOW(g_main.scroll_area), g_main.main_box);
+    gtk_widget_show(g_main.main_box);
+
+    if (fits_fixed_size(monitor_work_areas())) {
+        gtk_widget_set_size_request(g_main.scroll_area, kMainAreaWidth, kMainAreaHeight);
+        gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    } else {
+        gtk_window_maximize(GTK_WINDOW(window));
+    }
+}
+
+void build_status_rows() {
+    GtkWidget* row1 = gtk_hbox_new(FALSE, 1);
+    gtk_widget_show(row1);
+    GtkWidget* left_spacer = make_label("");
+    gtk_widget_set_size_request(left_spacer, 80, 18);
+    gtk_box_pack_start(GTK_BOX(row1), left_spacer, TRUE, FALSE, 0);
+    g_main.status_label = make_label("");
+    gtk_widget_modify_font(g_main.status_label, font(kFontArial18));
+    gtk_misc_set_alignment(GTK_MISC(g_main.status_label), 0.5, 0.5);
+    gtk_box_pack_start(GTK_BOX(row1), g_main.status_label, TRUE, TRUE, 0);
+    g_main.version_label = make_label("");
+    gtk_misc_set_alignment(GTK_MISC(g_main.version_label), 1.0, 0.5);
+    gtk_widget_set_size_request(g_main.version_label, 300, 10);
+    gtk_box_pack_start(GTK_BOX(row1), g_main.version_label, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(g_main.main_box), row1, FALSE, FALSE, 1);
+
+    GtkWidget* row2 = gtk_hbox_new(FALSE, 0);
+    gtk_widget_show(row2);
+    g_main.info_label = make_label("");
+    gtk_widget_modify_font(g_main.info_label, font(kFontArial12));
+    gtk_misc_set_alignment(GTK_MISC(g_main.info_label), 0.5, 0.0);
+    gtk_box_pack_start(GTK_BOX(row2), g_main.info_label, TRUE, TRUE, 1);
+    g_main.mode_label = make_label("");
+    gtk_widget_modify_font(g_main.mode_label, font(kFontArial18));
+    gtk_widget_modify_fg(g_main.mode_label, GTK_STATE_NORMAL, &kModeRed);
+    gtk_box_pack_start(GTK_BOX(row2), g_main.mode_label, FALSE, FALSE, 1);
+    gtk_box_pack_start(GTK_BOX(g_main.main_box), row2, FALSE, FALSE, 1);
+}
+
+GtkWidget* main_window() { return g_main.window; }
+GtkWidget* main_box() { return g_main.main_box; }
+void set_status_label(const char* text) { set_label(g_main.status_label, text); }
+void set_version_label(const char* text) { set_label(g_main.version_label, text); }
+void set_info_label(const char* text) { set_label(g_main.info_label, text); }
+void set_mode_label(const char* text) { set_label(g_main.mode_label, text); }
+
+const char* status_label_text() {
+    return g_main.status_label ? gtk_label_get_text(GTK_LABEL(g_main.status_label)) : "";
+}
+
+const char* version_label_text() {
+    return g_main.version_label ? gtk_label_get_text(GTK_LABEL(g_main.version_label)) : "";
+}
+
+void destroy_main_window() {
+    if (g_main.window) gtk_widget_destroy(g_main.window);
+    g_main = MainWindow{};
+}

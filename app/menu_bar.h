@@ -1,0 +1,13 @@
+// The main window's menu bar: "Tools" and "Language".
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <cstdint>
+
+void build_menu_bar(GtkWidget* main_box);
+// Flips the start-up update-check preference, saves it and relabels its menu item.
+void toggle_update_check_preference();
+// Label of the update-preference item for a preference byte.
+const char* update_preference_label(uint8_t preference);
+GtkWidget* update_preference_label_widget();

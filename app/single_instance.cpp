@@ -1,0 +1,32 @@
+#include "app/single_instance.h"
+
+#include "app/language.h"
+#include "app/widget_kit.h"
+#include "platform/processes.h"
+#include "platform/sleep.h"
+
+std::string program_file_name(const std::string& program_path) {
+    const size_t slash = program_path.find_last_of("\\/");
+    return slash == std::string::npos ? program_path : program_path.substr(slash + 1);
+}
+
+bool another_copy_running(const std::vector<std::string>& running_names,
+                          const std::string& own_name) {
+    if (own_name.empty()) return false;
+    int matches = 0;
+    for (const std::string& name : running_names) {
+        if (name.find(own_name) != std::string::npos && ++matches == 2) return true;
+    }
+    return false;
+}
+
+void enforce_single_instance(const char* program_path) {
+    if (!program_path) return;
+    if (!another_copy_running(running_program_names(), program_file_name(program_path))) return;
+    show_message(lang_text(62));
+    while (message_slot()) {
+        process_pending_events();
+        sleep_ms(50);
+    }
+    exit_program(1);
+}

@@ -1,0 +1,14 @@
+// Only one copy of the program may run: two would fight over the one USB device.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The file name after the last path separator ("\" or "/").
+std::string program_file_name(const std::string& program_path);
+// True when at least two running programs' names contain own_name: the first match is this
+// process itself.
+bool another_copy_running(const std::vector<std::string>& running_names,
+                          const std::string& own_name);
+// Shows "Program can be run only once." and ends with exit code 1 when another copy runs.
+void enforce_single_instance(const char* program_path);

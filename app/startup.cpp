@@ -1,0 +1,48 @@
+#include "app/startup.h"
+
+#include <gtk/gtk.h>
+#include <hidapi.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/hidden_switch.h"
+#include "app/language_choice.h"
+#include "app/main_loop.h"
+#include "app/main_window.h"
+#include "app/menu_bar.h"
+#include "app/single_instance.h"
+#include "app/user_settings.h"
+#include "app/widget_kit.h"
+#include "platform/profile_folder.h"
+#include "update/update_check.h"
+
+bool has_hidden_switch_argument(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] && std::strcmp(argv[i], "tarvel") == 0) return true;
+    }
+    return false;
+}
+
+int run_program(int argc, char** argv) {
+    // Sockets need no start-up call on POSIX.
+    load_user_settings();
+    choose_language(argc, argv);
+    // The theme chosen in the menu lives in the user's own resource file.
+    gtk_rc_add_default_file(profile_file(".qngrc-2.0").c_str());
+    gtk_init(&argc, &argv);
+    enforce_single_instance(argc > 0 ? argv[0] : nullptr);
+    set_hidden_switch(has_hidden_switch_argument(argc, argv));
+    const char* update_message = startup_update_check();
+    if (hid_init() != 0) {
+        std::fprintf(stderr, "ERROR: %s\n", "hid_init");
+        return 1;
+    }
+    create_fonts();
+    create_main_window();
+    build_menu_bar(main_box());
+    if (update_message) show_message(update_message);
+    build_status_rows();
+    gtk_widget_show(main_window());
+    run_main_loop();
+}

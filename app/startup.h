@@ -1,0 +1,7 @@
+// The program's start: settings, language, GTK, single instance, hidapi, the main window.
+#pragma once
+
+// Runs the program; returns only with an exit code when start-up fails.
+int run_program(int argc, char** argv);
+// True when any argument after the program name is exactly "tarvel".
+bool has_hidden_switch_argument(int argc, char** argv);

@@ -1,0 +1,21 @@
+// The nine live status indicators of the configuration page.
+#pragma once
+
+#include <cstdint>
+
+constexpr uint8_t kNoStatusBit = 255;
+constexpr int kStatusIndicatorCount = 9;
+
+struct StatusIndicator {
+    const char* label;
+    uint32_t colour;  // 0xRRGGBB
+    uint8_t byte_index;
+    uint8_t bit;
+};
+// Nine indicators and an end record whose colour (black) is the labels' text colour.
+extern const StatusIndicator StatusIndicatorTable[kStatusIndicatorCount + 1];
+
+// Background of indicator i in the insensitive state: its colour when lit, the theme's when not.
+void paint_status_indicator(int index, bool lit);
+// The text of the speed indicator (indicator 4).
+void set_speed_label(const char* text);

@@ -1,0 +1,93 @@
+#include "device/device_windows.h"
+
+#include <gtk/gtk.h>
+
+#include "app/language.h"
+#include "app/widget_kit.h"
+#include "device/device_link.h"
+#include "platform/processes.h"
+
+namespace {
+
+struct WindowButton {
+    int entry;
+    int width;
+    GCallback handler;
+};
+
+void on_exit_program(GtkWidget*, gpointer) {
+    close_device();
+    exit_program(0);
+}
+
+void on_try_again(GtkWidget*, gpointer) {
+    clear_message_slot();
+    close_device();
+}
+
+// Firmware flashing and remote access are not part of this build yet; their buttons are
+// shown so the window keeps its layout, and do nothing.
+void on_not_available(GtkWidget*, gpointer) {}
+
+GtkWidget* make_blocking_window() {
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    set_message_slot(window);
+    gtk_window_set_modal(GTK_WINDOW(window), TRUE);
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ALWAYS);
+    gtk_window_set_title(GTK_WINDOW(window), lang_text(21));
+    gtk_window_set_deletable(GTK_WINDOW(window), FALSE);
+    return window;
+}
+
+void fill_blocking_window(GtkWidget* window, const char* text, const WindowButton (&buttons)[3]) {
+    GtkWidget* column = gtk_vbox_new(FALSE, 0);
+    gtk_widget_show(column);
+    gtk_container_add(GTK_CONTAINER(window), column);
+    add_spacer(column, 400, 15);
+    gtk_box_pack_start(GTK_BOX(column), make_label(text), FALSE, FALSE, 0);
+    add_spacer(column, 400, 15);
+    GtkWidget* row = gtk_hbox_new(FALSE, 1);
+    gtk_widget_show(row);
+    for (const WindowButton& spec : buttons) {
+        add_spacer(row, 10, 15);
+        GtkWidget* button = make_button(lang_text(spec.entry));
+        gtk_widget_set_size_request(button, spec.width, 25);
+        g_signal_connect(button, "clicked", spec.handler, nullptr);
+        gtk_box_pack_start(GTK_BOX(row), button, FALSE, FALSE, 1);
+    }
+    gtk_box_pack_start(GTK_BOX(column), row, TRUE, TRUE, 1);
+    add_end_spacer(column);
+}
+
+void run_blocking_window(GtkWidget* window) {
+    gtk_widget_show(window);
+    gtk_window_present(GTK_WINDOW(window));
+    gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
+    wait_for_message_slot_empty();
+}
+
+}  // namespace
+
+void show_bootloader_window() {
+    close_device();
+    GtkWidget* window = make_blocking_window();
+    const WindowButton buttons[3] = {
+        {48, 180, G_CALLBACK(on_not_available)},
+        {66, 180, G_CALLBACK(on_not_available)},
+        {64, 180, G_CALLBACK(on_exit_program)},
+    };
+    fill_blocking_window(window, lang_text(42), buttons);
+    run_blocking_window(window);
+}
+
+void show_incompatible_window(const char* text) {
+    GtkWidget* window = make_blocking_window();
+    const WindowButton buttons[3] = {
+        {64, 170, G_CALLBACK(on_exit_program)},
+        {65, 190, G_CALLBACK(on_not_available)},
+        {107, 170, G_CALLBACK(on_try_again)},
+    };
+    fill_blocking_window(window, text, buttons);
+    run_blocking_window(window);
+}

@@ -1,0 +1,50 @@
+// Shared help for GUI tests: a display check, a clean simulated device, and ways to play
+// the user while the program's own loops pump events.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+bool gui_available();
+
+class GuiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// Processes events until pred holds or timeout_ms passes; returns pred().
+bool run_events_until(const std::function<bool()>& pred, int timeout_ms = 2000);
+
+// Every label text inside a widget tree, in tree order.
+std::vector<std::string> label_texts(GtkWidget* root);
+// The first button whose label reads text, or null.
+GtkWidget* find_button(GtkWidget* root, const std::string& text);
+// The first widget of a GType inside a tree, or null.
+GtkWidget* find_widget_of_type(GtkWidget* root, GType type);
+
+// Text of the label in the message window, "" when the slot is empty.
+std::string message_text();
+
+// From an idle callback, once a message window is in the slot: remembers its text and
+// presses the button labelled button_text. Keeps doing so for later messages too.
+class MessageAnswerer {
+public:
+    explicit MessageAnswerer(std::string button_text = "OK");
+    ~MessageAnswerer();
+    const std::vector<std::string>& seen() const { return seen_; }
+
+private:
+    static gboolean tick(gpointer self);
+    std::string button_text_;
+    std::vector<std::string> seen_;
+    guint source_ = 0;
+};
+
+// Calls action once from the event loop after delay_ms (a user pressing something while a
+// nested loop runs).
+void later(int delay_ms, std::function<void()> action);
