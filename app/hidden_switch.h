@@ -1,0 +1,6 @@
+// The hidden service switch ("tarvel" on the command line): lifts the firmware sub-version
+// requirement and is handed on when the program restarts itself.
+#pragma once
+
+bool hidden_switch();
+void set_hidden_switch(bool on);
