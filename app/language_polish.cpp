@@ -42,7 +42,7 @@ const LanguageTable kPolishTable = {
     /*  35 */ "Ustawienia domyślne",
     /*  36 */ "Wczytaj",
     /*  37 */ "Zapisz",
-    /*  38 */ "Poziom CAN-bus powinien mieścić się w zakresie 0-65535 i nie wynosić 255 ani 256.",
+    /*  38 */ "Poziom CAN-bus powinien być z zakresu 0-65535, ale nie 255 ani 256.",
     /*  39 */ "Motywy",
     /*  40 */ "Przełączanie w tryb programowania pamięci flash",
     /*  41 */ "Wgrywanie oprogramowania... Proszę nie zamykać tego okna!",
