@@ -1,0 +1,127 @@
+#include "config/cfg_file.h"
+
+#include "config/config_reference.h"
+
+namespace {
+
+void read_canlevel(ConfigPageAccess& page, const ConfigKeyEntry&, const std::string& value) {
+    // The entry shows the text exactly as the file has it; its number becomes the reference,
+    // so the entry is not drawn as changed.
+    page.set_level_text(value);
+    config_reference().level = leading_int(value);
+    page.unmark_level_entry();
+}
+
+int32_t write_canlevel(ConfigPageAccess& page, const ConfigKeyEntry&) {
+    const int32_t level = leading_int(page.level_text());
+    config_reference().level = level;
+    page.unmark_level_entry();
+    return level;
+}
+
+void read_carnumber(ConfigPageAccess& page, const ConfigKeyEntry&, const std::string& value) {
+    // The canlevel line just before has put the file's level into current_level; with it the
+    // lookup finds the saved row exactly, also rows whose second level is not 0.
+    page.select_vehicle(page.current_level(), leading_int(value), false);
+}
+
+int32_t write_carnumber(ConfigPageAccess& page, const ConfigKeyEntry&) {
+    return page.selected_car_number();
+}
+
+void read_choice(ConfigPageAccess& page, const ConfigKeyEntry& entry, const std::string& value) {
+    const int32_t index = leading_int(value);
+    // A position the box does not have is treated like a malformed line: the field and its
+    // reference stay as they were, so the box never shows an empty or unexpected choice.
+    if (index < 0 || index >= choice_field_info(entry.field).count)
+        return;
+    config_reference().choices[entry.field] = index;
+    page.set_choice_index(entry.field, index);
+    page.remark_choice(entry.field);
+}
+
+int32_t write_choice(ConfigPageAccess& page, const ConfigKeyEntry& entry) {
+    const int32_t index = page.choice_index(entry.field);
+    config_reference().choices[entry.field] = index;
+    page.remark_choice(entry.field);
+    return index;
+}
+
+constexpr ConfigKeyEntry choice_key(const char* key, ChoiceField field) {
+    return {key, read_choice, write_choice, field};
+}
+
+}  // namespace
+
+const ConfigKeyEntry ConfigKeyTable[] = {
+    {"canlevel", read_canlevel, write_canlevel, kChoiceFieldCount},
+    {"carnumber", read_carnumber, write_carnumber, kChoiceFieldCount},
+    choice_key("von_speed", kVonSpeed),
+    choice_key("voff_speed", kVoffSpeed),
+    choice_key("holdon_time", kHoldonTime),
+    choice_key("switchoff_time", kSwitchoffTime),
+    choice_key("switchoff_mode", kSwitchoffMode),
+    choice_key("analog_ign", kAnalogIgn),
+    choice_key("speedometer_scale", kSpeedometerScale),
+    choice_key("prog_output", kProgOutput),
+    {nullptr, nullptr, nullptr, kChoiceFieldCount},
+};
+
+std::vector<ConfigLine> split_config_lines(std::string_view data) {
+    data = data.substr(0, kConfigFileMaxBytes);
+    std::vector<ConfigLine> lines;
+    std::string line;
+    bool too_long = false;
+    auto finish_line = [&] {
+        const size_t equals = line.find('=');
+        if (!too_long && equals != std::string::npos) {
+            lines.push_back({line.substr(0, equals), line.substr(equals + 1)});
+        }
+        line.clear();
+        too_long = false;
+    };
+    for (const char c : data) {
+        if (c == '\r')
+            continue;
+        if (c == '\n') {
+            finish_line();
+        } else if (line.size() < kConfigLineMaxChars) {
+            line.push_back(c);
+        } else {
+            too_long = true;
+        }
+    }
+    if (!line.empty())
+        finish_line();
+    return lines;
+}
+
+std::string write_config_text(ConfigPageAccess& page) {
+    std::string text;
+    for (const ConfigKeyEntry* entry = ConfigKeyTable; entry->key; ++entry) {
+        text += entry->key;
+        text += '=';
+        text += std::to_string(entry->writer(page, *entry));
+        text += "\r\n";
+    }
+    return text;
+}
+
+void read_config_text(ConfigPageAccess& page, std::string_view data) {
+    for (const ConfigLine& line : split_config_lines(data)) {
+        for (const ConfigKeyEntry* entry = ConfigKeyTable; entry->key; ++entry) {
+            if (line.key == entry->key)
+                entry->reader(page, *entry, line.value);
+        }
+    }
+}
+
+std::string with_config_extension(const std::string& name) {
+    const size_t n = name.size();
+    if (n >= 4) {
+        const std::string_view last(name.data() + n - 4, 4);
+        if (last == ".cfg" || last == ".CFG")
+            return name;
+    }
+    return name + ".cfg";
+}

@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/cfg_file.h"
+#include "config/config_operations.h"
+#include "config_fake_page.h"
+
+namespace {
+
+const char kDefaultsFile[] =
+    "canlevel=3\r\ncarnumber=43\r\nvon_speed=2\r\nvoff_speed=3\r\nholdon_time=0\r\n"
+    "switchoff_time=2\r\nswitchoff_mode=0\r\nanalog_ign=0\r\nspeedometer_scale=0\r\n"
+    "prog_output=0\r\n";
+
+void load_defaults(FakeConfigPage& page) {
+    page.level = "3";
+    page.selected_car = 43;
+    page.selection_level = 3;
+    page.choices = {2, 3, 0, 2, 0, 0, 0, 0};
+}
+
+TEST(CfgFileTest, WriterGivesAllTenKeysWithCrLf) {
+    FakeConfigPage page;
+    load_defaults(page);
+    EXPECT_EQ(write_config_text(page), kDefaultsFile);
+}
+
+TEST(CfgFileTest, WritingTakesTheReferencesFromThePageButLeavesTheSaveMark) {
+    FakeConfigPage page;
+    load_defaults(page);
+    page.level = "0257x";
+    page.level_marked = true;
+    page.choices[kProgOutput] = 2;
+    page.choice_marked[kProgOutput] = true;
+    page.save_marked = true;
+
+    const std::string text = write_config_text(page);
+    EXPECT_NE(text.find("canlevel=257\r\n"), std::string::npos);
+    EXPECT_NE(text.find("prog_output=2\r\n"), std::string::npos);
+    EXPECT_EQ(config_reference().level, 257);
+    EXPECT_EQ(config_reference().choices[kProgOutput], 2);
+    EXPECT_FALSE(page.level_marked);
+    EXPECT_EQ(page.marked_choice_count(), 0);
+    EXPECT_TRUE(page.save_marked);
+}
+
+TEST(CfgFileTest, RoundTripRestoresPageAndReferences) {
+    FakeConfigPage saved;
+    load_defaults(saved);
+    saved.level = "300";
+    saved.selected_car = 1350;
+    saved.choices = {4, 0, 3, 5, 1, 2, 49, 1};
+    const std::string text = write_config_text(saved);
+    const ConfigReference written = config_reference();
+
+    FakeConfigPage loaded;  // starts with zero references and level "0"
+    read_config_text(loaded, text);
+    EXPECT_EQ(loaded.level, "300");
+    EXPECT_EQ(loaded.choices, saved.choices);
+    EXPECT_EQ(config_reference().level, written.level);
+    EXPECT_EQ(config_reference().choices, written.choices);
+    EXPECT_EQ(loaded.selected_car, 1350);
+    EXPECT_EQ(loaded.marked_choice_count(), 0);
+    EXPECT_FALSE(loaded.level_marked);
+}
+
+TEST(CfgFileTest, CarNumberIsLookedUpUnderTheFileLevel) {
+    FakeConfigPage page;
+    read_config_text(page, "canlevel=3\ncarnumber=43\n");
+    ASSERT_FALSE(page.vehicle_requests.empty());
+    const VehicleRequest& last = page.vehicle_requests.back();
+    EXPECT_EQ(last.level, 3);
+    EXPECT_EQ(last.car_number, 43);
+    EXPECT_FALSE(last.update_entry);
+    EXPECT_EQ(page.level, "3");
+}
+
+TEST(CfgFileTest, ReaderToleratesLineEndsAndMalformedLines) {
+    const std::string variants[] = {
+        "von_speed=1\nvoff_speed=4\nprog_output=2\n",
+        "von_speed=1\r\nvoff_speed=4\r\nprog_output=2\r\n",
+        "von_speed=1\r\nvoff_speed=4\r\nprog_output=2",
+        "von_speed\nunknown=3\nvon_speed=1\nVOFF_SPEED=0\n\n=2\nvoff_speed=4\nprog_output=2",
+    };
+    for (const std::string& text : variants) {
+        FakeConfigPage page;
+        read_config_text(page, text);
+        EXPECT_EQ(page.choices[kVonSpeed], 1) << text;
+        EXPECT_EQ(page.choices[kVoffSpeed], 4) << text;
+        EXPECT_EQ(page.choices[kProgOutput], 2) << text;
+    }
+}
+
+TEST(CfgFileTest, StrayCarriageReturnIsDroppedNotALineEnd) {
+    const std::vector<ConfigLine> lines = split_config_lines("voff_speed=4\rprog_output=2\r\n");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].key, "voff_speed");
+    EXPECT_EQ(lines[0].value, "4prog_output=2");
+}
+
+TEST(CfgFileTest, ValuesAreReadByTheirLeadingDigits) {
+    FakeConfigPage page;
+    read_config_text(page, "von_speed=2=3\ncanlevel=abc\n");
+    EXPECT_EQ(page.choices[kVonSpeed], 2);
+    EXPECT_EQ(page.level, "abc");
+    EXPECT_EQ(config_reference().level, 0);
+
+    read_config_text(page, "canlevel=257\n");
+    EXPECT_EQ(page.level, "257");
+    EXPECT_EQ(config_reference().level, 257);
+}
+
+TEST(CfgFileTest, RepeatedKeysApplyInFileOrderAndMissingKeysLeaveFields) {
+    FakeConfigPage page;
+    page.choices[kAnalogIgn] = 2;
+    config_reference().choices[kAnalogIgn] = 2;
+    read_config_text(page, "holdon_time=1\nholdon_time=3\n");
+    EXPECT_EQ(page.choices[kHoldonTime], 3);
+    EXPECT_EQ(config_reference().choices[kHoldonTime], 3);
+    EXPECT_EQ(page.choices[kAnalogIgn], 2);
+}
+
+TEST(CfgFileTest, OutOfRangeChoiceLeavesFieldAndReference) {
+    FakeConfigPage page;
+    page.choices[kVonSpeed] = 3;
+    config_reference().choices[kVonSpeed] = 1;
+    read_config_text(page, "von_speed=9\nvon_speed=-1\nspeedometer_scale=50\n");
+    EXPECT_EQ(page.choices[kVonSpeed], 3);
+    EXPECT_EQ(config_reference().choices[kVonSpeed], 1);
+    EXPECT_EQ(page.choices[kSpeedometerScale], 0);
+
+    read_config_text(page, "speedometer_scale=49\n");
+    EXPECT_EQ(page.choices[kSpeedometerScale], 49);
+}
+
+TEST(CfgFileTest, OverLongLinesAreSkippedWhole) {
+    const std::string filler(300, 'x');
+    FakeConfigPage page;
+    // The tail of the long line must not turn into a line of its own.
+    read_config_text(page, "von_speed=1" + filler + "\n" + filler + "voff_speed=4\n" +
+                               std::string(250, ' ') + "x\nprog_output=2\n");
+    EXPECT_EQ(page.choices[kVonSpeed], 0);
+    EXPECT_EQ(page.choices[kVoffSpeed], 0);
+    EXPECT_EQ(page.choices[kProgOutput], 2);
+
+    const std::string longest = "holdon_time=" + std::string(243 - 1, '0') + "3";  // 255 chars
+    ASSERT_EQ(longest.size(), kConfigLineMaxChars);
+    read_config_text(page, longest + "\r\n");
+    EXPECT_EQ(page.choices[kHoldonTime], 3);
+}
+
+TEST(CfgFileTest, OnlyTheFirst8192BytesAreRead) {
+    std::string text = "von_speed=1\n";
+    while (text.size() < kConfigFileMaxBytes - 12)
+        text += "comment line\n";
+    text.resize(kConfigFileMaxBytes - 12, '#');
+    text += "\nvoff_speed=4";  // the 4 is byte 8193
+    text += "\nprog_output=2\n";
+    ASSERT_EQ(text[kConfigFileMaxBytes], '4');
+
+    const std::vector<ConfigLine> lines = split_config_lines(text);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().key, "von_speed");
+    EXPECT_EQ(lines.back().key, "voff_speed");
+    EXPECT_EQ(lines.back().value, "");
+}
+
+TEST(CfgFileTest, ExtensionIsAddedUnlessTheNameEndsInCfgOrCFG) {
+    EXPECT_EQ(with_config_extension("/tmp/golf"), "/tmp/golf.cfg");
+    EXPECT_EQ(with_config_extension("/tmp/golf.cfg"), "/tmp/golf.cfg");
+    EXPECT_EQ(with_config_extension("/tmp/GOLF.CFG"), "/tmp/GOLF.CFG");
+    EXPECT_EQ(with_config_extension("/tmp/golf.Cfg"), "/tmp/golf.Cfg.cfg");
+    EXPECT_EQ(with_config_extension("/tmp/golf.cfg.bak"), "/tmp/golf.cfg.bak.cfg");
+    EXPECT_EQ(with_config_extension("cfg"), "cfg.cfg");
+}
+
+}  // namespace
