@@ -1,0 +1,26 @@
+#include <gtest/gtest.h>
+
+#include "app/single_instance.h"
+#include "app/window_size.h"
+
+TEST(WindowSize, EveryMonitorMustHoldTheFixedArea) {
+    EXPECT_TRUE(fits_fixed_size({{1010, 670}}));
+    EXPECT_TRUE(fits_fixed_size({{1920, 1080}, {1010, 670}}));
+    EXPECT_FALSE(fits_fixed_size({{1920, 1080}, {1009, 1000}}));
+    EXPECT_FALSE(fits_fixed_size({{1920, 669}}));
+    EXPECT_TRUE(fits_fixed_size({})) << "no monitor information: both minima stay at 10000";
+}
+
+TEST(SingleInstance, TheSecondMatchIsAnotherCopy) {
+    EXPECT_EQ(program_file_name("C:\\Program Files\\Q\\qn718.exe"), "qn718.exe");
+    EXPECT_EQ(program_file_name("/usr/bin/qn718-programmer"), "qn718-programmer");
+    EXPECT_EQ(program_file_name("qn718-programmer"), "qn718-programmer");
+
+    EXPECT_FALSE(another_copy_running({"bash", "qn718-programmer"}, "qn718-programmer"));
+    EXPECT_TRUE(another_copy_running({"qn718-programmer", "bash", "qn718-programmer"},
+                                     "qn718-programmer"));
+    EXPECT_FALSE(another_copy_running({"QN718-PROGRAMMER", "qn718-programmer"},
+                                      "qn718-programmer"))
+        << "the comparison is case-sensitive";
+    EXPECT_FALSE(another_copy_running({"a", "b"}, ""));
+}
