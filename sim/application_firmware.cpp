@@ -1,0 +1,301 @@
+#include "sim/application_firmware.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "device/frame_codec.h"
+#include "sim/live_motion.h"
+#include "sim/memory_file.h"
+#include "sim/sim_state.h"
+
+namespace sim {
+namespace {
+
+enum Command : uint8_t {
+    kGreeting = 0x01,
+    kStatusCharacter = 0x02,
+    kIdentity = 0x04,
+    kReadMemory = 0x05,
+    kWriteMemory = 0x06,
+    kCalibrate = 0x07,
+    kStatusBits = 0x08,
+    kStoreConfiguration = 0x09,
+    kSpeed = 0x0A,
+    kSubVersion = 0xF4,
+};
+
+enum Reply : uint8_t {
+    kReplyOne = 0x01,
+    kReplyMemory = 0x06,
+    kReplyGreeting = 0x07,
+    kReplyIdentity = 0x08,
+    kReplyStatusBits = 0x09,
+    kReplySpeed = 0x0A,
+    kReplySpeedAvailable = 0x1A,
+    kReplyLogLine = 0xFF,
+};
+
+constexpr int64_t kLogLineEveryMs = 5000;
+// Offset and count come first in reply 6, so this many data bytes still fit in one frame.
+constexpr int kMaxMemoryReplyData = kMaxCommandPayload - 2;
+
+const char kUpperHex[] = "0123456789ABCDEF";
+
+void add_to_hex_byte(std::string& text, size_t pos, int delta) {
+    if (pos + 1 >= text.size())
+        return;
+    const int high = frame_hex_digit(text[pos]);
+    const int low = frame_hex_digit(text[pos + 1]);
+    if (high < 0 || low < 0)
+        return;
+    const uint8_t value = static_cast<uint8_t>((high << 4 | low) + delta);
+    text[pos] = kUpperHex[value >> 4];
+    text[pos + 1] = kUpperHex[value & 0x0F];
+}
+
+// A frame without any of the letters A-F has no lower-case form and goes out unchanged.
+std::string spoil(std::string text, ReplyFault fault) {
+    const size_t checksum_pos = text.size() >= 3 ? text.size() - 3 : 0;
+    switch (fault) {
+        case ReplyFault::none:
+            break;
+        case ReplyFault::lower_case:
+            for (char& c : text) {
+                if (c >= 'A' && c <= 'F')
+                    c = static_cast<char>(c - 'A' + 'a');
+            }
+            break;
+        case ReplyFault::bad_checksum:
+            add_to_hex_byte(text, checksum_pos, 1);
+            break;
+        case ReplyFault::wrong_length:
+            // L one too high and the checksum made to match, so only the length disagrees.
+            add_to_hex_byte(text, 1, 1);
+            add_to_hex_byte(text, checksum_pos, 1);
+            break;
+    }
+    return text;
+}
+
+void save_memory() {
+    const SimState& s = state();
+    if (!s.memory_file.empty())
+        save_memory_file(s.memory_file, s.memory);
+}
+
+LiveValues current_values() {
+    const SimState& s = state();
+    if (!s.firmware.live_motion)
+        return {s.firmware.status_bits, s.firmware.speed};
+    const uint8_t prog_output = s.memory[kProgOutputAddress - kMemoryWindowStart];
+    return live_values_at(monotonic_ms() - s.runtime.motion_start_ms, prog_output);
+}
+
+bool speed_available() {
+    const SimState& s = state();
+    return s.firmware.live_motion || s.firmware.speed_available;
+}
+
+void reply_identity() {
+    const FirmwareSettings& f = state().firmware;
+    queue_reply(kReplyIdentity,
+                {static_cast<uint8_t>(f.type_code & 0xFF), static_cast<uint8_t>(f.type_code >> 8),
+                 static_cast<uint8_t>(f.firmware_number >> 8),
+                 static_cast<uint8_t>(f.firmware_number & 0xFF)});
+}
+
+void answer_greeting() {
+    SimState& s = state();
+    if (s.firmware.greeting_silent)
+        return;
+    if (s.runtime.greeted) {
+        reply_identity();
+        return;
+    }
+    s.runtime.greeted = true;
+    queue_reply(kReplyGreeting, {2, 1});
+}
+
+void answer_status_character() {
+    SimState& s = state();
+    if (s.firmware.status_silent)
+        return;
+    const std::string& sequence = s.firmware.status_sequence;
+    char character = '1';
+    if (!sequence.empty()) {
+        character = sequence[std::min(s.runtime.status_index, sequence.size() - 1)];
+        if (s.runtime.status_index < sequence.size())
+            ++s.runtime.status_index;
+    }
+    queue_reply(kReplyOne, {static_cast<uint8_t>(character)});
+}
+
+bool inside_window(size_t offset, size_t count) {
+    return offset + count <= kMemoryWindowSize;
+}
+
+void answer_memory_read(const std::vector<uint8_t>& payload) {
+    SimState& s = state();
+    if (payload.size() < 2 || s.faults.config_read_silent)
+        return;
+    const uint8_t offset = payload[0];
+    uint8_t count = payload[1];
+    if (count > kMaxMemoryReplyData || !inside_window(offset, count))
+        return;
+
+    uint8_t reported_offset = offset;
+    if (s.faults.config_read_wrong_offset)
+        reported_offset = static_cast<uint8_t>(offset + 1);
+    if (s.faults.config_read_wrong_count) {
+        // As if the firmware had misread the request: it honestly sends the count it read.
+        const uint8_t other = count < kMaxMemoryReplyData ? count + 1 : count - 1;
+        if (inside_window(offset, other))
+            count = other;
+    }
+    std::vector<uint8_t> reply = {reported_offset, count};
+    const auto first = s.memory.begin() + offset;
+    reply.insert(reply.end(), first, first + count);
+
+    if (s.runtime.written_since_read && s.faults.readback_differs_at >= 0 &&
+        static_cast<size_t>(s.faults.readback_differs_at) < reply.size()) {
+        reply[static_cast<size_t>(s.faults.readback_differs_at)] ^= 0xFF;
+    }
+    s.runtime.written_since_read = false;
+    queue_reply(kReplyMemory, reply);
+}
+
+void take_memory_write(const std::vector<uint8_t>& payload) {
+    SimState& s = state();
+    if (payload.size() < 2)
+        return;
+    const uint8_t offset = payload[0];
+    const uint8_t count = payload[1];
+    if (payload.size() != static_cast<size_t>(count) + 2 || !inside_window(offset, count))
+        return;
+    std::copy(payload.begin() + 2, payload.end(), s.memory.begin() + offset);
+    s.runtime.written_since_read = true;
+    save_memory();
+}
+
+void finish_calibration() {
+    SimState& s = state();
+    s.runtime.calibration_polls_left = -1;
+    s.memory[kScaleAddress - kMemoryWindowStart] = s.firmware.calibration_scale;
+    save_memory();
+    queue_reply(kReplyOne, {});
+}
+
+// A repeated command 7 while measuring does not start over: the host repeats it while it waits.
+void start_calibration() {
+    SimState& s = state();
+    if (s.firmware.calibration_silent || s.runtime.calibration_polls_left >= 0)
+        return;
+    if (s.firmware.calibration_delay_polls <= 0) {
+        finish_calibration();
+    } else {
+        s.runtime.calibration_polls_left = s.firmware.calibration_delay_polls;
+    }
+}
+
+void answer_status_bits() {
+    queue_reply(kReplyStatusBits, {current_values().status_bits});
+}
+
+void answer_speed() {
+    const float speed = current_values().speed;
+    uint32_t bits;
+    static_assert(sizeof(bits) == sizeof(speed), "IEEE single precision expected");
+    std::memcpy(&bits, &speed, sizeof(bits));
+    queue_reply(kReplySpeedAvailable, {static_cast<uint8_t>(speed_available() ? 1 : 0)});
+    queue_reply(kReplySpeed, {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+                              static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)});
+}
+
+void answer_sub_version() {
+    const FirmwareSettings& f = state().firmware;
+    if (f.sub_version_silent)
+        return;
+    queue_reply(kReplyOne, {f.sub_version_a, f.sub_version_b});
+}
+
+std::string log_line_text() {
+    const LiveValues values = current_values();
+    const int tenths = static_cast<int>(values.speed * 10.0f);
+    char text[64];
+    // Integer arithmetic keeps the text free of the locale's decimal sign.
+    std::snprintf(text, sizeof(text), "CAN: speed %d.%d km/h, status 0x%02X", tenths / 10,
+                  tenths % 10, values.status_bits);
+    return text;
+}
+
+}  // namespace
+
+void handle_command(uint8_t code, const std::vector<uint8_t>& payload) {
+    switch (code) {
+        case kGreeting:
+            answer_greeting();
+            break;
+        case kIdentity:
+            if (!state().firmware.greeting_silent)
+                reply_identity();
+            break;
+        case kStatusCharacter:
+            answer_status_character();
+            break;
+        case kReadMemory:
+            answer_memory_read(payload);
+            break;
+        case kWriteMemory:
+            take_memory_write(payload);
+            break;
+        case kCalibrate:
+            start_calibration();
+            break;
+        case kStatusBits:
+            answer_status_bits();
+            break;
+        case kStoreConfiguration:
+            break;  // the firmware takes the new block into use; nothing to answer
+        case kSpeed:
+            answer_speed();
+            break;
+        case kSubVersion:
+            answer_sub_version();
+            break;
+        default:
+            break;  // unknown commands are ignored, as by the real firmware
+    }
+}
+
+void firmware_poll_tick() {
+    SimState& s = state();
+    if (s.runtime.calibration_polls_left > 0 && --s.runtime.calibration_polls_left == 0) {
+        finish_calibration();
+    }
+    if (s.firmware.log_lines) {
+        const int64_t now = monotonic_ms();
+        if (now - s.runtime.last_log_line_ms >= kLogLineEveryMs) {
+            s.runtime.last_log_line_ms = now;
+            queue_log_frame(log_line_text());
+        }
+    }
+}
+
+void queue_reply(uint8_t code, const std::vector<uint8_t>& payload) {
+    SimState& s = state();
+    Output output;
+    output.text =
+        spoil(encode_frame(code, payload.data(), payload.size()), s.faults.next_reply_fault);
+    s.faults.next_reply_fault = ReplyFault::none;
+    s.traffic.replies.push_back(std::move(output));
+}
+
+void queue_log_frame(const std::string& text) {
+    const size_t count = std::min(text.size(), static_cast<size_t>(kMaxCommandPayload));
+    Output output;
+    output.text = encode_frame(kReplyLogLine, reinterpret_cast<const uint8_t*>(text.data()), count);
+    state().traffic.unasked.push_back(std::move(output));
+}
+
+}  // namespace sim

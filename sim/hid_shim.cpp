@@ -1,0 +1,183 @@
+// hidapi's C API over the simulated device, linked in place of the real library.
+#include <hidapi.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/sleep.h"
+#include "sim/environment.h"
+#include "sim/report_layer.h"
+#include "sim/sim_state.h"
+
+namespace {
+
+using sim::state;
+
+const char kBootloaderProduct[] = "USB Bootloader";
+// Nothing ever arrives unasked, so a blocking read with nothing queued would hang for good;
+// it gives up after this long instead, as a device that stopped answering would look.
+constexpr int kBlockingReadGiveUpMs = 500;
+
+std::wstring g_global_error;
+
+hid_device* find_handle(hid_device* dev, std::vector<std::unique_ptr<hid_device_>>& list) {
+    for (auto& handle : list) {
+        if (handle.get() == dev)
+            return handle.get();
+    }
+    return nullptr;
+}
+
+// The handle when the host may use it: opened and not closed, and the device it was opened on
+// has not left the bus since.
+hid_device* usable(hid_device* dev) {
+    sim::SimState& s = state();
+    hid_device* handle = find_handle(dev, s.handles);
+    if (handle && s.usb.plugged && handle->plug_generation == s.usb.plug_generation) {
+        return handle;
+    }
+    hid_device* dead = handle ? handle : find_handle(dev, s.retired);
+    if (dead)
+        dead->last_error = L"device disconnected";
+    return nullptr;
+}
+
+void erase_handle(hid_device* dev, std::vector<std::unique_ptr<hid_device_>>& list) {
+    list.erase(
+        std::remove_if(list.begin(), list.end(),
+                       [dev](const std::unique_ptr<hid_device_>& h) { return h.get() == dev; }),
+        list.end());
+}
+
+// Which program answers on the bus: the application firmware's text frames, or the
+// bootloader's binary requests (not simulated yet: it takes every request in silence).
+void deliver_to_device(const unsigned char* data, size_t length, int report_size) {
+    if (state().usb.product_string == kBootloaderProduct)
+        return;
+    sim::take_output_report(data, length, report_size);
+}
+
+}  // namespace
+
+extern "C" {
+
+int HID_API_EXPORT HID_API_CALL hid_init(void) {
+    sim::apply_environment_once();
+    return 0;
+}
+
+int HID_API_EXPORT HID_API_CALL hid_exit(void) {
+    return 0;
+}
+
+HID_API_EXPORT hid_device* HID_API_CALL hid_open(unsigned short vendor_id,
+                                                 unsigned short product_id,
+                                                 const wchar_t* serial_number) {
+    sim::SimState& s = state();
+    if (vendor_id != sim::kVendorId || !s.usb.plugged || product_id != s.usb.product_id ||
+        serial_number != nullptr) {
+        g_global_error = L"no such device";
+        return nullptr;
+    }
+    auto handle = std::make_unique<hid_device_>();
+    handle->report_size = product_id == 0xF1C9 ? 64 : 8;
+    handle->plug_generation = s.usb.plug_generation;
+    s.handles.push_back(std::move(handle));
+    s.runtime.greeted = false;
+    return s.handles.back().get();
+}
+
+int HID_API_EXPORT_CALL hid_get_product_string(hid_device* dev, wchar_t* string, size_t maxlen) {
+    hid_device* handle = usable(dev);
+    if (!handle || !string || maxlen == 0)
+        return -1;
+    const std::string& product = state().usb.product_string;
+    const size_t count = std::min(product.size(), maxlen - 1);
+    for (size_t i = 0; i < count; ++i)
+        string[i] = static_cast<unsigned char>(product[i]);
+    string[count] = L'\0';
+    return 0;
+}
+
+int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* data,
+                                          size_t length) {
+    hid_device* handle = usable(dev);
+    if (!handle || !data || length == 0)
+        return -1;
+    sim::SimState& s = state();
+    if (s.faults.writes_left == 0) {
+        // The report never reaches the device; the host learns of it from the count alone.
+        handle->last_error = L"short write";
+        return static_cast<int>(length) - 1;
+    }
+    if (s.faults.writes_left > 0)
+        --s.faults.writes_left;
+    s.observed.written.emplace_back(data, data + length);
+    const size_t report_length = std::min(length, static_cast<size_t>(handle->report_size) + 1);
+    deliver_to_device(data, report_length, handle->report_size);
+    return static_cast<int>(length);
+}
+
+int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device* dev, unsigned char* data,
+                                                 size_t length, int milliseconds) {
+    hid_device* handle = usable(dev);
+    if (!handle || !data)
+        return -1;
+    sim::SimState& s = state();
+    auto& queue = s.traffic.input_reports;
+    if (!queue.empty()) {
+        const std::vector<uint8_t> report = std::move(queue.front());
+        queue.pop_front();
+        const size_t count = std::min(length, report.size());
+        std::memcpy(data, report.data(), count);
+        return static_cast<int>(count);
+    }
+    if (s.real_timeouts) {
+        sleep_ms(milliseconds < 0 ? kBlockingReadGiveUpMs : milliseconds);
+    }
+    return 0;
+}
+
+int HID_API_EXPORT HID_API_CALL hid_read(hid_device* dev, unsigned char* data, size_t length) {
+    hid_device* handle = usable(dev);
+    if (!handle)
+        return -1;
+    return hid_read_timeout(handle, data, length, handle->nonblocking ? 0 : -1);
+}
+
+int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device* dev, int nonblock) {
+    hid_device* handle = usable(dev);
+    if (!handle)
+        return -1;
+    handle->nonblocking = nonblock != 0;
+    return 0;
+}
+
+void HID_API_EXPORT HID_API_CALL hid_close(hid_device* dev) {
+    sim::SimState& s = state();
+    if (find_handle(dev, s.handles)) {
+        erase_handle(dev, s.handles);
+        // What the host never read goes with its last handle, as with a real device file.
+        if (s.handles.empty()) {
+            s.traffic.input_reports.clear();
+            s.traffic.host_text.clear();
+            s.traffic.host_frame_open = false;
+        }
+    } else {
+        erase_handle(dev, s.retired);
+    }
+}
+
+HID_API_EXPORT const wchar_t* HID_API_CALL hid_error(hid_device* dev) {
+    sim::SimState& s = state();
+    if (!dev)
+        return g_global_error.empty() ? L"Success" : g_global_error.c_str();
+    hid_device* known = find_handle(dev, s.handles);
+    if (!known)
+        known = find_handle(dev, s.retired);
+    if (!known || known->last_error.empty())
+        return L"Success";
+    return known->last_error.c_str();
+}
+
+}  // extern "C"

@@ -1,0 +1,181 @@
+#include "sim/report_layer.h"
+
+#include <algorithm>
+
+#include "device/frame_codec.h"
+#include "sim/application_firmware.h"
+#include "sim/sim_state.h"
+
+namespace sim {
+namespace {
+
+constexpr uint8_t kFirstChunk = 0x01;
+constexpr uint8_t kLastChunk = 0xC0;
+constexpr uint8_t kHasText = 0x40;
+constexpr uint8_t kMoreFollows = 0x20;
+// A host that never sends the last chunk must not grow the buffer without end.
+constexpr size_t kMaxHostText = 1024;
+
+bool long_mode(int report_size) {
+    return report_size == kLongReportSize;
+}
+
+int text_capacity(int report_size) {
+    return long_mode(report_size) ? report_size - 2 : report_size - 1;
+}
+
+void act_on_frame_text(const std::string& text) {
+    uint8_t bytes[kMaxCommandPayload + 8];
+    const FrameDecodeResult frame = decode_frame(text, bytes, sizeof(bytes));
+    if (!frame.good)
+        return;  // the firmware ignores what it cannot read
+
+    SimState& s = state();
+    ReceivedCommand command;
+    command.code = bytes[1];
+    command.payload.assign(bytes + 2, bytes + frame.length - 1);
+    command.frame_text = text.substr(0, frame.consumed);
+    command.at_ms = monotonic_ms();
+    s.observed.received.push_back(command);
+
+    handle_command(command.code, command.payload);
+
+    if (s.faults.commands_until_unplug > 0 && --s.faults.commands_until_unplug == 0) {
+        drop_off_bus();
+    }
+}
+
+void take_text_chunk(const uint8_t* report, size_t length, int report_size) {
+    Traffic& traffic = state().traffic;
+    auto byte_at = [&](size_t i) -> uint8_t { return i < length ? report[i] : 0; };
+    const uint8_t flags = byte_at(1);
+    size_t count;
+    size_t text_start;
+    if (long_mode(report_size)) {
+        count = byte_at(2);
+        text_start = 3;
+    } else {
+        count = (flags >> 1) & 0x07;
+        text_start = 2;
+    }
+    count = std::min<size_t>(count, static_cast<size_t>(text_capacity(report_size)));
+
+    if (flags & kFirstChunk) {
+        traffic.host_text.clear();
+        traffic.host_frame_open = true;
+    }
+    if (!traffic.host_frame_open)
+        return;  // a stray continuation without its beginning
+    for (size_t i = 0; i < count; ++i)
+        traffic.host_text.push_back(static_cast<char>(byte_at(text_start + i)));
+    if (traffic.host_text.size() > kMaxHostText) {
+        traffic.host_text.clear();
+        traffic.host_frame_open = false;
+        return;
+    }
+    if ((flags & kLastChunk) == kLastChunk) {
+        const std::string text = std::move(traffic.host_text);
+        traffic.host_text.clear();
+        traffic.host_frame_open = false;
+        act_on_frame_text(text);
+    }
+}
+
+bool next_output(Output& out) {
+    Traffic& traffic = state().traffic;
+    std::deque<Output>& source = traffic.unasked.empty() ? traffic.replies : traffic.unasked;
+    if (source.empty())
+        return false;
+    out = std::move(source.front());
+    source.pop_front();
+    return true;
+}
+
+bool next_is_frame() {
+    const Traffic& traffic = state().traffic;
+    const std::deque<Output>& source = traffic.unasked.empty() ? traffic.replies : traffic.unasked;
+    return !source.empty() && source.front().kind == Output::Kind::frame;
+}
+
+// The device speaks only when asked: each poll report releases one output.
+void answer_poll(int report_size) {
+    SimState& s = state();
+    ++s.observed.polls;
+    firmware_poll_tick();
+
+    Output output;
+    if (!next_output(output))
+        return;
+    std::vector<std::vector<uint8_t>> reports;
+    if (output.kind == Output::Kind::error_dump) {
+        reports = error_dump_reports(output.lines, report_size);
+    } else {
+        std::string text = output.text;
+        Output second;
+        if (s.faults.two_frames_in_one_run && next_is_frame() && next_output(second)) {
+            text += second.text;
+        }
+        reports = text_to_input_reports(text, report_size, s.faults.chunk_limit);
+    }
+    for (auto& report : reports)
+        s.traffic.input_reports.push_back(std::move(report));
+}
+
+}  // namespace
+
+void take_output_report(const uint8_t* report, size_t length, int report_size) {
+    if (length < 2)
+        return;
+    if (report[1] == kPollFlags) {
+        answer_poll(report_size);
+    } else {
+        take_text_chunk(report, length, report_size);
+    }
+}
+
+std::vector<std::vector<uint8_t>> text_to_input_reports(std::string_view text, int report_size,
+                                                        int chunk_limit) {
+    const size_t capacity = static_cast<size_t>(text_capacity(report_size));
+    const size_t limit = chunk_limit >= 1 && static_cast<size_t>(chunk_limit) < capacity
+                             ? static_cast<size_t>(chunk_limit)
+                             : capacity;
+    const size_t header = long_mode(report_size) ? 2 : 1;
+    std::vector<std::vector<uint8_t>> reports;
+    size_t pos = 0;
+    do {
+        const size_t count = std::min(limit, text.size() - pos);
+        const bool more = pos + count < text.size();
+        std::vector<uint8_t> report(static_cast<size_t>(report_size), 0);
+        uint8_t flags = kHasText | (more ? kMoreFollows : 0);
+        if (long_mode(report_size)) {
+            report[1] = static_cast<uint8_t>(count);
+        } else {
+            flags |= static_cast<uint8_t>(count << 1);
+        }
+        report[0] = flags;
+        std::copy_n(text.data() + pos, count, report.begin() + header);
+        reports.push_back(std::move(report));
+        pos += count;
+    } while (pos < text.size());
+    return reports;
+}
+
+std::vector<std::vector<uint8_t>> error_dump_reports(const std::vector<std::string>& lines,
+                                                     int report_size) {
+    const size_t size = static_cast<size_t>(report_size);
+    std::vector<std::vector<uint8_t>> reports;
+    reports.emplace_back(size, 0xAA);
+    for (const std::string& line : lines) {
+        size_t pos = 0;
+        do {
+            const size_t count = std::min(size, line.size() - pos);
+            std::vector<uint8_t> report(size, 0);
+            std::copy_n(line.data() + pos, count, report.begin());
+            reports.push_back(std::move(report));
+            pos += count;
+        } while (pos < line.size());
+    }
+    return reports;
+}
+
+}  // namespace sim

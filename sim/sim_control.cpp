@@ -1,0 +1,234 @@
+// The test and demo controls of sim_control.h over the one simulated device.
+#include "sim/sim_control.h"
+
+#include <algorithm>
+
+#include "sim/application_firmware.h"
+#include "sim/environment.h"
+#include "sim/memory_file.h"
+#include "sim/sim_state.h"
+
+namespace sim {
+
+void reset() {
+    forgo_environment();
+    SimState& s = state();
+    // Handles the host still holds die with the old device; they stay allocated (see retired).
+    for (auto& handle : s.handles) {
+        handle->plug_generation = 0;
+        s.retired.push_back(std::move(handle));
+    }
+    std::vector<std::unique_ptr<hid_device_>> retired = std::move(s.retired);
+    const uint64_t generation = s.usb.plug_generation + 1;
+    s = SimState{};
+    s.retired = std::move(retired);
+    s.usb.plug_generation = generation;
+    s.memory = default_memory();
+}
+
+void set_real_timeouts(bool real) {
+    state().real_timeouts = real;
+}
+
+void plug(bool plugged) {
+    SimState& s = state();
+    if (plugged == s.usb.plugged)
+        return;
+    if (plugged) {
+        s.usb.plugged = true;
+        s.runtime.greeted = false;
+    } else {
+        drop_off_bus();
+    }
+}
+
+bool plugged() {
+    return state().usb.plugged;
+}
+
+void set_product(Product product) {
+    struct Preset {
+        uint16_t product_id;
+        const char* product_string;
+    };
+    Preset preset = {0xF1C9, "USB HID Progr"};
+    switch (product) {
+        case Product::programmer_long:
+            break;
+        case Product::programmer_short:
+            preset = {0xF1F7, "USB HID Progr"};
+            break;
+        case Product::usbic_short:
+            preset = {0xF1F5, "USBIC"};
+            break;
+        case Product::bootloader:
+            preset = {0xF1C9, "USB Bootloader"};
+            break;
+        case Product::unknown:
+            preset = {0xF1C9, "Some Other Device"};
+            break;
+    }
+    set_product_id(preset.product_id);
+    set_product_string(preset.product_string);
+}
+
+void set_product_id(uint16_t product_id) {
+    state().usb.product_id = product_id;
+}
+void set_product_string(const std::string& text) {
+    state().usb.product_string = text;
+}
+
+void set_device_type(uint16_t type_code) {
+    state().firmware.type_code = type_code;
+}
+void set_firmware_number(uint16_t firmware) {
+    state().firmware.firmware_number = firmware;
+}
+
+void set_sub_version(uint8_t a, uint8_t b) {
+    state().firmware.sub_version_a = a;
+    state().firmware.sub_version_b = b;
+}
+
+void set_sub_version_silent(bool silent) {
+    state().firmware.sub_version_silent = silent;
+}
+void set_greeting_silent(bool silent) {
+    state().firmware.greeting_silent = silent;
+}
+
+void set_status_sequence(const std::string& characters) {
+    state().firmware.status_sequence = characters;
+    state().runtime.status_index = 0;
+}
+
+void set_status_silent(bool silent) {
+    state().firmware.status_silent = silent;
+}
+
+uint8_t memory_byte(uint16_t address) {
+    if (address < kMemoryWindowStart || address >= kMemoryWindowStart + kMemoryWindowSize) {
+        return 0;
+    }
+    return state().memory[address - kMemoryWindowStart];
+}
+
+void set_memory_byte(uint16_t address, uint8_t value) {
+    if (address < kMemoryWindowStart || address >= kMemoryWindowStart + kMemoryWindowSize)
+        return;
+    state().memory[address - kMemoryWindowStart] = value;
+}
+
+void set_memory(uint16_t address, const std::vector<uint8_t>& bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        set_memory_byte(static_cast<uint16_t>(address + i), bytes[i]);
+    }
+}
+
+void set_memory_file(const std::string& path) {
+    SimState& s = state();
+    s.memory_file = path;
+    load_memory_file(path, s.memory);
+}
+
+void set_calibration(uint8_t scale_index, int delay_polls) {
+    state().firmware.calibration_scale = scale_index;
+    state().firmware.calibration_delay_polls = delay_polls;
+}
+
+void set_calibration_silent(bool silent) {
+    state().firmware.calibration_silent = silent;
+}
+
+void set_status_bits(uint8_t bits) {
+    state().firmware.status_bits = bits;
+}
+
+void set_speed(bool available, float km_per_hour) {
+    state().firmware.speed_available = available;
+    state().firmware.speed = km_per_hour;
+}
+
+void set_live_motion(bool moving) {
+    SimState& s = state();
+    if (moving && !s.firmware.live_motion)
+        s.runtime.motion_start_ms = monotonic_ms();
+    s.firmware.live_motion = moving;
+}
+
+void queue_log_line(const std::string& text) {
+    queue_log_frame(text);
+}
+
+void queue_error_dump(const std::vector<std::string>& lines) {
+    Output output;
+    output.kind = Output::Kind::error_dump;
+    output.lines = lines;
+    state().traffic.unasked.push_back(std::move(output));
+}
+
+void queue_raw_reply(const std::string& frame_text) {
+    Output output;
+    output.text = frame_text;
+    state().traffic.unasked.push_back(std::move(output));
+}
+
+void fail_writes_after(int good_writes) {
+    state().faults.writes_left = std::max(good_writes, 0);
+}
+void clear_write_fault() {
+    state().faults.writes_left = -1;
+}
+void set_next_reply_fault(ReplyFault fault) {
+    state().faults.next_reply_fault = fault;
+}
+void set_two_frames_in_one_run(bool on) {
+    state().faults.two_frames_in_one_run = on;
+}
+void set_chunk_limit(int characters) {
+    state().faults.chunk_limit = characters;
+}
+void set_config_read_silent(bool silent) {
+    state().faults.config_read_silent = silent;
+}
+void set_config_read_wrong_offset(bool on) {
+    state().faults.config_read_wrong_offset = on;
+}
+void set_config_read_wrong_count(bool on) {
+    state().faults.config_read_wrong_count = on;
+}
+void set_readback_differs_at(int index) {
+    state().faults.readback_differs_at = index;
+}
+
+void unplug_after_commands(int commands) {
+    state().faults.commands_until_unplug = commands > 0 ? commands : -1;
+}
+
+const std::vector<ReceivedCommand>& received_commands() {
+    return state().observed.received;
+}
+
+int count_commands(uint8_t code) {
+    const auto& received = state().observed.received;
+    return static_cast<int>(
+        std::count_if(received.begin(), received.end(),
+                      [code](const ReceivedCommand& c) { return c.code == code; }));
+}
+
+void clear_received() {
+    state().observed = Observation{};
+}
+
+const std::vector<std::vector<uint8_t>>& written_reports() {
+    return state().observed.written;
+}
+int poll_reports() {
+    return state().observed.polls;
+}
+int open_handles() {
+    return static_cast<int>(state().handles.size());
+}
+
+}  // namespace sim

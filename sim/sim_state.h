@@ -1,0 +1,130 @@
+// The one simulated USB device: what it enumerates as, what its firmware holds, what is
+// waiting to go out, the faults armed against the host and what the host has sent.
+// Internal to sim/; tests use sim_control.h.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/sim_control.h"
+
+// hidapi leaves this type opaque; the simulator's handle only remembers what it was opened as.
+struct hid_device_ {
+    int report_size = 64;
+    uint64_t plug_generation = 0;  // a handle from before an unplug or reset is dead
+    bool nonblocking = false;
+    std::wstring last_error;
+};
+
+namespace sim {
+
+constexpr uint16_t kVendorId = 0x12AA;
+constexpr uint16_t kMemoryWindowStart = 0x200;
+constexpr size_t kMemoryWindowSize = 0x200;
+using MemoryWindow = std::array<uint8_t, kMemoryWindowSize>;
+
+// Memory address of the calibration result (speedometer scale in the configuration block).
+constexpr uint16_t kScaleAddress = 0x208;
+// Memory address of the programmable-output choice, which the live motion mirrors.
+constexpr uint16_t kProgOutputAddress = 0x209;
+
+struct UsbIdentity {
+    bool plugged = true;
+    uint16_t product_id = 0xF1C9;
+    std::string product_string = "USB HID Progr";
+    uint64_t plug_generation = 1;
+};
+
+struct FirmwareSettings {
+    uint16_t type_code = 718;
+    uint16_t firmware_number = 22;
+    uint8_t sub_version_a = 1;
+    uint8_t sub_version_b = 4;
+    bool sub_version_silent = false;
+    bool greeting_silent = false;
+    std::string status_sequence = "1";
+    bool status_silent = false;
+    uint8_t calibration_scale = 9;
+    int calibration_delay_polls = 1;
+    bool calibration_silent = false;
+    uint8_t status_bits = 0x84;  // CAN bus seen, ignition on
+    bool speed_available = true;
+    float speed = 0.0f;
+    bool live_motion = false;
+    bool log_lines = false;
+};
+
+struct FirmwareRuntime {
+    bool greeted = false;             // reply 7 already given since plug/open
+    size_t status_index = 0;          // next character of status_sequence
+    int calibration_polls_left = -1;  // -1: no measurement running
+    bool written_since_read = false;  // the next read-back follows a write
+    int64_t last_log_line_ms = 0;
+    int64_t motion_start_ms = 0;
+};
+
+struct Faults {
+    int writes_left = -1;  // -1: every write is whole
+    ReplyFault next_reply_fault = ReplyFault::none;
+    bool two_frames_in_one_run = false;
+    int chunk_limit = 0;  // 0: a report carries as much as it can hold
+    bool config_read_silent = false;
+    bool config_read_wrong_offset = false;
+    bool config_read_wrong_count = false;
+    int readback_differs_at = -1;
+    int commands_until_unplug = -1;
+};
+
+// What one poll hands to the host.
+struct Output {
+    enum class Kind { frame, error_dump };
+    Kind kind = Kind::frame;
+    std::string text;                // frame text (any text for raw replies)
+    std::vector<std::string> lines;  // error dump lines
+};
+
+struct Traffic {
+    std::string host_text;  // frame text being reassembled from output reports
+    bool host_frame_open = false;
+    std::deque<Output> unasked;  // log lines, error dumps, raw text: before any reply
+    std::deque<Output> replies;
+    std::deque<std::vector<uint8_t>> input_reports;  // cut and waiting for hid_read
+};
+
+struct Observation {
+    std::vector<ReceivedCommand> received;
+    std::vector<std::vector<uint8_t>> written;
+    int polls = 0;
+};
+
+struct SimState {
+    UsbIdentity usb;
+    FirmwareSettings firmware;
+    FirmwareRuntime runtime;
+    Faults faults;
+    Traffic traffic;
+    Observation observed;
+    MemoryWindow memory{};
+    std::string memory_file;
+    bool real_timeouts = false;
+    std::vector<std::unique_ptr<hid_device_>> handles;  // open, not yet closed by the host
+    // Handles that a reset took from the host's hands. They stay allocated so that a host
+    // still holding one never sees its address reused by a later open.
+    std::vector<std::unique_ptr<hid_device_>> retired;
+};
+
+SimState& state();
+
+// The state a reset gives: healthy QN718 with the default configuration memory.
+MemoryWindow default_memory();
+
+int64_t monotonic_ms();
+
+// The device leaves the bus: handles die, everything in flight is lost.
+void drop_off_bus();
+
+}  // namespace sim
