@@ -40,44 +40,6 @@ constexpr int64_t kLogLineEveryMs = 5000;
 // Offset and count come first in reply 6, so this many data bytes still fit in one frame.
 constexpr int kMaxMemoryReplyData = kMaxCommandPayload - 2;
 
-const char kUpperHex[] = "0123456789ABCDEF";
-
-void add_to_hex_byte(std::string& text, size_t pos, int delta) {
-    if (pos + 1 >= text.size())
-        return;
-    const int high = frame_hex_digit(text[pos]);
-    const int low = frame_hex_digit(text[pos + 1]);
-    if (high < 0 || low < 0)
-        return;
-    const uint8_t value = static_cast<uint8_t>((high << 4 | low) + delta);
-    text[pos] = kUpperHex[value >> 4];
-    text[pos + 1] = kUpperHex[value & 0x0F];
-}
-
-// A frame without any of the letters A-F has no lower-case form and goes out unchanged.
-std::string spoil(std::string text, ReplyFault fault) {
-    const size_t checksum_pos = text.size() >= 3 ? text.size() - 3 : 0;
-    switch (fault) {
-        case ReplyFault::none:
-            break;
-        case ReplyFault::lower_case:
-            for (char& c : text) {
-                if (c >= 'A' && c <= 'F')
-                    c = static_cast<char>(c - 'A' + 'a');
-            }
-            break;
-        case ReplyFault::bad_checksum:
-            add_to_hex_byte(text, checksum_pos, 1);
-            break;
-        case ReplyFault::wrong_length:
-            // L one too high and the checksum made to match, so only the length disagrees.
-            add_to_hex_byte(text, 1, 1);
-            add_to_hex_byte(text, checksum_pos, 1);
-            break;
-    }
-    return text;
-}
-
 void save_memory() {
     const SimState& s = state();
     if (!s.memory_file.empty())
@@ -285,9 +247,7 @@ void firmware_poll_tick() {
 void queue_reply(uint8_t code, const std::vector<uint8_t>& payload) {
     SimState& s = state();
     Output output;
-    output.text =
-        spoil(encode_frame(code, payload.data(), payload.size()), s.faults.next_reply_fault);
-    s.faults.next_reply_fault = ReplyFault::none;
+    output.text = encode_frame(code, payload.data(), payload.size());
     s.traffic.replies.push_back(std::move(output));
 }
 

@@ -14,7 +14,7 @@ void handle_command(uint8_t code, const std::vector<uint8_t>& payload);
 // log lines fall due.
 void firmware_poll_tick();
 
-// Reply frames go out one per poll; the armed reply fault spoils the next one.
+// Reply frames go out one per poll.
 void queue_reply(uint8_t code, const std::vector<uint8_t>& payload);
 
 // A device log line: reply code 0xFF whose payload is the text, before any reply.

@@ -81,44 +81,85 @@ void take_text_chunk(const uint8_t* report, size_t length, int report_size) {
     }
 }
 
-bool next_output(Output& out) {
-    Traffic& traffic = state().traffic;
-    std::deque<Output>& source = traffic.unasked.empty() ? traffic.replies : traffic.unasked;
-    if (source.empty())
-        return false;
-    out = std::move(source.front());
-    source.pop_front();
-    return true;
+const char kUpperHex[] = "0123456789ABCDEF";
+
+void add_to_hex_byte(std::string& text, size_t pos, int delta) {
+    if (pos + 1 >= text.size())
+        return;
+    const int high = frame_hex_digit(text[pos]);
+    const int low = frame_hex_digit(text[pos + 1]);
+    if (high < 0 || low < 0)
+        return;
+    const uint8_t value = static_cast<uint8_t>((high << 4 | low) + delta);
+    text[pos] = kUpperHex[value >> 4];
+    text[pos + 1] = kUpperHex[value & 0x0F];
 }
 
-bool next_is_frame() {
-    const Traffic& traffic = state().traffic;
-    const std::deque<Output>& source = traffic.unasked.empty() ? traffic.replies : traffic.unasked;
-    return !source.empty() && source.front().kind == Output::Kind::frame;
+// The armed fault spoils the next frame that goes on the wire, whatever it is. A frame
+// without any of the letters A-F has no lower-case form and goes out unchanged.
+std::string spoil_next_frame(std::string text) {
+    ReplyFault& armed = state().faults.next_reply_fault;
+    const ReplyFault fault = armed;
+    armed = ReplyFault::none;
+    const size_t checksum_pos = text.size() >= 3 ? text.size() - 3 : 0;
+    switch (fault) {
+        case ReplyFault::none:
+            break;
+        case ReplyFault::lower_case:
+            for (char& c : text) {
+                if (c >= 'A' && c <= 'F')
+                    c = static_cast<char>(c - 'A' + 'a');
+            }
+            break;
+        case ReplyFault::bad_checksum:
+            add_to_hex_byte(text, checksum_pos, 1);
+            break;
+        case ReplyFault::wrong_length:
+            // L one too high and the checksum made to match, so only the length disagrees.
+            add_to_hex_byte(text, 1, 1);
+            add_to_hex_byte(text, checksum_pos, 1);
+            break;
+    }
+    return text;
 }
 
-// The device speaks only when asked: each poll report releases one output.
+void put_reports(std::vector<std::vector<uint8_t>> reports) {
+    auto& queue = state().traffic.input_reports;
+    for (auto& report : reports)
+        queue.push_back(std::move(report));
+}
+
+void put_frame_text(const std::string& text, int report_size) {
+    put_reports(text_to_input_reports(text, report_size, state().faults.chunk_limit));
+}
+
+// The device speaks only when asked. A poll releases whatever it has to say unasked (log
+// lines, raw text) and then the next reply, each in its own run of reports. An error dump
+// ends the poll's answer: the host reads it until the device falls silent.
 void answer_poll(int report_size) {
     SimState& s = state();
     ++s.observed.polls;
     firmware_poll_tick();
 
-    Output output;
-    if (!next_output(output))
-        return;
-    std::vector<std::vector<uint8_t>> reports;
-    if (output.kind == Output::Kind::error_dump) {
-        reports = error_dump_reports(output.lines, report_size);
-    } else {
-        std::string text = output.text;
-        Output second;
-        if (s.faults.two_frames_in_one_run && next_is_frame() && next_output(second)) {
-            text += second.text;
+    Traffic& traffic = s.traffic;
+    while (!traffic.unasked.empty()) {
+        const Output output = std::move(traffic.unasked.front());
+        traffic.unasked.pop_front();
+        if (output.kind == Output::Kind::error_dump) {
+            put_reports(error_dump_reports(output.lines, report_size));
+            return;
         }
-        reports = text_to_input_reports(text, report_size, s.faults.chunk_limit);
+        put_frame_text(spoil_next_frame(output.text), report_size);
     }
-    for (auto& report : reports)
-        s.traffic.input_reports.push_back(std::move(report));
+    if (traffic.replies.empty())
+        return;
+    std::string text = spoil_next_frame(traffic.replies.front().text);
+    traffic.replies.pop_front();
+    if (s.faults.two_frames_in_one_run && !traffic.replies.empty()) {
+        text += traffic.replies.front().text;
+        traffic.replies.pop_front();
+    }
+    put_frame_text(text, report_size);
 }
 
 }  // namespace

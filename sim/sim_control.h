@@ -76,18 +76,19 @@ void queue_raw_reply(const std::string& frame_text);
 void fail_writes_after(int good_writes);  // later writes transfer fewer bytes than asked
 void clear_write_fault();
 enum class ReplyFault { none, lower_case, bad_checksum, wrong_length };
-void set_next_reply_fault(ReplyFault fault);  // applies to the next reply frame only
-// The next poll delivers two reply frames in one run of reports.
+// Applies to the next frame sent only, raw text and log lines included.
+void set_next_reply_fault(ReplyFault fault);
+// While on, a poll with two replies waiting delivers both in one run of reports.
 void set_two_frames_in_one_run(bool on);
 // Reply text is cut into reports of at most n characters (1..capacity), so frames split.
 void set_chunk_limit(int characters);
 // Configuration faults.
-void set_config_read_silent(bool silent);       // command 5 gets no reply
-void set_config_read_wrong_offset(bool on);     // reply 6 carries another offset
-void set_config_read_wrong_count(bool on);      // reply 6 carries another count
-void set_readback_differs_at(int index);        // read-back after a write differs at byte index
-                                                // (of offset, count, data); -1 for none
-void unplug_after_commands(int commands);       // the device disappears mid-operation
+void set_config_read_silent(bool silent);    // command 5 gets no reply
+void set_config_read_wrong_offset(bool on);  // reply 6 carries another offset
+void set_config_read_wrong_count(bool on);   // reply 6 carries another count
+void set_readback_differs_at(int index);     // read-back after a write differs at byte index
+                                             // (of offset, count, data); -1 for none
+void unplug_after_commands(int commands);    // the device disappears mid-operation
 
 // Observation.
 struct ReceivedCommand {

@@ -173,8 +173,11 @@ TEST_F(SimDevice, ReplyFaultsSpoilOnlyTheNextFrame) {
                        sim::ReplyFault::wrong_length}) {
         sim::set_next_reply_fault(fault);
         host.send(4);
-        EXPECT_TRUE(host.poll_reply().empty()) << static_cast<int>(fault);
         host.send(4);
+        const std::string spoiled = host.poll_text();
+        uint8_t bytes[16];
+        EXPECT_EQ(spoiled.size(), 16u);
+        EXPECT_FALSE(decode_frame(spoiled, bytes, sizeof(bytes)).good) << spoiled;
         EXPECT_EQ(host.poll_reply().size(), 5u) << static_cast<int>(fault);
     }
 }
@@ -201,7 +204,7 @@ TEST_F(SimDevice, TwoFramesInOneRunAndChunkLimit) {
     EXPECT_EQ(text, encode_frame(0x1A, &available, 1) + encode_frame(0x0A, bytes, 4));
 }
 
-TEST_F(SimDevice, LogLinesAndErrorDumpGoBeforeReplies) {
+TEST_F(SimDevice, ErrorDumpEndsItsPollAndLogLinesComeBeforeTheReply) {
     RawHost host;
     host.send(4);
     sim::queue_error_dump({"E1", std::string(70, 'x')});
@@ -213,11 +216,16 @@ TEST_F(SimDevice, LogLinesAndErrorDumpGoBeforeReplies) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(dump[1].data())), "E1");
     EXPECT_EQ(dump[3][5], 'x');
     EXPECT_EQ(dump[3][6], 0);
-    const std::vector<uint8_t> log = host.poll_reply();
-    EXPECT_EQ(std::string(log.begin(), log.end()),
-              "\xFF"
-              "hello");
-    EXPECT_EQ(host.poll_reply()[0], 8);
+
+    host.poll();
+    const auto runs = host.read_reports();
+    ASSERT_EQ(runs.size(), 2u);
+    const InputChunk log = parse_input_report(runs[0].data(), host.size);
+    const InputChunk reply = parse_input_report(runs[1].data(), host.size);
+    EXPECT_FALSE(log.more);  // each frame is its own run
+    EXPECT_EQ(log.text, encode_frame(0xFF, reinterpret_cast<const uint8_t*>("hello"), 5));
+    EXPECT_EQ(reply.text.substr(3, 2), "08");
+    EXPECT_TRUE(host.poll_text().empty());
 }
 
 TEST_F(SimDevice, HandlesDieWithUnplugAndReset) {
