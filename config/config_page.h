@@ -1,11 +1,37 @@
-// The configuration page: the body of the main window while a device is connected.
+// The configuration page: the body of the main window while a device is connected. It owns
+// its widgets and, through ConfigPageAccess, lets the device operations and the .cfg commands
+// work on them.
 #pragma once
 
 #include <gtk/gtk.h>
 
-// Builds the page (not yet packed into the main window).
+#include "config/config_record.h"
+
+// Builds the page (not yet packed into the main window); an earlier page is destroyed first.
 void build_config_page();
 // The page root for identification to pack; null when no page exists.
 GtkWidget* config_page_root();
 // Destroys the page and forgets its widgets (the "Save" button included).
 void destroy_config_page();
+
+// One form row: the row label, then a text choice box with the choices (null: "1" to "50"),
+// and the change handler connected to "changed" (no user data). Returns the box.
+GtkWidget* add_choice_row(GtkWidget* parent, const char* label_text, const char* const* choices,
+                          int choice_count, GCallback changed_handler);
+// A 150 x 30 button between two 45 x 30 spacers.
+GtkWidget* add_page_button(GtkWidget* row, const char* label_text);
+// Insensitive indicator button i of StatusIndicatorTable, 260 x 22.
+GtkWidget* add_status_indicator(GtkWidget* row, int index);
+
+// Change handlers of the eight choice boxes and of the CAN level entry.
+void on_choice_changed(GtkComboBox* box, gpointer);
+void on_level_entry_changed(GtkEditable* entry, gpointer);
+
+// The page's widgets, null while no page exists.
+GtkWidget* config_choice_box(ChoiceField field);
+GtkWidget* config_manufacturer_list();
+GtkWidget* config_model_list();
+GtkWidget* config_level_entry();
+GtkWidget* config_save_button();
+GtkWidget* status_indicator_button(int index);
+GtkWidget* config_speed_label();

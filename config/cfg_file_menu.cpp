@@ -1,0 +1,126 @@
+#include "config/cfg_file_menu.h"
+
+#include <gtk/gtk.h>
+
+#include "app/language.h"
+#include "app/main_window.h"
+#include "app/user_settings.h"
+#include "app/widget_kit.h"
+#include "config/cfg_file.h"
+#include "config/config_page_access.h"
+#include "platform/files.h"
+
+namespace {
+
+constexpr int kLoadTitle = 14;
+constexpr int kSaveTitle = 16;
+constexpr int kSavedMessage = 17;
+constexpr int kOpenButton = 18;
+constexpr int kCancelButton = 22;
+constexpr int kSaveButton = 61;
+constexpr int kNoDeviceMessage = 74;
+constexpr int kWriteErrorMessage = 79;
+constexpr int kOpenErrorMessage = 80;
+constexpr int kLoadedMessage = 11;
+
+// The message texts carry one "%s" for the file name; a translation without it shows as is.
+std::string with_file_name(const char* format, const std::string& name) {
+    std::string text = format;
+    const size_t at = text.find("%s");
+    if (at != std::string::npos)
+        text.replace(at, 2, name);
+    return text;
+}
+
+// Runs a chooser; on "accept" remembers its folder in the user settings and returns the chosen
+// file name, otherwise an empty text.
+std::string choose_file(GtkFileChooserAction action, int title, int accept_button) {
+    GtkWidget* parent = main_window();
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(
+        lang_text(title), parent ? GTK_WINDOW(parent) : nullptr, action, lang_text(kCancelButton),
+        GTK_RESPONSE_CANCEL, lang_text(accept_button), GTK_RESPONSE_ACCEPT, nullptr);
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_add_pattern(filter, "*.cfg");
+    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
+    const std::string& folder = user_settings().last_config_folder;
+    if (!folder.empty()) {
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
+    }
+
+    std::string name;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        if (gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(dialog))) {
+            user_settings().last_config_folder = current;
+            g_free(current);
+        }
+        save_user_settings();
+        if (gchar* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
+            name = chosen;
+            g_free(chosen);
+        }
+    }
+    gtk_widget_destroy(dialog);
+    return name;
+}
+
+// The page the commands work on; without one the user hears that no device is there.
+ConfigPageAccess* page_or_refusal() {
+    ConfigPageAccess* page = config_page_access();
+    if (!page)
+        show_message(lang_text(kNoDeviceMessage));
+    return page;
+}
+
+}  // namespace
+
+size_t read_file_whole(std::string& out, const std::string& name, size_t max_bytes) {
+    if (!read_whole_file(name, max_bytes, out)) {
+        show_message(with_file_name(lang_text(kOpenErrorMessage), name).c_str());
+        return 0;
+    }
+    return out.size();
+}
+
+bool write_file_whole(const std::string& data, const std::string& name) {
+    if (write_whole_file(name, data))
+        return true;
+    show_message(with_file_name(lang_text(kWriteErrorMessage), name).c_str());
+    return false;
+}
+
+void save_config_file() {
+    if (!page_or_refusal())
+        return;
+    const std::string name = choose_file(GTK_FILE_CHOOSER_ACTION_SAVE, kSaveTitle, kSaveButton);
+    if (!name.empty())
+        save_config_file_as(name);
+}
+
+void load_config_file() {
+    if (!page_or_refusal())
+        return;
+    const std::string name = choose_file(GTK_FILE_CHOOSER_ACTION_OPEN, kLoadTitle, kOpenButton);
+    if (!name.empty())
+        load_config_file_from(name);
+}
+
+void save_config_file_as(const std::string& name) {
+    ConfigPageAccess* page = page_or_refusal();
+    if (!page)
+        return;
+    const std::string text = write_config_text(*page);
+    if (write_file_whole(text, with_config_extension(name))) {
+        show_message(lang_text(kSavedMessage));
+    }
+}
+
+void load_config_file_from(const std::string& name) {
+    ConfigPageAccess* page = page_or_refusal();
+    if (!page)
+        return;
+    std::string data;
+    if (read_file_whole(data, name, kConfigFileMaxBytes) == 0)
+        return;
+    read_config_text(*page, data);
+    show_message(lang_text(kLoadedMessage));
+}

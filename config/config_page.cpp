@@ -1,0 +1,359 @@
+#include "config/config_page.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/language.h"
+#include "app/widget_kit.h"
+#include "config/config_operations.h"
+#include "config/config_page_access.h"
+#include "config/config_reference.h"
+#include "config/status_indicators.h"
+#include "config/vehicle_selection.h"
+#include "device/live_status.h"
+
+namespace {
+
+constexpr int kSpeedIndicator = 4;
+constexpr int kIndicatorRows = 5;
+constexpr int kScaleChoices = 50;
+
+// Row labels of the eight choice rows; the switch-off mode row has none.
+constexpr int kChoiceRowLabels[kChoiceFieldCount] = {86, 87, 88, 89, -1, 90, 91, 92};
+
+struct PageWidgets {
+    GtkWidget* root = nullptr;
+    GtkWidget* manufacturer_list = nullptr;
+    GtkWidget* model_list = nullptr;
+    GtkWidget* level_entry = nullptr;
+    GtkEntryBuffer* level_buffer = nullptr;
+    std::array<GtkWidget*, kChoiceFieldCount> choice_boxes{};
+    std::array<GtkWidget*, kStatusIndicatorCount> indicators{};
+    GtkWidget* speed_label = nullptr;
+    GtkWidget* save_button = nullptr;
+};
+
+PageWidgets g_page;
+
+GdkColor gdk_colour(uint32_t rgb) {
+    // 8-bit components stretched to GDK's 16 bits.
+    return {0, static_cast<guint16>(((rgb >> 16) & 0xFF) * 257),
+            static_cast<guint16>(((rgb >> 8) & 0xFF) * 257),
+            static_cast<guint16>((rgb & 0xFF) * 257)};
+}
+
+void apply_font(GtkWidget* child, gpointer font) {
+    gtk_widget_modify_font(child, static_cast<PangoFontDescription*>(font));
+}
+
+GtkWidget* make_choice_box() {
+    GtkWidget* box = gtk_combo_box_new_text();
+    gtk_widget_show(box);
+    return box;
+}
+
+void pack_row(GtkWidget* column, GtkWidget* row) {
+    gtk_box_pack_start(GTK_BOX(column), row, FALSE, FALSE, 1);
+}
+
+int choice_field_of(GtkWidget* box) {
+    for (int i = 0; i < kChoiceFieldCount; ++i) {
+        if (g_page.choice_boxes[i] == box)
+            return i;
+    }
+    return -1;
+}
+
+class PageAccess : public ConfigPageAccess {
+   public:
+    int choice_index(ChoiceField field) const override {
+        return gtk_combo_box_get_active(GTK_COMBO_BOX(g_page.choice_boxes[field]));
+    }
+    void set_choice_index(ChoiceField field, int index) override {
+        // Selecting the position already shown emits nothing, yet the reference may have moved.
+        gtk_combo_box_set_active(GTK_COMBO_BOX(g_page.choice_boxes[field]), index);
+        remark_choice(field);
+    }
+    void remark_choice(ChoiceField field) override {
+        mark_choice(g_page.choice_boxes[field], config_reference().choices[field]);
+    }
+
+    std::string level_text() const override {
+        return gtk_entry_buffer_get_text(g_page.level_buffer);
+    }
+    void set_level_text(const std::string& text) override {
+        // An unchanged text emits nothing, yet the handler must still compare against the
+        // reference level that may have moved.
+        if (text == gtk_entry_get_text(GTK_ENTRY(g_page.level_entry))) {
+            run_level_entry_handler();
+        } else {
+            gtk_entry_set_text(GTK_ENTRY(g_page.level_entry), text.c_str());
+        }
+    }
+    void run_level_entry_handler() override {
+        on_level_entry_changed(GTK_EDITABLE(g_page.level_entry), nullptr);
+    }
+    void unmark_level_entry() override {
+        gtk_widget_modify_text(g_page.level_entry, GTK_STATE_NORMAL, nullptr);
+    }
+
+    void clear_save_mark() override { mark_save_button(false); }
+
+    void select_vehicle(int32_t level, int32_t car_number, bool update_entry) override {
+        ::select_vehicle(level, car_number, update_entry);
+    }
+    int32_t selected_car_number() const override { return ::selected_car_number(); }
+    int32_t current_level() const override { return ::current_level(); }
+
+    void show_message_entry(int entry) override { show_message(lang_text(entry)); }
+};
+
+PageAccess g_access;
+
+void on_calibrate_clicked(GtkButton*, gpointer) {
+    calibrate_speedometer();
+}
+void on_defaults_clicked(GtkButton*, gpointer) {
+    load_configuration(kLoadDefaults);
+}
+void on_load_clicked(GtkButton*, gpointer) {
+    load_configuration(kLoadFromDevice);
+}
+void on_save_clicked(GtkButton*, gpointer) {
+    save_configuration();
+}
+
+GtkWidget* add_vehicle_row(GtkWidget* column, int label_entry) {
+    GtkWidget* row = make_row_box();
+    add_row_label(row, lang_text(label_entry));
+    pack_row(column, row);
+    return row;
+}
+
+GtkWidget* add_vehicle_list(GtkWidget* row) {
+    GtkWidget* list = make_choice_box();
+    gtk_box_pack_start(GTK_BOX(row), list, TRUE, TRUE, 1);
+    gtk_container_foreach(GTK_CONTAINER(list), apply_font, font(kFontArial7));
+    return list;
+}
+
+void build_vehicle_block(GtkWidget* column) {
+    g_page.manufacturer_list = add_vehicle_list(add_vehicle_row(column, 32));
+    g_page.model_list = add_vehicle_list(add_vehicle_row(column, 33));
+
+    GtkWidget* level_row = add_vehicle_row(column, 103);
+    g_page.level_buffer =
+        add_entry(level_row, G_CALLBACK(on_level_entry_changed), &g_page.level_entry);
+    gtk_widget_set_size_request(g_page.level_entry, 50, 20);
+    gtk_widget_modify_font(g_page.level_entry, font(kFontArial7));
+    gtk_box_pack_start(GTK_BOX(level_row), make_label(""), FALSE, FALSE, 1);
+
+    attach_vehicle_widgets(GTK_COMBO_BOX(g_page.manufacturer_list),
+                           GTK_COMBO_BOX(g_page.model_list), GTK_ENTRY(g_page.level_entry),
+                           font(kFontArial7));
+    config_reference().level = 0;
+    fill_model_list();
+}
+
+void build_choice_rows(GtkWidget* column) {
+    for (int i = 0; i < kChoiceFieldCount; ++i) {
+        const ChoiceFieldInfo& info = choice_field_info(static_cast<ChoiceField>(i));
+        std::vector<const char*> texts;
+        if (info.choices) {
+            for (int k = 0; k < info.count; ++k) {
+                const ChoiceText& choice = info.choices[k];
+                texts.push_back(choice.entry >= 0 ? lang_text(choice.entry) : choice.text);
+            }
+        }
+        const int label = kChoiceRowLabels[i];
+        g_page.choice_boxes[i] = add_choice_row(
+            column, label >= 0 ? lang_text(label) : "", info.choices ? texts.data() : nullptr,
+            info.choices ? info.count : 0, G_CALLBACK(on_choice_changed));
+    }
+    for (int32_t& reference : config_reference().choices)
+        reference = 0;
+}
+
+void build_help_text(GtkWidget* column) {
+    add_separator(column);
+    GtkWidget* row = gtk_hbox_new(FALSE, 0);
+    gtk_widget_show(row);
+    GtkWidget* help = make_label(lang_text(101));
+    gtk_label_set_line_wrap(GTK_LABEL(help), TRUE);
+    gtk_widget_set_size_request(help, 990, 145);
+    gtk_widget_modify_font(help, font(kFontArial8));
+    gtk_misc_set_alignment(GTK_MISC(help), 0, 0);
+    gtk_box_pack_start(GTK_BOX(row), help, FALSE, FALSE, 5);
+    gtk_box_pack_start(GTK_BOX(column), row, FALSE, FALSE, 5);
+}
+
+void build_indicators(GtkWidget* column) {
+    // Two columns: 0-4 on the left, 5-8 on the right, the speed alone in the last row.
+    for (int i = 0; i < kIndicatorRows; ++i) {
+        GtkWidget* row = make_row_box();
+        add_spacer(row, 200, 10);
+        add_status_indicator(row, i);
+        if (i != kSpeedIndicator) {
+            add_spacer(row, 10, 10);
+            add_spacer(row, 10, 10);
+            add_status_indicator(row, i + kIndicatorRows);
+        }
+        pack_row(column, row);
+    }
+}
+
+void build_buttons(GtkWidget* column) {
+    add_spacer(column, 10, 10);
+    add_separator(column);
+    add_spacer(column, 5, 7);
+    GtkWidget* row = gtk_hbox_new(FALSE, 1);
+    gtk_widget_show(row);
+    add_spacer(row, 10, 5);
+    g_signal_connect(add_page_button(row, lang_text(102)), "clicked",
+                     G_CALLBACK(on_calibrate_clicked), nullptr);
+    g_signal_connect(add_page_button(row, lang_text(35)), "clicked",
+                     G_CALLBACK(on_defaults_clicked), nullptr);
+    g_signal_connect(add_page_button(row, lang_text(36)), "clicked", G_CALLBACK(on_load_clicked),
+                     nullptr);
+    g_page.save_button = add_page_button(row, lang_text(37));
+    g_signal_connect(g_page.save_button, "clicked", G_CALLBACK(on_save_clicked), nullptr);
+    set_save_button(g_page.save_button);
+    pack_row(column, row);
+}
+
+}  // namespace
+
+void build_config_page() {
+    destroy_config_page();
+    clear_speed_available();
+
+    g_page.root = gtk_hbox_new(FALSE, 0);
+    // Held by us as well, so the page can be destroyed whether or not it was ever packed.
+    g_object_ref_sink(g_page.root);
+    gtk_widget_show(g_page.root);
+    add_spacer(g_page.root, 10, 10);
+    GtkWidget* column = gtk_vbox_new(FALSE, 0);
+    gtk_widget_show(column);
+    gtk_box_pack_start(GTK_BOX(g_page.root), column, FALSE, FALSE, 0);
+
+    build_vehicle_block(column);
+    build_choice_rows(column);
+    build_help_text(column);
+    build_indicators(column);
+    build_buttons(column);
+    set_config_page_access(&g_access);
+}
+
+GtkWidget* config_page_root() {
+    return g_page.root;
+}
+
+void destroy_config_page() {
+    set_config_page_access(nullptr);
+    set_save_button(nullptr);
+    detach_vehicle_widgets();
+    GtkWidget* root = g_page.root;
+    g_page = PageWidgets{};
+    if (root) {
+        gtk_widget_destroy(root);
+        g_object_unref(root);
+    }
+}
+
+GtkWidget* add_choice_row(GtkWidget* parent, const char* label_text, const char* const* choices,
+                          int choice_count, GCallback changed_handler) {
+    GtkWidget* row = make_row_box();
+    add_row_label(row, label_text);
+    GtkWidget* box = make_choice_box();
+    if (choices) {
+        for (int k = 0; k < choice_count; ++k)
+            gtk_combo_box_append_text(GTK_COMBO_BOX(box), choices[k]);
+    } else {
+        for (int k = 1; k <= kScaleChoices; ++k) {
+            gtk_combo_box_append_text(GTK_COMBO_BOX(box), std::to_string(k).c_str());
+        }
+    }
+    gtk_combo_box_set_active(GTK_COMBO_BOX(box), 0);
+    gtk_container_foreach(GTK_CONTAINER(box), apply_font, font(kFontArial7));
+    gtk_box_pack_start(GTK_BOX(row), box, TRUE, TRUE, 1);
+    g_signal_connect(box, "changed", changed_handler, nullptr);
+    pack_row(parent, row);
+    return box;
+}
+
+GtkWidget* add_page_button(GtkWidget* row, const char* label_text) {
+    add_spacer(row, 45, 30);
+    GtkWidget* button = make_button(label_text);
+    gtk_widget_set_size_request(button, 150, 30);
+    gtk_widget_modify_font(gtk_bin_get_child(GTK_BIN(button)), font(kFontArial7));
+    gtk_box_pack_start(GTK_BOX(row), button, FALSE, FALSE, 1);
+    add_spacer(row, 45, 30);
+    return button;
+}
+
+GtkWidget* add_status_indicator(GtkWidget* row, int index) {
+    const StatusIndicator& record = StatusIndicatorTable[index];
+    GtkWidget* button = gtk_button_new();
+    GtkWidget* label = make_label(record.label);
+    const GdkColor text_colour = gdk_colour(StatusIndicatorTable[kStatusIndicatorCount].colour);
+    gtk_widget_modify_fg(label, GTK_STATE_INSENSITIVE, &text_colour);
+    gtk_container_add(GTK_CONTAINER(button), label);
+    gtk_widget_set_sensitive(button, FALSE);
+    gtk_widget_set_size_request(button, 260, 22);
+    gtk_widget_show(button);
+    gtk_box_pack_start(GTK_BOX(row), button, FALSE, FALSE, 1);
+    g_page.indicators[index] = button;
+    if (index == kSpeedIndicator) {
+        g_page.speed_label = label;
+        clear_speed_available();
+    }
+    return button;
+}
+
+void on_choice_changed(GtkComboBox* box, gpointer) {
+    const int field = choice_field_of(GTK_WIDGET(box));
+    if (field >= 0)
+        mark_choice(GTK_WIDGET(box), config_reference().choices[field]);
+}
+
+void on_level_entry_changed(GtkEditable*, gpointer) {
+    if (!g_page.level_entry)
+        return;
+    follow_level_entry_text(gtk_entry_buffer_get_text(g_page.level_buffer));
+    mark_level_entry(g_page.level_entry, g_page.level_buffer, config_reference().level);
+}
+
+void paint_status_indicator(int index, bool lit) {
+    if (index < 0 || index >= kStatusIndicatorCount || !g_page.indicators[index])
+        return;
+    const GdkColor colour = gdk_colour(StatusIndicatorTable[index].colour);
+    gtk_widget_modify_bg(g_page.indicators[index], GTK_STATE_INSENSITIVE, lit ? &colour : nullptr);
+}
+
+void set_speed_label(const char* text) {
+    if (g_page.speed_label)
+        gtk_label_set_text(GTK_LABEL(g_page.speed_label), text);
+}
+
+GtkWidget* config_choice_box(ChoiceField field) {
+    return g_page.choice_boxes[field];
+}
+GtkWidget* config_manufacturer_list() {
+    return g_page.manufacturer_list;
+}
+GtkWidget* config_model_list() {
+    return g_page.model_list;
+}
+GtkWidget* config_level_entry() {
+    return g_page.level_entry;
+}
+GtkWidget* config_save_button() {
+    return g_page.save_button;
+}
+GtkWidget* status_indicator_button(int index) {
+    return g_page.indicators[index];
+}
+GtkWidget* config_speed_label() {
+    return g_page.speed_label;
+}
