@@ -59,6 +59,19 @@ void deliver_to_device(const unsigned char* data, size_t length, int report_size
 
 }  // namespace
 
+namespace sim {
+
+void retire_open_handles() {
+    SimState& s = state();
+    for (auto& handle : s.handles) {
+        handle->plug_generation = 0;
+        s.retired.push_back(std::move(handle));
+    }
+    s.handles.clear();
+}
+
+}  // namespace sim
+
 extern "C" {
 
 int HID_API_EXPORT HID_API_CALL hid_init(void) {

@@ -12,12 +12,8 @@ namespace sim {
 
 void reset() {
     forgo_environment();
+    retire_open_handles();
     SimState& s = state();
-    // Handles the host still holds die with the old device; they stay allocated (see retired).
-    for (auto& handle : s.handles) {
-        handle->plug_generation = 0;
-        s.retired.push_back(std::move(handle));
-    }
     std::vector<std::unique_ptr<hid_device_>> retired = std::move(s.retired);
     const uint64_t generation = s.usb.plug_generation + 1;
     s = SimState{};

@@ -127,4 +127,8 @@ int64_t monotonic_ms();
 // The device leaves the bus: handles die, everything in flight is lost.
 void drop_off_bus();
 
+// Handles the host still holds die with the old device and are no longer counted as open.
+// Lives with the hidapi functions, so that whatever resets the simulator also links them.
+void retire_open_handles();
+
 }  // namespace sim
