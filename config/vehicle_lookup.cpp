@@ -56,10 +56,15 @@ std::string vehicle_row_label(const VehicleRow& row, int language, const char* y
 }
 
 VehicleRef find_vehicle(int32_t level, int32_t car_number, uint32_t firmware) {
+    return find_vehicle_in(VehicleTable, level, car_number, firmware);
+}
+
+VehicleRef find_vehicle_in(const ManufacturerEntry* table, int32_t level, int32_t car_number,
+                           uint32_t firmware) {
     VehicleRef primary;
     VehicleRef secondary;
-    for (int m = 0; m < kManufacturerCount; ++m) {
-        const ManufacturerEntry& entry = VehicleTable[m];
+    for (int m = 0; table[m].name; ++m) {
+        const ManufacturerEntry& entry = table[m];
         for (int i = 0; i < entry.row_count; ++i) {
             const VehicleRow& row = entry.rows[i];
             if (!row_visible(row, firmware))

@@ -42,6 +42,9 @@ std::string vehicle_row_label(const VehicleRow& row, int language, const char* y
 // first row whose level is this level; else the first row whose second level is this level;
 // else none.
 VehicleRef find_vehicle(int32_t level, int32_t car_number, uint32_t firmware);
+// The same over another table laid out like VehicleTable (ending with an entry without name).
+VehicleRef find_vehicle_in(const ManufacturerEntry* table, int32_t level, int32_t car_number,
+                           uint32_t firmware);
 
 // The number the leading digits of a typed CAN level make (0 when it starts otherwise),
 // held at INT32_MAX when the digits run beyond it.
