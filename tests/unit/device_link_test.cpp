@@ -95,8 +95,10 @@ TEST_F(DeviceLinkTest, CommandsGoOutExactlyAsFramesInBothModes) {
 TEST_F(DeviceLinkTest, OversizedPayloadIsRefusedAndNothingIsWritten) {
     open(sim::Product::programmer_long);
     uint8_t payload[200] = {};
-    const size_t before = sim::written_reports().size();
     send_command(0x66, payload, 144);
+    EXPECT_EQ(sim::count_commands(0x66), 0);
+    const size_t before = sim::written_reports().size();
+    send_frame(0x66, payload, 144);
     send_frame(0x66, payload, -1);
     EXPECT_EQ(sim::written_reports().size(), before);
     send_frame(0x66, payload, 143);
@@ -110,7 +112,7 @@ TEST_F(DeviceLinkTest, RepliesComeOnlyAfterAPoll) {
         EXPECT_EQ(receive_frame(), 0) << "no poll report, no reply";
         ASSERT_TRUE(poll_device());
         EXPECT_EQ(device_reply().code(), 8);
-        EXPECT_EQ(device_reply().reply_length, 6);
+        EXPECT_EQ(device_reply().reply_length, 7);
         EXPECT_EQ(device_reply().payload()[0], 718 & 0xFF);
         EXPECT_EQ(device_reply().payload()[1], 718 >> 8);
         close_device();
