@@ -107,6 +107,7 @@ DemoSettings read_demo_settings(const EnvironmentLookup& lookup) {
     } else if (const char* home = lookup("HOME"); home && *home) {
         settings.memory_file = std::string(home) + "/.qn718-sim-memory";
     }
+    if (const char* trace_file = lookup("QN718_SIM_TRACE_FILE")) settings.trace_file = trace_file;
     parse_flag(lookup("QN718_SIM_MOTION"), settings.live_motion);
     parse_flag(lookup("QN718_SIM_LOG_LINES"), settings.log_lines);
     return settings;
@@ -124,6 +125,7 @@ void apply_demo_settings(const DemoSettings& settings) {
     set_live_motion(settings.live_motion);
     state().firmware.log_lines = settings.log_lines;
     set_memory_file(settings.memory_file);
+    set_trace_file(settings.trace_file);
 }
 
 void apply_environment_once() {

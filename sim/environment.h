@@ -19,6 +19,7 @@ struct DemoSettings {
     bool sub_version_silent = false;
     std::string status_sequence;
     std::string memory_file;
+    std::string trace_file;
     bool live_motion = true;
     bool log_lines = false;
 };

@@ -1,5 +1,7 @@
 #include "sim/report_layer.h"
 
+#include <cstdio>
+
 #include <algorithm>
 
 #include "device/frame_codec.h"
@@ -24,6 +26,22 @@ int text_capacity(int report_size) {
     return long_mode(report_size) ? report_size - 2 : report_size - 1;
 }
 
+// A demo left running for hours must not grow without end; tests look at far fewer.
+constexpr size_t kMaxObserved = 20000;
+
+template <typename T>
+void keep_bounded(std::vector<T>& items) {
+    if (items.size() >= kMaxObserved) items.erase(items.begin(), items.begin() + kMaxObserved / 2);
+}
+
+void append_trace(const std::string& path, uint8_t code) {
+    if (path.empty()) return;
+    if (FILE* file = std::fopen(path.c_str(), "a")) {
+        std::fprintf(file, "%02X\n", code);
+        std::fclose(file);
+    }
+}
+
 void act_on_frame_text(const std::string& text) {
     uint8_t bytes[kMaxCommandPayload + 8];
     const FrameDecodeResult frame = decode_frame(text, bytes, sizeof(bytes));
@@ -36,7 +54,9 @@ void act_on_frame_text(const std::string& text) {
     command.payload.assign(bytes + 2, bytes + frame.length - 1);
     command.frame_text = text.substr(0, frame.consumed);
     command.at_ms = monotonic_ms();
+    keep_bounded(s.observed.received);
     s.observed.received.push_back(command);
+    append_trace(s.trace_file, command.code);
 
     handle_command(command.code, command.payload);
 

@@ -122,6 +122,8 @@ void set_memory(uint16_t address, const std::vector<uint8_t>& bytes) {
     }
 }
 
+void set_trace_file(const std::string& path) { state().trace_file = path; }
+
 void set_memory_file(const std::string& path) {
     SimState& s = state();
     s.memory_file = path;

@@ -52,6 +52,9 @@ void set_memory_byte(uint16_t address, uint8_t value);
 void set_memory(uint16_t address, const std::vector<uint8_t>& bytes);
 // Demo: load the window from this file now and save it after every write (empty: no file).
 void set_memory_file(const std::string& path);
+// Demo: append each received command code (two hex digits and a line end) to this file, so
+// an end-to-end test can watch the program from outside (empty: no file).
+void set_trace_file(const std::string& path);
 
 // Calibration (command 7): after delay_polls poll reports reply 1 comes and the scale byte
 // (0x208) becomes scale_index.

@@ -110,6 +110,7 @@ struct SimState {
     Observation observed;
     MemoryWindow memory{};
     std::string memory_file;
+    std::string trace_file;  // demo: each received command code is appended here
     bool real_timeouts = false;
     std::vector<std::unique_ptr<hid_device_>> handles;  // open, not yet closed by the host
     // Handles that a reset took from the host's hands. They stay allocated so that a host
