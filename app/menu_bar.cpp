@@ -1,0 +1,81 @@
+#include "app/menu_bar.h"
+
+#include "app/language.h"
+#include "app/language_choice.h"
+#include "app/user_settings.h"
+#include "app/widget_kit.h"
+#include "config/cfg_file_menu.h"
+
+namespace {
+
+GtkWidget* g_update_preference_label = nullptr;
+
+void on_firmware_update(GtkWidget*, gpointer) {
+    // Firmware flashing is not part of this build yet.
+}
+
+void on_update_preference(GtkWidget*, gpointer) { toggle_update_check_preference(); }
+void on_load_config_file(GtkWidget*, gpointer) { load_config_file(); }
+void on_save_config_file(GtkWidget*, gpointer) { save_config_file(); }
+
+void on_remote_access(GtkWidget*, gpointer) {
+    // Remote access is not part of this build yet.
+}
+
+void on_language(GtkWidget*, gpointer code) { switch_language(static_cast<const char*>(code)); }
+
+GtkWidget* append_item(GtkWidget* menu, const char* text, GCallback handler, gpointer data) {
+    GtkWidget* item = make_menu_item(text);
+    g_signal_connect(item, "activate", handler, data);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+    return item;
+}
+
+GtkWidget* make_submenu_item(const char* text, GtkWidget* menu) {
+    GtkWidget* item = make_menu_item(text);
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(item), menu);
+    return item;
+}
+
+}  // namespace
+
+const char* update_preference_label(uint8_t preference) {
+    return lang_text(preference ? 50 : 49);
+}
+
+GtkWidget* update_preference_label_widget() { return g_update_preference_label; }
+
+void toggle_update_check_preference() {
+    UserSettings& settings = user_settings();
+    settings.update_check = settings.update_check ? 0 : 1;
+    save_user_settings();
+    if (g_update_preference_label) {
+        gtk_label_set_text(GTK_LABEL(g_update_preference_label),
+                           update_preference_label(settings.update_check));
+    }
+}
+
+void build_menu_bar(GtkWidget* box) {
+    GtkWidget* bar = gtk_menu_bar_new();
+    gtk_widget_show(bar);
+    gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
+
+    GtkWidget* tools = gtk_menu_new();
+    append_item(tools, lang_text(23), G_CALLBACK(on_firmware_update), nullptr);
+    GtkWidget* preference =
+        append_item(tools, update_preference_label(user_settings().update_check),
+                    G_CALLBACK(on_update_preference), nullptr);
+    g_update_preference_label = gtk_bin_get_child(GTK_BIN(preference));
+    append_item(tools, lang_text(44), G_CALLBACK(on_load_config_file), nullptr);
+    append_item(tools, lang_text(43), G_CALLBACK(on_save_config_file), nullptr);
+    append_item(tools, lang_text(66), G_CALLBACK(on_remote_access), nullptr);
+    gtk_menu_shell_append(GTK_MENU_SHELL(bar), make_submenu_item(lang_text(20), tools));
+
+    GtkWidget* languages = gtk_menu_new();
+    for (const LanguageRow& row : LanguageList) {
+        if (!row.code[0]) break;
+        append_item(languages, row.menu_label, G_CALLBACK(on_language),
+                    const_cast<char*>(row.code));
+    }
+    gtk_menu_shell_append(GTK_MENU_SHELL(bar), make_submenu_item(lang_text(34), languages));
+}
