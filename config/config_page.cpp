@@ -53,6 +53,15 @@ GtkWidget* make_choice_box() {
     return box;
 }
 
+// An empty label as a fixed spacer without padding: the page's outer spacer and the button
+// row are packed tight, so that the page is no wider than the main area's 1010 pixels (the
+// help row, 990 + 2 x 5, sets that width).
+void add_tight_spacer(GtkWidget* box, int width, int height) {
+    GtkWidget* spacer = make_label("");
+    gtk_widget_set_size_request(spacer, width, height);
+    gtk_box_pack_start(GTK_BOX(box), spacer, FALSE, FALSE, 0);
+}
+
 void pack_row(GtkWidget* column, GtkWidget* row) {
     gtk_box_pack_start(GTK_BOX(column), row, FALSE, FALSE, 1);
 }
@@ -209,7 +218,7 @@ void build_buttons(GtkWidget* column) {
     add_spacer(column, 5, 7);
     GtkWidget* row = gtk_hbox_new(FALSE, 1);
     gtk_widget_show(row);
-    add_spacer(row, 10, 5);
+    add_tight_spacer(row, 10, 5);
     g_signal_connect(add_page_button(row, lang_text(102)), "clicked",
                      G_CALLBACK(on_calibrate_clicked), nullptr);
     g_signal_connect(add_page_button(row, lang_text(35)), "clicked",
@@ -232,7 +241,7 @@ void build_config_page() {
     // Held by us as well, so the page can be destroyed whether or not it was ever packed.
     g_object_ref_sink(g_page.root);
     gtk_widget_show(g_page.root);
-    add_spacer(g_page.root, 10, 10);
+    add_tight_spacer(g_page.root, 10, 10);
     GtkWidget* column = gtk_vbox_new(FALSE, 0);
     gtk_widget_show(column);
     gtk_box_pack_start(GTK_BOX(g_page.root), column, FALSE, FALSE, 0);
@@ -283,12 +292,12 @@ GtkWidget* add_choice_row(GtkWidget* parent, const char* label_text, const char*
 }
 
 GtkWidget* add_page_button(GtkWidget* row, const char* label_text) {
-    add_spacer(row, 45, 30);
+    add_tight_spacer(row, 45, 30);
     GtkWidget* button = make_button(label_text);
     gtk_widget_set_size_request(button, 150, 30);
     gtk_widget_modify_font(gtk_bin_get_child(GTK_BIN(button)), font(kFontArial7));
-    gtk_box_pack_start(GTK_BOX(row), button, FALSE, FALSE, 1);
-    add_spacer(row, 45, 30);
+    gtk_box_pack_start(GTK_BOX(row), button, FALSE, FALSE, 0);
+    add_tight_spacer(row, 45, 30);
     return button;
 }
 
