@@ -76,7 +76,7 @@ extern "C" {
 
 int HID_API_EXPORT HID_API_CALL hid_init(void) {
     sim::apply_environment_once();
-    return 0;
+    return state().usb.init_fails ? -1 : 0;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_exit(void) {
@@ -96,6 +96,7 @@ HID_API_EXPORT hid_device* HID_API_CALL hid_open(unsigned short vendor_id,
     handle->report_size = product_id == 0xF1C9 ? 64 : 8;
     handle->plug_generation = s.usb.plug_generation;
     s.handles.push_back(std::move(handle));
+    ++s.observed.opens;
     s.runtime.greeted = false;
     return s.handles.back().get();
 }

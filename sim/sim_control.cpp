@@ -122,6 +122,8 @@ void set_memory(uint16_t address, const std::vector<uint8_t>& bytes) {
     }
 }
 
+void set_init_fails(bool fails) { state().usb.init_fails = fails; }
+
 void set_trace_file(const std::string& path) { state().trace_file = path; }
 
 void set_memory_file(const std::string& path) {
@@ -224,6 +226,9 @@ const std::vector<std::vector<uint8_t>>& written_reports() {
 }
 int poll_reports() {
     return state().observed.polls;
+}
+int open_count() {
+    return state().observed.opens;
 }
 int open_handles() {
     return static_cast<int>(state().handles.size());

@@ -26,6 +26,9 @@ void reset();
 // requested time like a device would. The demo uses real time-outs.
 void set_real_timeouts(bool real);
 
+// hid_init fails, as it does on a system without a usable HID subsystem.
+void set_init_fails(bool fails);
+
 void plug(bool plugged);
 bool plugged();
 void set_product(Product product);
@@ -107,5 +110,7 @@ void clear_received();
 const std::vector<std::vector<uint8_t>>& written_reports();
 int poll_reports();
 int open_handles();
+// Successful hid_open calls since the last reset.
+int open_count();
 
 }  // namespace sim

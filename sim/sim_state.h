@@ -37,6 +37,7 @@ struct UsbIdentity {
     uint16_t product_id = 0xF1C9;
     std::string product_string = "USB HID Progr";
     uint64_t plug_generation = 1;
+    bool init_fails = false;  // hid_init reports failure, as without a usable HID subsystem
 };
 
 struct FirmwareSettings {
@@ -99,6 +100,7 @@ struct Observation {
     std::vector<ReceivedCommand> received;
     std::vector<std::vector<uint8_t>> written;
     int polls = 0;
+    int opens = 0;  // successful hid_open calls
 };
 
 struct SimState {

@@ -109,6 +109,23 @@ gboolean run_later(gpointer data) {
 
 }  // namespace
 
+namespace {
+
+gboolean run_when_shown(gpointer data) {
+    auto* action = static_cast<std::function<void(GtkWidget*)>*>(data);
+    if (!message_slot()) return TRUE;
+    std::unique_ptr<std::function<void(GtkWidget*)>> owned(action);
+    (*owned)(message_slot());
+    return FALSE;
+}
+
+}  // namespace
+
+void when_message_shown(std::function<void(GtkWidget* window)> action) {
+    auto owned = std::make_unique<std::function<void(GtkWidget*)>>(std::move(action));
+    g_timeout_add(5, run_when_shown, owned.release());
+}
+
 void later(int delay_ms, std::function<void()> action) {
     auto owned = std::make_unique<std::function<void()>>(std::move(action));
     g_timeout_add(static_cast<guint>(delay_ms), run_later, owned.release());

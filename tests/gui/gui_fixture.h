@@ -45,6 +45,9 @@ private:
     guint source_ = 0;
 };
 
+// Calls action once, from the event loop, as soon as a window stands in the message slot.
+void when_message_shown(std::function<void(GtkWidget* window)> action);
+
 // Calls action once from the event loop after delay_ms (a user pressing something while a
 // nested loop runs).
 void later(int delay_ms, std::function<void()> action);

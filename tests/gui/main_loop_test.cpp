@@ -9,37 +9,15 @@
 #include "app/startup.h"
 #include "device/device_link.h"
 #include "device/frame_codec.h"
-#include "gui/gui_fixture.h"
+#include "gui/connection_fixture.h"
 #include "sim/sim_control.h"
 
 namespace {
 
-class MainLoopTest : public GuiTest {
+class MainLoopTest : public ConnectionTest {
 protected:
-    void SetUp() override {
-        GuiTest::SetUp();
-        if (IsSkipped()) return;
-        hid_init();
-        if (!main_window()) {
-            create_main_window();
-            build_status_rows();
-        }
-        close_device();
-        set_app_state(kSearching);
-    }
-    void TearDown() override {
-        close_device();
-        if (gui_available()) main_loop_pass();  // back to searching, page gone
-        GuiTest::TearDown();
-    }
-
     static void queue_reply(uint8_t code, std::vector<uint8_t> payload) {
         sim::queue_raw_reply(encode_frame(code, payload.data(), payload.size()));
-    }
-
-    bool pass_until_state(int32_t state, int passes = 200) {
-        for (int i = 0; i < passes && app_state() != state; ++i) main_loop_pass();
-        return app_state() == state;
     }
 };
 
