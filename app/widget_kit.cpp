@@ -173,7 +173,7 @@ void wait_for_message_slot_empty() {
     }
 }
 
-void show_message(const char* text) {
+GtkWidget* open_message_window() {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     set_message_slot(window);
     gtk_window_set_modal(GTK_WINDOW(window), TRUE);
@@ -181,6 +181,17 @@ void show_message(const char* text) {
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ALWAYS);
     gtk_window_set_title(GTK_WINDOW(window), lang_text(21));
     gtk_window_set_deletable(GTK_WINDOW(window), FALSE);
+    return window;
+}
+
+void present_message_window(GtkWidget* window) {
+    gtk_widget_show(window);
+    gtk_window_present(GTK_WINDOW(window));
+    gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
+}
+
+void show_message(const char* text) {
+    GtkWidget* window = open_message_window();
 
     GtkWidget* column = gtk_vbox_new(FALSE, 0);
     gtk_widget_show(column);
@@ -201,10 +212,7 @@ void show_message(const char* text) {
     pack_fixed(row, gap, 0);
     pack_fixed(column, row, 0);
     add_end_spacer(column);
-
-    gtk_widget_show(window);
-    gtk_window_present(GTK_WINDOW(window));
-    gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
+    present_message_window(window);
 }
 
 bool ask_question(GtkWidget* parent, const char* text) {

@@ -28,6 +28,10 @@ int mark_choice(GtkWidget* combo_box, int reference);
 
 // The single message slot.
 void show_message(const char* text);
+// A modal, fixed-size, centred "Message" window without a close control, put in the slot
+// (whatever the slot held is destroyed); and showing it above the others once filled.
+GtkWidget* open_message_window();
+void present_message_window(GtkWidget* window);
 GtkWidget* message_slot();
 void set_message_slot(GtkWidget* window);
 void clear_message_slot();

@@ -29,17 +29,6 @@ void on_try_again(GtkWidget*, gpointer) {
 // shown so the window keeps its layout, and do nothing.
 void on_not_available(GtkWidget*, gpointer) {}
 
-GtkWidget* make_blocking_window() {
-    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    set_message_slot(window);
-    gtk_window_set_modal(GTK_WINDOW(window), TRUE);
-    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
-    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ALWAYS);
-    gtk_window_set_title(GTK_WINDOW(window), lang_text(21));
-    gtk_window_set_deletable(GTK_WINDOW(window), FALSE);
-    return window;
-}
-
 void fill_blocking_window(GtkWidget* window, const char* text, const WindowButton (&buttons)[3]) {
     GtkWidget* column = gtk_vbox_new(FALSE, 0);
     gtk_widget_show(column);
@@ -61,9 +50,7 @@ void fill_blocking_window(GtkWidget* window, const char* text, const WindowButto
 }
 
 void run_blocking_window(GtkWidget* window) {
-    gtk_widget_show(window);
-    gtk_window_present(GTK_WINDOW(window));
-    gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
+    present_message_window(window);
     wait_for_message_slot_empty();
 }
 
@@ -71,7 +58,7 @@ void run_blocking_window(GtkWidget* window) {
 
 void show_bootloader_window() {
     close_device();
-    GtkWidget* window = make_blocking_window();
+    GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
         {48, 180, G_CALLBACK(on_not_available)},
         {66, 180, G_CALLBACK(on_not_available)},
@@ -82,7 +69,7 @@ void show_bootloader_window() {
 }
 
 void show_incompatible_window(const char* text) {
-    GtkWidget* window = make_blocking_window();
+    GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
         {64, 170, G_CALLBACK(on_exit_program)},
         {65, 190, G_CALLBACK(on_not_available)},
