@@ -9,6 +9,7 @@
 #include "app/widget_kit.h"
 #include "config/config_page.h"
 #include "device/device_windows.h"
+#include "device/command_codes.h"
 #include "device/device_link.h"
 #include "device/identification.h"
 #include "device/live_status.h"
@@ -19,8 +20,6 @@ namespace {
 
 constexpr int kNoDevicePauseMs = 100;
 constexpr int kPassPauseMs = 10;
-constexpr uint8_t kReplyGreeting = 7;
-constexpr uint8_t kReplyIdentity = 8;
 
 int32_t g_app_state = kSearching;
 bool g_combo_popped_down = false;
@@ -59,12 +58,12 @@ void handle_lost_device() {
 bool handle_greeting_reply() {
     DeviceReply& reply = device_reply();
     if (!poll_device()) reply.set_code(0);
-    if (reply.code() == kReplyGreeting) {
+    if (reply.code() == reply::kGreeting) {
         if (g_app_state == kGreetingWithCommand1 && reply.reply_length > 4 &&
             reply.payload()[0] == 2 && reply.payload()[1] == 1) {
             g_app_state = kGreetingWithCommand4;
         }
-    } else if (reply.code() == kReplyIdentity) {
+    } else if (reply.code() == reply::kIdentity) {
         if (g_app_state == kGreetingWithCommand1 || g_app_state == kGreetingWithCommand4) {
             if (identify_device(main_box()) != 0) return true;
         }
@@ -87,10 +86,10 @@ void step_connection_state() {
             break;
         }
         case kGreetingWithCommand1:
-            send_frame(1);
+            send_frame(command::kGreeting);
             break;
         case kGreetingWithCommand4:
-            send_frame(4);
+            send_frame(command::kIdentify);
             break;
         case kConnected:
             live_status_step();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "console/traffic_log.h"
+#include "device/command_codes.h"
 #include "device/frame_codec.h"
 #include "platform/sleep.h"
 #include "remote/remote_access.h"
@@ -196,7 +197,7 @@ int receive_frame() {
         text.erase(0, frame.consumed);
         g_link.pending = !text.empty();
         // Log lines go to the console unless the relay wants every frame for the server.
-        if (g_reply.code() == 0xFF && !remote_access_active()) {
+        if (g_reply.code() == reply::kLogLine && !remote_access_active()) {
             log_traffic(TrafficDirection::received);
             continue;
         }

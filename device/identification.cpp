@@ -12,15 +12,13 @@
 #include "config/config_operations.h"
 #include "config/config_page.h"
 #include "config/vehicle_selection.h"
+#include "device/command_codes.h"
 #include "device/device_link.h"
 #include "device/device_windows.h"
 #include "platform/sleep.h"
 
 namespace {
 
-constexpr uint8_t kCommandStatus = 2;
-constexpr uint8_t kCommandSubVersion = 0xF4;
-constexpr uint8_t kReplyStatus = 1;
 constexpr int kSubVersionPolls = 99;
 constexpr int kBusyRetryMs = 500;
 
@@ -29,12 +27,12 @@ SubVersion g_sub_version;
 // Asks whether the device sees a speed signal on the CAN bus; "2" means it is still looking.
 void check_speed_signal() {
     for (;;) {
-        send_command(kCommandStatus);
+        send_command(command::kStatus);
         DeviceReply& reply = device_reply();
         reply.set_code(0xFF);
-        while (poll_device() && reply.code() != kReplyStatus) {
+        while (poll_device() && reply.code() != reply::kDone) {
         }
-        if (reply.code() != kReplyStatus) {
+        if (reply.code() != reply::kDone) {
             show_message(lang_text(12));
             return;
         }
@@ -61,10 +59,10 @@ void show_configuration_page(GtkWidget* box) {
 SubVersion sub_version() { return g_sub_version; }
 
 int query_sub_version() {
-    send_command(kCommandSubVersion);
+    send_command(command::kSubVersion);
     const DeviceReply& reply = device_reply();
     for (int attempt = 0; attempt < kSubVersionPolls; ++attempt) {
-        if (!poll_device() || reply.code() != kReplyStatus) continue;
+        if (!poll_device() || reply.code() != reply::kDone) continue;
         g_sub_version = {reply.payload()[0], reply.payload()[1]};
         char label[16];
         std::snprintf(label, sizeof label, "(%d)  ", g_sub_version.b);

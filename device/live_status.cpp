@@ -5,15 +5,11 @@
 #include <cstring>
 
 #include "config/status_indicators.h"
+#include "device/command_codes.h"
 #include "device/device_link.h"
 
 namespace {
 
-constexpr uint8_t kCommandSpeed = 0x0A;
-constexpr uint8_t kCommandStatusBits = 8;
-constexpr uint8_t kReplySpeedAvailable = 0x1A;
-constexpr uint8_t kReplySpeed = 0x0A;
-constexpr uint8_t kReplyStatusBits = 9;
 
 uint8_t g_pass_counter = 0;
 uint8_t g_speed_available = 0;
@@ -28,10 +24,10 @@ float read_float_le(const uint8_t* bytes) {
 }
 
 void request_status_bits() {
-    send_command(kCommandStatusBits);
+    send_command(command::kStatusBits);
     const DeviceReply& reply = device_reply();
     while (poll_device()) {
-        if (reply.code() != kReplyStatusBits) continue;
+        if (reply.code() != reply::kStatusBits) continue;
         for (int i = 0; i < kStatusIndicatorCount; ++i) {
             const StatusIndicator& indicator = StatusIndicatorTable[i];
             if (indicator.byte_index == kNoStatusBit) continue;
@@ -61,17 +57,17 @@ void clear_speed_available() { g_speed_available = 0; }
 
 void live_status_step() {
     const DeviceReply& reply = device_reply();
-    if (reply.code() == kReplySpeedAvailable) {
+    if (reply.code() == reply::kSpeedAvailable) {
         g_speed_available = reply.payload()[0];
         if (g_speed_available == 0) set_speed_label("Speed (km/h): ---");
     }
-    if (reply.code() == kReplySpeed && g_speed_available != 0) {
+    if (reply.code() == reply::kSpeed && g_speed_available != 0) {
         set_speed_label(speed_label_text(read_float_le(reply.payload())).c_str());
     }
     ++g_pass_counter;
     if ((g_pass_counter & 0x0F) == 3) {
         const uint8_t zero = 0;
-        send_command(kCommandSpeed, &zero, 1);
+        send_command(command::kSpeed, &zero, 1);
     }
     if ((g_pass_counter & 0x07) != 0) return;
     request_status_bits();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "device/command_codes.h"
 #include "device/frame_codec.h"
 #include "sim/live_motion.h"
 #include "sim/memory_file.h"
@@ -11,30 +12,6 @@
 
 namespace sim {
 namespace {
-
-enum Command : uint8_t {
-    kGreeting = 0x01,
-    kStatusCharacter = 0x02,
-    kIdentity = 0x04,
-    kReadMemory = 0x05,
-    kWriteMemory = 0x06,
-    kCalibrate = 0x07,
-    kStatusBits = 0x08,
-    kStoreConfiguration = 0x09,
-    kSpeed = 0x0A,
-    kSubVersion = 0xF4,
-};
-
-enum Reply : uint8_t {
-    kReplyOne = 0x01,
-    kReplyMemory = 0x06,
-    kReplyGreeting = 0x07,
-    kReplyIdentity = 0x08,
-    kReplyStatusBits = 0x09,
-    kReplySpeed = 0x0A,
-    kReplySpeedAvailable = 0x1A,
-    kReplyLogLine = 0xFF,
-};
 
 constexpr int64_t kLogLineEveryMs = 5000;
 // Offset and count come first in reply 6, so this many data bytes still fit in one frame.
@@ -61,7 +38,7 @@ bool speed_available() {
 
 void reply_identity() {
     const FirmwareSettings& f = state().firmware;
-    queue_reply(kReplyIdentity,
+    queue_reply(reply::kIdentity,
                 {static_cast<uint8_t>(f.type_code & 0xFF), static_cast<uint8_t>(f.type_code >> 8),
                  static_cast<uint8_t>(f.firmware_number >> 8),
                  static_cast<uint8_t>(f.firmware_number & 0xFF)});
@@ -76,7 +53,7 @@ void answer_greeting() {
         return;
     }
     s.runtime.greeted = true;
-    queue_reply(kReplyGreeting, {2, 1});
+    queue_reply(reply::kGreeting, {2, 1});
 }
 
 void answer_status_character() {
@@ -90,7 +67,7 @@ void answer_status_character() {
         if (s.runtime.status_index < sequence.size())
             ++s.runtime.status_index;
     }
-    queue_reply(kReplyOne, {static_cast<uint8_t>(character)});
+    queue_reply(reply::kDone, {static_cast<uint8_t>(character)});
 }
 
 bool inside_window(size_t offset, size_t count) {
@@ -124,7 +101,7 @@ void answer_memory_read(const std::vector<uint8_t>& payload) {
         reply[static_cast<size_t>(s.faults.readback_differs_at)] ^= 0xFF;
     }
     s.runtime.written_since_read = false;
-    queue_reply(kReplyMemory, reply);
+    queue_reply(reply::kParameters, reply);
 }
 
 void take_memory_write(const std::vector<uint8_t>& payload) {
@@ -145,7 +122,7 @@ void finish_calibration() {
     s.runtime.calibration_polls_left = -1;
     s.memory[kScaleAddress - kMemoryWindowStart] = s.firmware.calibration_scale;
     save_memory();
-    queue_reply(kReplyOne, {});
+    queue_reply(reply::kDone, {});
 }
 
 // A repeated command 7 while measuring does not start over: the host repeats it while it waits.
@@ -161,7 +138,7 @@ void start_calibration() {
 }
 
 void answer_status_bits() {
-    queue_reply(kReplyStatusBits, {current_values().status_bits});
+    queue_reply(reply::kStatusBits, {current_values().status_bits});
 }
 
 void answer_speed() {
@@ -169,8 +146,8 @@ void answer_speed() {
     uint32_t bits;
     static_assert(sizeof(bits) == sizeof(speed), "IEEE single precision expected");
     std::memcpy(&bits, &speed, sizeof(bits));
-    queue_reply(kReplySpeedAvailable, {static_cast<uint8_t>(speed_available() ? 1 : 0)});
-    queue_reply(kReplySpeed, {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+    queue_reply(reply::kSpeedAvailable, {static_cast<uint8_t>(speed_available() ? 1 : 0)});
+    queue_reply(reply::kSpeed, {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
                               static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)});
 }
 
@@ -178,7 +155,7 @@ void answer_sub_version() {
     const FirmwareSettings& f = state().firmware;
     if (f.sub_version_silent)
         return;
-    queue_reply(kReplyOne, {f.sub_version_a, f.sub_version_b});
+    queue_reply(reply::kDone, {f.sub_version_a, f.sub_version_b});
 }
 
 std::string log_line_text() {
@@ -195,34 +172,34 @@ std::string log_line_text() {
 
 void handle_command(uint8_t code, const std::vector<uint8_t>& payload) {
     switch (code) {
-        case kGreeting:
+        case command::kGreeting:
             answer_greeting();
             break;
-        case kIdentity:
+        case command::kIdentify:
             if (!state().firmware.greeting_silent)
                 reply_identity();
             break;
-        case kStatusCharacter:
+        case command::kStatus:
             answer_status_character();
             break;
-        case kReadMemory:
+        case command::kReadParameters:
             answer_memory_read(payload);
             break;
-        case kWriteMemory:
+        case command::kWriteParameters:
             take_memory_write(payload);
             break;
-        case kCalibrate:
+        case command::kCalibrate:
             start_calibration();
             break;
-        case kStatusBits:
+        case command::kStatusBits:
             answer_status_bits();
             break;
-        case kStoreConfiguration:
+        case command::kStore:
             break;  // the firmware takes the new block into use; nothing to answer
-        case kSpeed:
+        case command::kSpeed:
             answer_speed();
             break;
-        case kSubVersion:
+        case command::kSubVersion:
             answer_sub_version();
             break;
         default:
@@ -254,7 +231,7 @@ void queue_reply(uint8_t code, const std::vector<uint8_t>& payload) {
 void queue_log_frame(const std::string& text) {
     const size_t count = std::min(text.size(), static_cast<size_t>(kMaxCommandPayload));
     Output output;
-    output.text = encode_frame(kReplyLogLine, reinterpret_cast<const uint8_t*>(text.data()), count);
+    output.text = encode_frame(reply::kLogLine, reinterpret_cast<const uint8_t*>(text.data()), count);
     state().traffic.unasked.push_back(std::move(output));
 }
 
