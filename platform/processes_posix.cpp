@@ -44,8 +44,10 @@ std::vector<std::string> running_program_names() {
     std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
     if (!proc) return names;
     size_t seen = 0;
+    const std::string parent = std::to_string(getppid());
     while (dirent* entry = readdir(proc.get())) {
         if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;
+        if (parent == entry->d_name) continue;
         if (++seen > kMaxProcesses) break;
         const std::string link = std::string("/proc/") + entry->d_name + "/exe";
         char target[PATH_MAX];
