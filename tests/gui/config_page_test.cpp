@@ -237,18 +237,6 @@ TEST_F(ConfigPageGuiTest, SaveWritesTheChangesAndClearsEveryMark) {
     EXPECT_FALSE(save_label_red());
 }
 
-TEST_F(ConfigPageGuiTest, RefusedLevelLeavesMarksAndDevice) {
-    type_level("256");
-    sim::clear_received();
-    MessageAnswerer answerer;
-    gtk_button_clicked(GTK_BUTTON(config_save_button()));
-    ASSERT_TRUE(run_events_until([&] { return !answerer.seen().empty(); }));
-    EXPECT_EQ(answerer.seen().front(), lang_text(38));
-    EXPECT_TRUE(sim::received_commands().empty());
-    EXPECT_TRUE(level_entry_red());
-    EXPECT_TRUE(save_label_red());
-}
-
 TEST_F(ConfigPageGuiTest, DefaultsAndLoadRestoreTheReferenceView) {
     sim::set_memory(0x201, {6, 4, 4, 3, 5, 1, 2, 9, 1, 0, 73, 0, 0});
     set_active(config_choice_box(kVonSpeed), 4);

@@ -45,26 +45,6 @@ TEST(CfgFileTest, WritingTakesTheReferencesFromThePageButLeavesTheSaveMark) {
     EXPECT_TRUE(page.save_marked);
 }
 
-TEST(CfgFileTest, RoundTripRestoresPageAndReferences) {
-    FakeConfigPage saved;
-    load_defaults(saved);
-    saved.level = "300";
-    saved.selected_car = 1350;
-    saved.choices = {4, 0, 3, 5, 1, 2, 49, 1};
-    const std::string text = write_config_text(saved);
-    const ConfigReference written = config_reference();
-
-    FakeConfigPage loaded;  // starts with zero references and level "0"
-    read_config_text(loaded, text);
-    EXPECT_EQ(loaded.level, "300");
-    EXPECT_EQ(loaded.choices, saved.choices);
-    EXPECT_EQ(config_reference().level, written.level);
-    EXPECT_EQ(config_reference().choices, written.choices);
-    EXPECT_EQ(loaded.selected_car, 1350);
-    EXPECT_EQ(loaded.marked_choice_count(), 0);
-    EXPECT_FALSE(loaded.level_marked);
-}
-
 TEST(CfgFileTest, CarNumberIsLookedUpUnderTheFileLevel) {
     FakeConfigPage page;
     read_config_text(page, "canlevel=3\ncarnumber=43\n");

@@ -66,22 +66,6 @@ TEST(ConfigRecordTest, DefaultBlockIsGolfVWithFactoryChoices) {
     EXPECT_EQ(defaults.choices, expected);
 }
 
-TEST(ConfigRecordTest, ChoiceListsAreInWireOrder) {
-    const ChoiceFieldInfo& voff = choice_field_info(kVoffSpeed);
-    ASSERT_EQ(voff.count, 5);
-    EXPECT_STREQ(voff.choices[3].text, "25 km/h");
-    EXPECT_STREQ(voff.choices[4].text, "45 km/h");
-    // Position 0 of the switch-off time is "permanently enabled", not a time.
-    EXPECT_EQ(choice_field_info(kSwitchoffTime).choices[0].entry, 95);
-    EXPECT_EQ(choice_field_info(kSwitchoffTime).count, 6);
-    EXPECT_EQ(choice_field_info(kSwitchoffMode).choices[0].entry, 94);
-    EXPECT_EQ(choice_field_info(kSwitchoffMode).choices[1].entry, 93);
-    EXPECT_EQ(choice_field_info(kProgOutput).choices[2].entry, 100);
-    EXPECT_EQ(choice_field_info(kSpeedometerScale).count, 50);
-    EXPECT_EQ(choice_field_info(kSpeedometerScale).choices, nullptr);
-    EXPECT_STREQ(choice_field_info(kAnalogIgn).key, "analog_ign");
-}
-
 TEST(ConfigRecordTest, LevelTextRules) {
     int32_t level = -7;
     EXPECT_TRUE(parse_can_level_text("", &level));
