@@ -177,6 +177,16 @@ TEST_F(ConfigOperationsTest, CalibrationChangesOnlyTheScaleAndLeavesItPending) {
     EXPECT_TRUE(page.save_marked);
 }
 
+TEST_F(ConfigOperationsTest, CalibrationFinishesWhateverTheMeasurementTakes) {
+    // A measurement that ends while the next round drains its replies must still be seen.
+    for (int delay_polls : {1, 2, 3, 4, 6}) {
+        page.messages.clear();
+        sim::set_calibration(static_cast<uint8_t>(delay_polls), delay_polls);
+        EXPECT_EQ(calibrate_speedometer(), 1) << delay_polls;
+        EXPECT_EQ(page.choices[kSpeedometerScale], delay_polls) << delay_polls;
+    }
+}
+
 TEST_F(ConfigOperationsTest, CalibrationWithoutAnswerFailsAfterTenRounds) {
     sim::set_calibration_silent(true);
     EXPECT_EQ(calibrate_speedometer(), 0);
