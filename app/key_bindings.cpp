@@ -19,7 +19,9 @@ bool is_autoflash_key(uint32_t keyval, uint32_t state) {
 bool handle_main_window_key(uint32_t keyval, uint32_t modifier_state) {
     // The console and the AUTOFLASH folder arrive in later builds; until then the keys are
     // recognised but left to GTK.
-    if (is_console_key(keyval, modifier_state)) return false;
-    if (is_autoflash_key(keyval, modifier_state)) return false;
+    if (is_console_key(keyval, modifier_state))
+        return false;
+    if (is_autoflash_key(keyval, modifier_state))
+        return false;
     return false;
 }

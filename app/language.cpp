@@ -12,13 +12,17 @@ namespace {
 int g_current_language = kEnglish;
 }
 
-int current_language() { return g_current_language; }
+int current_language() {
+    return g_current_language;
+}
 
 void set_current_language(int index) {
-    if (index >= 0 && index < kLanguageCount) g_current_language = index;
+    if (index >= 0 && index < kLanguageCount)
+        g_current_language = index;
 }
 
 const char* lang_text(int entry) {
-    if (entry < 0 || entry >= kLanguageEntries) return "";
+    if (entry < 0 || entry >= kLanguageEntries)
+        return "";
     return (*LanguageList[g_current_language].table)[entry];
 }

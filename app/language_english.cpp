@@ -1,6 +1,8 @@
 #include "app/language.h"
 
 // Texts of the English interface, indexed by entry number.
+// One entry a line, however long, so that an entry reads as it is shown.
+// clang-format off
 const LanguageTable kEnglishTable = {
     /*   0 */ "Yes",
     /*   1 */ "No",
@@ -112,3 +114,4 @@ const LanguageTable kEnglishTable = {
     /* 107 */ "Try again",
     /* 108 */ "WARNING: Change firmware to version >=0022",
 };
+// clang-format on

@@ -28,11 +28,14 @@ bool g_combo_popped_down = false;
 // destroyed widget, so it is closed first.
 void pop_down_open_combo_box() {
     GtkWidget* window = main_window();
-    if (!window) return;
+    if (!window)
+        return;
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
-    if (!focus) return;
+    if (!focus)
+        return;
     GtkWidget* parent = gtk_widget_get_parent(focus);
-    if (!parent) return;
+    if (!parent)
+        return;
     if (std::strncmp(G_OBJECT_TYPE_NAME(parent), "GtkComboBox", 11) == 0) {
         gtk_combo_box_popdown(GTK_COMBO_BOX(parent));
     }
@@ -57,7 +60,8 @@ void handle_lost_device() {
 // Returns true when identification asks for the next pass to start at once.
 bool handle_greeting_reply() {
     DeviceReply& reply = device_reply();
-    if (!poll_device()) reply.set_code(0);
+    if (!poll_device())
+        reply.set_code(0);
     if (reply.code() == reply::kGreeting) {
         if (g_app_state == kGreetingWithCommand1 && reply.reply_length > 4 &&
             reply.payload()[0] == 2 && reply.payload()[1] == 1) {
@@ -65,7 +69,8 @@ bool handle_greeting_reply() {
         }
     } else if (reply.code() == reply::kIdentity) {
         if (g_app_state == kGreetingWithCommand1 || g_app_state == kGreetingWithCommand4) {
-            if (identify_device(main_box()) != 0) return true;
+            if (identify_device(main_box()) != 0)
+                return true;
         }
     }
     return false;
@@ -101,8 +106,12 @@ void step_connection_state() {
 
 }  // namespace
 
-int32_t app_state() { return g_app_state; }
-void set_app_state(int32_t state) { g_app_state = state; }
+int32_t app_state() {
+    return g_app_state;
+}
+void set_app_state(int32_t state) {
+    g_app_state = state;
+}
 
 void main_loop_pass() {
     process_pending_events();
@@ -114,11 +123,13 @@ void main_loop_pass() {
     } else {
         g_combo_popped_down = false;
     }
-    if (g_app_state > 7 && handle_greeting_reply()) return;
+    if (g_app_state > 7 && handle_greeting_reply())
+        return;
     step_connection_state();
     sleep_ms(kPassPauseMs);
 }
 
 void run_main_loop() {
-    for (;;) main_loop_pass();
+    for (;;)
+        main_loop_pass();
 }

@@ -32,7 +32,8 @@ gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer) {
 }
 
 void set_label(GtkWidget* label, const char* text) {
-    if (label) gtk_label_set_text(GTK_LABEL(label), text);
+    if (label)
+        gtk_label_set_text(GTK_LABEL(label), text);
 }
 
 }  // namespace
@@ -93,12 +94,24 @@ void build_status_rows() {
     gtk_box_pack_start(GTK_BOX(g_main.main_box), row2, FALSE, FALSE, 1);
 }
 
-GtkWidget* main_window() { return g_main.window; }
-GtkWidget* main_box() { return g_main.main_box; }
-void set_status_label(const char* text) { set_label(g_main.status_label, text); }
-void set_version_label(const char* text) { set_label(g_main.version_label, text); }
-void set_info_label(const char* text) { set_label(g_main.info_label, text); }
-void set_mode_label(const char* text) { set_label(g_main.mode_label, text); }
+GtkWidget* main_window() {
+    return g_main.window;
+}
+GtkWidget* main_box() {
+    return g_main.main_box;
+}
+void set_status_label(const char* text) {
+    set_label(g_main.status_label, text);
+}
+void set_version_label(const char* text) {
+    set_label(g_main.version_label, text);
+}
+void set_info_label(const char* text) {
+    set_label(g_main.info_label, text);
+}
+void set_mode_label(const char* text) {
+    set_label(g_main.mode_label, text);
+}
 
 const char* status_label_text() {
     return g_main.status_label ? gtk_label_get_text(GTK_LABEL(g_main.status_label)) : "";
@@ -109,6 +122,7 @@ const char* version_label_text() {
 }
 
 void destroy_main_window() {
-    if (g_main.window) gtk_widget_destroy(g_main.window);
+    if (g_main.window)
+        gtk_widget_destroy(g_main.window);
     g_main = MainWindow{};
 }

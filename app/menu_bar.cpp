@@ -14,15 +14,23 @@ void on_firmware_update(GtkWidget*, gpointer) {
     // Firmware flashing is not part of this build yet.
 }
 
-void on_update_preference(GtkWidget*, gpointer) { toggle_update_check_preference(); }
-void on_load_config_file(GtkWidget*, gpointer) { load_config_file(); }
-void on_save_config_file(GtkWidget*, gpointer) { save_config_file(); }
+void on_update_preference(GtkWidget*, gpointer) {
+    toggle_update_check_preference();
+}
+void on_load_config_file(GtkWidget*, gpointer) {
+    load_config_file();
+}
+void on_save_config_file(GtkWidget*, gpointer) {
+    save_config_file();
+}
 
 void on_remote_access(GtkWidget*, gpointer) {
     // Remote access is not part of this build yet.
 }
 
-void on_language(GtkWidget*, gpointer code) { switch_language(static_cast<const char*>(code)); }
+void on_language(GtkWidget*, gpointer code) {
+    switch_language(static_cast<const char*>(code));
+}
 
 GtkWidget* append_item(GtkWidget* menu, const char* text, GCallback handler, gpointer data) {
     GtkWidget* item = make_menu_item(text);
@@ -43,7 +51,9 @@ const char* update_preference_label(uint8_t preference) {
     return lang_text(preference ? 50 : 49);
 }
 
-GtkWidget* update_preference_label_widget() { return g_update_preference_label; }
+GtkWidget* update_preference_label_widget() {
+    return g_update_preference_label;
+}
 
 void toggle_update_check_preference() {
     UserSettings& settings = user_settings();
@@ -73,7 +83,8 @@ void build_menu_bar(GtkWidget* box) {
 
     GtkWidget* languages = gtk_menu_new();
     for (const LanguageRow& row : LanguageList) {
-        if (!row.code[0]) break;
+        if (!row.code[0])
+            break;
         append_item(languages, row.menu_label, G_CALLBACK(on_language),
                     const_cast<char*>(row.code));
     }

@@ -12,17 +12,21 @@ std::string program_file_name(const std::string& program_path) {
 
 bool another_copy_running(const std::vector<std::string>& running_names,
                           const std::string& own_name) {
-    if (own_name.empty()) return false;
+    if (own_name.empty())
+        return false;
     int matches = 0;
     for (const std::string& name : running_names) {
-        if (name.find(own_name) != std::string::npos && ++matches == 2) return true;
+        if (name.find(own_name) != std::string::npos && ++matches == 2)
+            return true;
     }
     return false;
 }
 
 void enforce_single_instance(const char* program_path) {
-    if (!program_path) return;
-    if (!another_copy_running(running_program_names(), program_file_name(program_path))) return;
+    if (!program_path)
+        return;
+    if (!another_copy_running(running_program_names(), program_file_name(program_path)))
+        return;
     show_message(lang_text(62));
     while (message_slot()) {
         process_pending_events();

@@ -19,7 +19,8 @@
 
 bool has_hidden_switch_argument(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (argv[i] && std::strcmp(argv[i], "tarvel") == 0) return true;
+        if (argv[i] && std::strcmp(argv[i], "tarvel") == 0)
+            return true;
     }
     return false;
 }
@@ -41,7 +42,8 @@ int run_program(int argc, char** argv) {
     create_fonts();
     create_main_window();
     build_menu_bar(main_box());
-    if (update_message) show_message(update_message);
+    if (update_message)
+        show_message(update_message);
     build_status_rows();
     gtk_widget_show(main_window());
     run_main_loop();

@@ -13,8 +13,8 @@ GtkWidget* g_save_button = nullptr;
 GtkWidget* g_message_slot = nullptr;
 
 const char* const kFontNames[kFontCount] = {
-    "Arial 9", "Arial 8", "Arial 7", "Arial 18", "Arial 12", "Arial 10 Bold", "Arial 14",
-    "Courier 10",
+    "Arial 9",  "Arial 8",       "Arial 7",  "Arial 18",
+    "Arial 12", "Arial 10 Bold", "Arial 14", "Courier 10",
 };
 PangoFontDescription* g_fonts[kFontCount] = {};
 
@@ -24,16 +24,19 @@ void pack_fixed(GtkWidget* box, GtkWidget* child, int padding) {
 
 void on_message_ok(GtkWidget* button, gpointer) {
     GtkWidget* window = gtk_widget_get_toplevel(button);
-    if (window == g_message_slot) g_message_slot = nullptr;
+    if (window == g_message_slot)
+        g_message_slot = nullptr;
     gtk_widget_destroy(window);
 }
 
 void on_message_slot_destroyed(GtkWidget* window, gpointer) {
-    if (g_message_slot == window) g_message_slot = nullptr;
+    if (g_message_slot == window)
+        g_message_slot = nullptr;
 }
 
 void on_save_button_destroyed(GtkWidget* button, gpointer) {
-    if (g_save_button == button) g_save_button = nullptr;
+    if (g_save_button == button)
+        g_save_button = nullptr;
 }
 
 }  // namespace
@@ -89,9 +92,11 @@ GtkEntryBuffer* add_entry(GtkWidget* box, GCallback changed_handler, GtkWidget**
     g_object_unref(buffer);  // the entry holds it from here on
     gtk_widget_set_size_request(entry, kEntryWidth, 20);
     pack_fixed(box, entry, 1);
-    if (changed_handler) g_signal_connect(entry, "changed", changed_handler, nullptr);
+    if (changed_handler)
+        g_signal_connect(entry, "changed", changed_handler, nullptr);
     gtk_widget_show(entry);
-    if (entry_out) *entry_out = entry;
+    if (entry_out)
+        *entry_out = entry;
     return buffer;
 }
 
@@ -115,15 +120,19 @@ GtkWidget* add_spacer(GtkWidget* box, int width, int height) {
 }
 
 void set_save_button(GtkWidget* button) {
-    if (g_save_button == button) return;
+    if (g_save_button == button)
+        return;
     g_save_button = button;
-    if (button) g_signal_connect(button, "destroy", G_CALLBACK(on_save_button_destroyed), nullptr);
+    if (button)
+        g_signal_connect(button, "destroy", G_CALLBACK(on_save_button_destroyed), nullptr);
 }
 
 int mark_save_button(bool flag) {
-    if (!g_save_button) return 1;
+    if (!g_save_button)
+        return 1;
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(g_save_button));
-    if (label) gtk_widget_modify_fg(label, GTK_STATE_NORMAL, flag ? &kMarkRed : nullptr);
+    if (label)
+        gtk_widget_modify_fg(label, GTK_STATE_NORMAL, flag ? &kMarkRed : nullptr);
     return 1;
 }
 
@@ -146,11 +155,14 @@ int mark_choice(GtkWidget* combo_box, int reference) {
         gtk_widget_modify_text(child, GTK_STATE_NORMAL, colour);
         gtk_widget_modify_text(child, GTK_STATE_SELECTED, colour);
     }
-    if (changed) mark_save_button(true);
+    if (changed)
+        mark_save_button(true);
     return 1;
 }
 
-GtkWidget* message_slot() { return g_message_slot; }
+GtkWidget* message_slot() {
+    return g_message_slot;
+}
 
 void set_message_slot(GtkWidget* window) {
     clear_message_slot();
@@ -163,7 +175,8 @@ void set_message_slot(GtkWidget* window) {
 void clear_message_slot() {
     GtkWidget* window = g_message_slot;
     g_message_slot = nullptr;
-    if (window) gtk_widget_destroy(window);
+    if (window)
+        gtk_widget_destroy(window);
 }
 
 void wait_for_message_slot_empty() {
@@ -231,22 +244,26 @@ bool ask_question(GtkWidget* parent, const char* text) {
 
 bool is_all_digits(const char* text) {
     for (const char* c = text; *c; ++c) {
-        if (*c < '0' || *c > '9') return false;
+        if (*c < '0' || *c > '9')
+            return false;
     }
     return true;
 }
 
 void create_fonts() {
     for (int i = 0; i < kFontCount; ++i) {
-        if (!g_fonts[i]) g_fonts[i] = pango_font_description_from_string(kFontNames[i]);
+        if (!g_fonts[i])
+            g_fonts[i] = pango_font_description_from_string(kFontNames[i]);
     }
 }
 
 PangoFontDescription* font(FontId id) {
-    if (!g_fonts[id]) create_fonts();
+    if (!g_fonts[id])
+        create_fonts();
     return g_fonts[id];
 }
 
 void process_pending_events() {
-    while (gtk_events_pending()) gtk_main_iteration();
+    while (gtk_events_pending())
+        gtk_main_iteration();
 }

@@ -42,8 +42,15 @@ bool is_all_digits(const char* text);
 
 // Fonts made once at start-up.
 enum FontId {
-    kFontArial9, kFontArial8, kFontArial7, kFontArial18, kFontArial12,
-    kFontArial10Bold, kFontArial14, kFontCourier10, kFontCount
+    kFontArial9,
+    kFontArial8,
+    kFontArial7,
+    kFontArial18,
+    kFontArial12,
+    kFontArial10Bold,
+    kFontArial14,
+    kFontCourier10,
+    kFontCount
 };
 void create_fonts();
 PangoFontDescription* font(FontId id);

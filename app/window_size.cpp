@@ -43,7 +43,8 @@ bool fits_fixed_size(const std::vector<WorkArea>& areas) {
 std::vector<WorkArea> monitor_work_areas() {
     std::vector<WorkArea> areas;
     GdkScreen* screen = gdk_screen_get_default();
-    if (!screen) return areas;
+    if (!screen)
+        return areas;
     GdkRectangle desktop{};
     const bool have_desktop = desktop_work_area(screen, desktop);
     const int monitors = gdk_screen_get_n_monitors(screen);
@@ -51,7 +52,8 @@ std::vector<WorkArea> monitor_work_areas() {
         GdkRectangle monitor{};
         gdk_screen_get_monitor_geometry(screen, i, &monitor);
         GdkRectangle area = monitor;
-        if (have_desktop && !gdk_rectangle_intersect(&monitor, &desktop, &area)) area = monitor;
+        if (have_desktop && !gdk_rectangle_intersect(&monitor, &desktop, &area))
+            area = monitor;
         areas.push_back({area.width, area.height});
     }
     return areas;

@@ -9,7 +9,8 @@ namespace {
 
 std::vector<uint8_t> longest_payload() {
     std::vector<uint8_t> payload(kMaxCommandPayload);
-    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 37);
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<uint8_t>(i * 37);
     return payload;
 }
 

@@ -28,9 +28,11 @@ double wall_seconds() {
 
 bool prepare_window() {
     static bool ready = false;
-    if (ready) return true;
+    if (ready)
+        return true;
     int argc = 0;
-    if (!gtk_init_check(&argc, nullptr)) return false;
+    if (!gtk_init_check(&argc, nullptr))
+        return false;
     sim::reset();
     sim::set_real_timeouts(true);
     hid_init();
@@ -48,21 +50,27 @@ void measure_idle(benchmark::State& state, bool plugged) {
         return;
     }
     sim::plug(plugged);
-    for (int i = 0; i < 300 && plugged && app_state() != kConnected; ++i) main_loop_pass();
+    for (int i = 0; i < 300 && plugged && app_state() != kConnected; ++i)
+        main_loop_pass();
     double cpu = 0, wall = 0;
     for (auto _ : state) {
         const double cpu0 = process_cpu_seconds(), wall0 = wall_seconds();
-        for (int i = 0; i < 20; ++i) main_loop_pass();
+        for (int i = 0; i < 20; ++i)
+            main_loop_pass();
         cpu += process_cpu_seconds() - cpu0;
         wall += wall_seconds() - wall0;
     }
     state.counters["cpu_percent_of_one_core"] = wall > 0 ? 100.0 * cpu / wall : 0;
 }
 
-void BM_MainLoopIdleWithoutDevice(benchmark::State& state) { measure_idle(state, false); }
+void BM_MainLoopIdleWithoutDevice(benchmark::State& state) {
+    measure_idle(state, false);
+}
 BENCHMARK(BM_MainLoopIdleWithoutDevice)->Iterations(5)->Unit(benchmark::kMillisecond);
 
-void BM_MainLoopIdleConnected(benchmark::State& state) { measure_idle(state, true); }
+void BM_MainLoopIdleConnected(benchmark::State& state) {
+    measure_idle(state, true);
+}
 BENCHMARK(BM_MainLoopIdleConnected)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 }  // namespace

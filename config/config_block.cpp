@@ -2,13 +2,10 @@
 
 #include <cstring>
 
+#include "device/command_codes.h"
 #include "device/device_link.h"
 
 namespace {
-
-constexpr uint8_t kReadParametersCommand = 5;
-constexpr uint8_t kWriteParametersCommand = 6;
-constexpr uint8_t kParametersReply = 6;
 
 constexpr int kReadAttempts = 10;
 constexpr int kPollsPerReadAttempt = 10;
@@ -24,13 +21,13 @@ int reply_payload_length() {
 bool read_config_block(uint16_t address, uint8_t count) {
     const uint8_t request[2] = {static_cast<uint8_t>(address - kParameterWindowStart), count};
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-        send_command(kReadParametersCommand, request, 2);
+        send_command(command::kReadParameters, request, 2);
         for (int poll = 0; poll < kPollsPerReadAttempt; ++poll) {
             if (!poll_device())
                 continue;
             const DeviceReply& reply = device_reply();
             // A reply for another block may still be on its way; it is not ours.
-            if (reply.code() == kParametersReply && reply_payload_length() >= 2 + count &&
+            if (reply.code() == reply::kParameters && reply_payload_length() >= 2 + count &&
                 reply.payload()[0] == request[0] && reply.payload()[1] == request[1]) {
                 return true;
             }
@@ -42,14 +39,14 @@ bool read_config_block(uint16_t address, uint8_t count) {
 bool write_config_block(uint8_t* buffer, uint16_t address, uint8_t count) {
     buffer[0] = static_cast<uint8_t>(address - kParameterWindowStart);
     buffer[1] = count;
-    send_command(kWriteParametersCommand, buffer, count + 2);
+    send_command(command::kWriteParameters, buffer, count + 2);
     // send_command drains whatever the device said to the write before the read-back goes out.
-    send_command(kReadParametersCommand, buffer, 2);
+    send_command(command::kReadParameters, buffer, 2);
     for (int poll = 0; poll < kReadBackPolls; ++poll) {
         if (!poll_device())
             continue;
         const DeviceReply& reply = device_reply();
-        if (reply.code() != kParametersReply)
+        if (reply.code() != reply::kParameters)
             continue;
         return reply_payload_length() >= count + 2 &&
                std::memcmp(reply.payload(), buffer, count + 2) == 0;

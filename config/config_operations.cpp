@@ -7,15 +7,12 @@
 #include "config/config_page_access.h"
 #include "config/config_record.h"
 #include "config/config_reference.h"
+#include "device/command_codes.h"
 #include "device/device_link.h"
 #include "platform/sleep.h"
 
 namespace {
 
-constexpr uint8_t kStoreCommand = 9;
-constexpr uint8_t kStatusCommand = 2;
-constexpr uint8_t kCalibrateCommand = 7;
-constexpr uint8_t kDoneReply = 1;
 constexpr uint8_t kNoCanSpeedStatus = '0';
 constexpr int kCalibrationRounds = 10;
 // The speedometer scale is block byte 7; calibration reads only the bytes up to the output.
@@ -53,14 +50,14 @@ void apply_block(ConfigPageAccess& page, const uint8_t* block) {
 // Asks for the speed-signal status after a store; true when the device says it reads no speed
 // from the CAN bus in this vehicle.
 bool device_reports_no_can_speed() {
-    send_command(kStatusCommand);
+    send_command(command::kStatus);
     DeviceReply& reply = device_reply();
     reply.payload()[0] = 0;
     while (poll_device()) {
-        if (reply.code() == kDoneReply)
+        if (reply.code() == reply::kDone)
             break;
     }
-    return reply.code() == kDoneReply && reply.payload()[0] == kNoCanSpeedStatus;
+    return reply.code() == reply::kDone && reply.payload()[0] == kNoCanSpeedStatus;
 }
 
 }  // namespace
@@ -119,7 +116,7 @@ int save_configuration() {
         page->show_message_entry(kMessageWriteError);
         return 0;
     }
-    send_command(kStoreCommand);
+    send_command(command::kStore);
     sleep_ms(100);
     page->show_message_entry(device_reports_no_can_speed() ? kMessageNoCanSpeed : kMessageSaved);
     page->clear_save_mark();
@@ -131,9 +128,9 @@ int calibrate_speedometer() {
     if (!page)
         return 0;
     for (int round = 0; round < kCalibrationRounds; ++round) {
-        send_command(kCalibrateCommand);
+        send_command(command::kCalibrate);
         while (poll_device()) {
-            if (device_reply().code() != kDoneReply)
+            if (device_reply().code() != reply::kDone)
                 continue;
             if (!read_config_block(kConfigBlockAddress, kCalibrationReadCount)) {
                 page->show_message_entry(kMessageRequestFailed);

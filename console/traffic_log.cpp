@@ -19,16 +19,17 @@ std::string time_stamp(TrafficDirection direction) {
     std::tm local{};
     localtime_r(&now, &local);
     char stamp[40];
-    std::snprintf(stamp, sizeof stamp, "[%04d.%02d.%02d %02d:%02d:%02d]%c ",
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec, direction == TrafficDirection::sent ? '<' : '>');
+    std::snprintf(stamp, sizeof stamp, "[%04d.%02d.%02d %02d:%02d:%02d]%c ", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  direction == TrafficDirection::sent ? '<' : '>');
     return stamp;
 }
 
 }  // namespace
 
 void log_traffic(TrafficDirection direction) {
-    if (g_store.capacity() < kStoreCapacity) g_store.reserve(kStoreCapacity);
+    if (g_store.capacity() < kStoreCapacity)
+        g_store.reserve(kStoreCapacity);
     if (kStoreCapacity - g_store.size() <= kMinimumRoom) {
         g_store.erase(0, kDropBytes);
     }
@@ -41,7 +42,8 @@ void log_traffic(TrafficDirection direction) {
     const int count = reply.reply_length - 3;
     for (int i = 0; i < count && i < static_cast<int>(sizeof(reply.bytes)) - 2; ++i) {
         const char c = static_cast<char>(reply.payload()[i] & 0x7F);
-        if (c == 0) break;
+        if (c == 0)
+            break;
         if (g_line_start) {
             g_line_start = false;
             text += time_stamp(direction);
@@ -56,10 +58,15 @@ void log_traffic(TrafficDirection direction) {
     // A single text larger than the guaranteed room keeps its newest part, so the store
     // never grows past its capacity.
     const size_t room = kStoreCapacity - 1 - g_store.size();
-    if (text.size() > room) text.erase(0, text.size() - room);
+    if (text.size() > room)
+        text.erase(0, text.size() - room);
     g_store += text;
 }
 
-const std::string& traffic_text() { return g_store; }
+const std::string& traffic_text() {
+    return g_store;
+}
 
-void clear_traffic() { g_store.clear(); }
+void clear_traffic() {
+    g_store.clear();
+}

@@ -40,7 +40,8 @@ bool write_report(const std::vector<uint8_t>& report) {
 // Puts text in the reply's payload area as one received console line.
 void log_received_text(const char* text, size_t length) {
     const size_t room = sizeof(g_reply.bytes) - 3;
-    if (length > room) length = room;
+    if (length > room)
+        length = room;
     std::memcpy(g_reply.payload(), text, length);
     g_reply.payload()[length] = 0;
     g_reply.reply_length = static_cast<int32_t>(length + 3);
@@ -51,12 +52,14 @@ void read_error_dump() {
     log_received_text(kErrorDumpBanner, sizeof(kErrorDumpBanner) - 1);
     uint8_t report[kLongReportSize];
     while (g_link.handle) {
-        const int got = hid_read_timeout(g_link.handle, report, g_link.report_size,
-                                         kErrorDumpTimeoutMs);
-        if (got <= 0) break;
-        if (report[0] == 0xAA) continue;
-        const size_t length = strnlen(reinterpret_cast<const char*>(report),
-                                      static_cast<size_t>(got));
+        const int got =
+            hid_read_timeout(g_link.handle, report, g_link.report_size, kErrorDumpTimeoutMs);
+        if (got <= 0)
+            break;
+        if (report[0] == 0xAA)
+            continue;
+        const size_t length =
+            strnlen(reinterpret_cast<const char*>(report), static_cast<size_t>(got));
         log_received_text(reinterpret_cast<const char*>(report), length);
     }
 }
@@ -69,30 +72,47 @@ Assembly assemble_frame_text() {
     for (;;) {
         const int got =
             hid_read_timeout(g_link.handle, report, g_link.report_size, kReportTimeoutMs);
-        if (got < g_link.report_size) return Assembly::nothing;
-        if (is_error_dump_report(report, g_link.report_size)) return Assembly::error_dump;
+        if (got < g_link.report_size)
+            return Assembly::nothing;
+        if (is_error_dump_report(report, g_link.report_size))
+            return Assembly::error_dump;
         const InputChunk chunk = parse_input_report(report, g_link.report_size);
-        if (!chunk.has_text) continue;
+        if (!chunk.has_text)
+            continue;
         g_link.receive_text.append(chunk.text);
         if (g_link.receive_text.size() > kMaxReplyText) {
             g_link.receive_text.clear();
             return Assembly::nothing;
         }
-        if (!chunk.more) return Assembly::frame_complete;
+        if (!chunk.more)
+            return Assembly::frame_complete;
     }
 }
 
 }  // namespace
 
-DeviceReply& device_reply() { return g_reply; }
-bool device_is_open() { return g_link.handle != nullptr; }
-hid_device* device_handle() { return g_link.handle; }
-int32_t device_kind() { return g_link.kind; }
-void set_device_kind(int32_t kind) { g_link.kind = kind; }
-int report_size() { return g_link.report_size; }
+DeviceReply& device_reply() {
+    return g_reply;
+}
+bool device_is_open() {
+    return g_link.handle != nullptr;
+}
+hid_device* device_handle() {
+    return g_link.handle;
+}
+int32_t device_kind() {
+    return g_link.kind;
+}
+void set_device_kind(int32_t kind) {
+    g_link.kind = kind;
+}
+int report_size() {
+    return g_link.report_size;
+}
 
 void close_device() {
-    if (!g_link.handle) return;
+    if (!g_link.handle)
+        return;
     hid_close(g_link.handle);
     g_link.handle = nullptr;
     g_link.kind = kDeviceNone;
@@ -105,10 +125,12 @@ int open_device() {
     hid_device* handle = hid_open(kDeviceVendorId, kLongReportProductId, nullptr);
     bool long_reports = handle != nullptr;
     for (uint16_t product_id : kShortReportProductIds) {
-        if (handle) break;
+        if (handle)
+            break;
         handle = hid_open(kDeviceVendorId, product_id, nullptr);
     }
-    if (!handle) return 0;
+    if (!handle)
+        return 0;
 
     close_device();  // never leak an earlier handle
     g_link.handle = handle;
@@ -141,7 +163,8 @@ int open_device() {
 }
 
 void send_frame(uint8_t code, const uint8_t* payload, int count) {
-    if (!g_link.handle || count < 0 || count > kMaxCommandPayload) return;
+    if (!g_link.handle || count < 0 || count > kMaxCommandPayload)
+        return;
     const std::string text = encode_frame(code, payload, static_cast<size_t>(count));
     for (const auto& report : frame_to_reports(text, g_link.report_size)) {
         if (!write_report(report)) {
@@ -150,7 +173,8 @@ void send_frame(uint8_t code, const uint8_t* payload, int count) {
         }
     }
     // The USBIC link needs time to pass a frame on before it can take the next one.
-    if (g_link.kind == kDeviceUsbicLink) sleep_ms(kUsbicFrameDelayMs);
+    if (g_link.kind == kDeviceUsbicLink)
+        sleep_ms(kUsbicFrameDelayMs);
 }
 
 void send_command(uint8_t code, const uint8_t* payload, int count) {
@@ -159,7 +183,8 @@ void send_command(uint8_t code, const uint8_t* payload, int count) {
 }
 
 int send_poll() {
-    if (!g_link.handle) return 0;
+    if (!g_link.handle)
+        return 0;
     if (!write_report(poll_report(g_link.report_size))) {
         close_device();
         return -1;
@@ -169,7 +194,8 @@ int send_poll() {
 
 int receive_frame() {
     for (;;) {
-        if (!g_link.handle) return 0;
+        if (!g_link.handle)
+            return 0;
         if (g_link.pending) {
             g_link.pending = false;
         } else {
@@ -206,8 +232,10 @@ int receive_frame() {
 }
 
 bool poll_device() {
-    if (g_link.pending) return receive_frame() == 1;
-    if (send_poll() != 0) return false;
+    if (g_link.pending)
+        return receive_frame() == 1;
+    if (send_poll() != 0)
+        return false;
     return receive_frame() == 1;
 }
 

@@ -11,9 +11,9 @@ typedef struct hid_device_ hid_device;
 enum DeviceKind : int32_t {
     kDeviceReleasedByRelay = -1,  // a link the remote relay has just let go of
     kDeviceNone = 0,
-    kDeviceProgrammerLink = 1,    // "USB HID Progr"
-    kDeviceBootloader = 2,        // "USB Bootloader"
-    kDeviceUsbicLink = 3,         // "USBIC"
+    kDeviceProgrammerLink = 1,  // "USB HID Progr"
+    kDeviceBootloader = 2,      // "USB Bootloader"
+    kDeviceUsbicLink = 3,       // "USBIC"
 };
 
 constexpr uint16_t kDeviceVendorId = 0x12AA;

@@ -15,12 +15,14 @@ void append_hex(std::string& text, uint8_t byte) {
 
 uint8_t frame_checksum(const uint8_t* bytes, size_t count) {
     unsigned sum = 0;
-    for (size_t i = 0; i < count; ++i) sum += bytes[i] + 0x55u;
+    for (size_t i = 0; i < count; ++i)
+        sum += bytes[i] + 0x55u;
     return static_cast<uint8_t>(sum);
 }
 
 std::string encode_frame(uint8_t code, const uint8_t* payload, size_t count) {
-    if (count > static_cast<size_t>(kMaxCommandPayload)) return {};
+    if (count > static_cast<size_t>(kMaxCommandPayload))
+        return {};
     std::string text;
     text.reserve(2 * count + 8);
     const uint8_t length = static_cast<uint8_t>(count + 1);
@@ -38,8 +40,10 @@ std::string encode_frame(uint8_t code, const uint8_t* payload, size_t count) {
 }
 
 int frame_hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -107,7 +111,8 @@ InputChunk parse_input_report(const uint8_t* report, int report_size) {
     const uint8_t flags = report[0];
     chunk.has_text = (flags & 0x40) != 0;
     chunk.more = (flags & 0x20) != 0;
-    if (!chunk.has_text) return chunk;
+    if (!chunk.has_text)
+        return chunk;
     if (report_size == kLongReportSize) {
         const size_t count = std::min<size_t>(report[1], kLongReportSize - 2);
         chunk.text = std::string_view(reinterpret_cast<const char*>(report + 2), count);

@@ -28,8 +28,8 @@ int frame_hex_digit(char c);
 
 struct FrameDecodeResult {
     bool good = false;
-    int length = 0;         // decoded bytes, L + 2 when good
-    size_t consumed = 0;    // characters up to and including "#", or the whole text
+    int length = 0;       // decoded bytes, L + 2 when good
+    size_t consumed = 0;  // characters up to and including "#", or the whole text
 };
 // Decodes text that starts with "!" into out (capacity bytes). The frame is good when every
 // character up to "#" is an upper-case hex pair, L equals the decoded count minus 2 and the
@@ -44,9 +44,9 @@ std::vector<uint8_t> poll_report(int report_size);
 
 // What one input report (report id stripped, report_size bytes) carries.
 struct InputChunk {
-    bool has_text = false;   // flags bit 6
-    bool more = false;       // flags bit 5: further chunks of the same frame follow
-    std::string_view text;   // the text bytes, count cut to the report's capacity
+    bool has_text = false;  // flags bit 6
+    bool more = false;      // flags bit 5: further chunks of the same frame follow
+    std::string_view text;  // the text bytes, count cut to the report's capacity
 };
 InputChunk parse_input_report(const uint8_t* report, int report_size);
 

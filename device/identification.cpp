@@ -41,7 +41,8 @@ void check_speed_signal() {
             sleep_ms(kBusyRetryMs);
             continue;
         }
-        if (status == '0') show_message(lang_text(105));
+        if (status == '0')
+            show_message(lang_text(105));
         return;
     }
 }
@@ -50,19 +51,23 @@ void show_configuration_page(GtkWidget* box) {
     build_config_page();
     load_configuration(kLoadSilently);
     GtkWidget* page = config_page_root();
-    if (page && box) gtk_box_pack_start(GTK_BOX(box), page, FALSE, FALSE, 0);
+    if (page && box)
+        gtk_box_pack_start(GTK_BOX(box), page, FALSE, FALSE, 0);
     process_pending_events();
 }
 
 }  // namespace
 
-SubVersion sub_version() { return g_sub_version; }
+SubVersion sub_version() {
+    return g_sub_version;
+}
 
 int query_sub_version() {
     send_command(command::kSubVersion);
     const DeviceReply& reply = device_reply();
     for (int attempt = 0; attempt < kSubVersionPolls; ++attempt) {
-        if (!poll_device() || reply.code() != reply::kDone) continue;
+        if (!poll_device() || reply.code() != reply::kDone)
+            continue;
         g_sub_version = {reply.payload()[0], reply.payload()[1]};
         char label[16];
         std::snprintf(label, sizeof label, "(%d)  ", g_sub_version.b);
@@ -92,7 +97,8 @@ int identify_device(GtkWidget* box) {
     char name[32];
     std::snprintf(name, sizeof name, "QN%d-%02d%02d", type_code, firmware_high, firmware_low);
     set_status_label(name);
-    if (!answered) return 0;
+    if (!answered)
+        return 0;
 
     const uint32_t firmware = firmware_number();
     if (firmware == 20 || firmware == 21) {

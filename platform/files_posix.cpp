@@ -9,10 +9,11 @@ namespace {
 
 // Closes the descriptor on every way out.
 class FileDescriptor {
-public:
+   public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -24,7 +25,7 @@ public:
         return ::close(fd) == 0;
     }
 
-private:
+   private:
     int fd_;
 };
 
@@ -33,13 +34,16 @@ private:
 bool read_whole_file(const std::string& path, size_t max_bytes, std::string& out) {
     out.clear();
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.valid()) return false;
+    if (!file.valid())
+        return false;
     out.resize(max_bytes);
     size_t total = 0;
     while (total < max_bytes) {
         const ssize_t got = ::read(file.get(), &out[total], max_bytes - total);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
         total += static_cast<size_t>(got);
     }
     out.resize(total);
@@ -48,12 +52,15 @@ bool read_whole_file(const std::string& path, size_t max_bytes, std::string& out
 
 bool write_whole_file(const std::string& path, const std::string& data) {
     FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!file.valid()) return false;
+    if (!file.valid())
+        return false;
     size_t total = 0;
     while (total < data.size()) {
         const ssize_t put = ::write(file.get(), data.data() + total, data.size() - total);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
         total += static_cast<size_t>(put);
     }
     return file.close();

@@ -25,7 +25,8 @@ std::vector<std::string> split_command_line(const std::string& command_line) {
             quoted = !quoted;
             in_word = true;
         } else if (c == ' ' && !quoted) {
-            if (in_word) words.push_back(word);
+            if (in_word)
+                words.push_back(word);
             word.clear();
             in_word = false;
         } else {
@@ -33,7 +34,8 @@ std::vector<std::string> split_command_line(const std::string& command_line) {
             in_word = true;
         }
     }
-    if (in_word) words.push_back(word);
+    if (in_word)
+        words.push_back(word);
     return words;
 }
 
@@ -42,17 +44,22 @@ std::vector<std::string> split_command_line(const std::string& command_line) {
 std::vector<std::string> running_program_names() {
     std::vector<std::string> names;
     std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
-    if (!proc) return names;
+    if (!proc)
+        return names;
     size_t seen = 0;
     const std::string parent = std::to_string(getppid());
     while (dirent* entry = readdir(proc.get())) {
-        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;
-        if (parent == entry->d_name) continue;
-        if (++seen > kMaxProcesses) break;
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
+            continue;
+        if (parent == entry->d_name)
+            continue;
+        if (++seen > kMaxProcesses)
+            break;
         const std::string link = std::string("/proc/") + entry->d_name + "/exe";
         char target[PATH_MAX];
         const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
-        if (length <= 0) continue;  // not ours to inspect, or gone
+        if (length <= 0)
+            continue;  // not ours to inspect, or gone
         std::string path(target, static_cast<size_t>(length));
         const std::string deleted = " (deleted)";
         if (path.size() > deleted.size() &&
@@ -66,12 +73,16 @@ std::vector<std::string> running_program_names() {
 
 bool start_process(const std::string& command_line) {
     std::vector<std::string> words = split_command_line(command_line);
-    if (words.empty()) return false;
+    if (words.empty())
+        return false;
     std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
+    for (auto& word : words)
+        argv.push_back(word.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0;
 }
 
-void exit_program(int code) { std::exit(code); }
+void exit_program(int code) {
+    std::exit(code);
+}

@@ -155,8 +155,9 @@ void answer_speed() {
     static_assert(sizeof(bits) == sizeof(speed), "IEEE single precision expected");
     std::memcpy(&bits, &speed, sizeof(bits));
     queue_reply(reply::kSpeedAvailable, {static_cast<uint8_t>(speed_available() ? 1 : 0)});
-    queue_reply(reply::kSpeed, {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
-                              static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)});
+    queue_reply(reply::kSpeed,
+                {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+                 static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)});
 }
 
 void answer_sub_version() {
@@ -180,7 +181,8 @@ std::string log_line_text() {
 
 void handle_command(uint8_t code, const std::vector<uint8_t>& payload) {
     // Any other command means the host has taken the result (it reads the new scale next).
-    if (code != command::kCalibrate) state().runtime.calibration_result_ready = false;
+    if (code != command::kCalibrate)
+        state().runtime.calibration_result_ready = false;
     switch (code) {
         case command::kGreeting:
             answer_greeting();
@@ -241,7 +243,8 @@ void queue_reply(uint8_t code, const std::vector<uint8_t>& payload) {
 void queue_log_frame(const std::string& text) {
     const size_t count = std::min(text.size(), static_cast<size_t>(kMaxCommandPayload));
     Output output;
-    output.text = encode_frame(reply::kLogLine, reinterpret_cast<const uint8_t*>(text.data()), count);
+    output.text =
+        encode_frame(reply::kLogLine, reinterpret_cast<const uint8_t*>(text.data()), count);
     state().traffic.unasked.push_back(std::move(output));
 }
 

@@ -107,7 +107,8 @@ DemoSettings read_demo_settings(const EnvironmentLookup& lookup) {
     } else if (const char* home = lookup("HOME"); home && *home) {
         settings.memory_file = std::string(home) + "/.qn718-sim-memory";
     }
-    if (const char* trace_file = lookup("QN718_SIM_TRACE_FILE")) settings.trace_file = trace_file;
+    if (const char* trace_file = lookup("QN718_SIM_TRACE_FILE"))
+        settings.trace_file = trace_file;
     parse_flag(lookup("QN718_SIM_MOTION"), settings.live_motion);
     parse_flag(lookup("QN718_SIM_LOG_LINES"), settings.log_lines);
     return settings;

@@ -31,11 +31,13 @@ constexpr size_t kMaxObserved = 20000;
 
 template <typename T>
 void keep_bounded(std::vector<T>& items) {
-    if (items.size() >= kMaxObserved) items.erase(items.begin(), items.begin() + kMaxObserved / 2);
+    if (items.size() >= kMaxObserved)
+        items.erase(items.begin(), items.begin() + kMaxObserved / 2);
 }
 
 void append_trace(const std::string& path, uint8_t code) {
-    if (path.empty()) return;
+    if (path.empty())
+        return;
     if (FILE* file = std::fopen(path.c_str(), "a")) {
         std::fprintf(file, "%02X\n", code);
         std::fclose(file);

@@ -122,9 +122,13 @@ void set_memory(uint16_t address, const std::vector<uint8_t>& bytes) {
     }
 }
 
-void set_init_fails(bool fails) { state().usb.init_fails = fails; }
+void set_init_fails(bool fails) {
+    state().usb.init_fails = fails;
+}
 
-void set_trace_file(const std::string& path) { state().trace_file = path; }
+void set_trace_file(const std::string& path) {
+    state().trace_file = path;
+}
 
 void set_memory_file(const std::string& path) {
     SimState& s = state();

@@ -10,7 +10,8 @@
 
 void ConnectionTest::SetUp() {
     GuiTest::SetUp();
-    if (IsSkipped()) return;
+    if (IsSkipped())
+        return;
     hid_init();
     if (!main_window()) {
         create_main_window();
@@ -32,7 +33,8 @@ void ConnectionTest::TearDown() {
 }
 
 bool ConnectionTest::pass_until_state(int32_t state, int passes) {
-    for (int i = 0; i < passes && app_state() != state; ++i) main_loop_pass();
+    for (int i = 0; i < passes && app_state() != state; ++i)
+        main_loop_pass();
     return app_state() == state;
 }
 

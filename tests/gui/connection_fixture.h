@@ -6,7 +6,7 @@
 #include "gui/gui_fixture.h"
 
 class ConnectionTest : public GuiTest {
-protected:
+   protected:
     void SetUp() override;
     void TearDown() override;
     // Runs main-loop passes until the state is reached (or the passes run out).

@@ -8,20 +8,23 @@
 #include <memory>
 
 void GuiTest::SetUp() {
-    if (!gui_available()) GTEST_SKIP() << "no display";
+    if (!gui_available())
+        GTEST_SKIP() << "no display";
     sim::reset();
     create_fonts();
 }
 
 void GuiTest::TearDown() {
     clear_message_slot();
-    if (gui_available()) process_pending_events();
+    if (gui_available())
+        process_pending_events();
 }
 
 bool run_events_until(const std::function<bool()>& pred, int timeout_ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return pred();
+        if (std::chrono::steady_clock::now() > end)
+            return pred();
         process_pending_events();
         sleep_ms(2);
     }
@@ -46,7 +49,8 @@ void collect(GtkWidget* widget, const std::function<void(GtkWidget*)>& visit) {
 std::vector<std::string> label_texts(GtkWidget* root) {
     std::vector<std::string> texts;
     collect(root, [&](GtkWidget* w) {
-        if (GTK_IS_LABEL(w)) texts.emplace_back(gtk_label_get_text(GTK_LABEL(w)));
+        if (GTK_IS_LABEL(w))
+            texts.emplace_back(gtk_label_get_text(GTK_LABEL(w)));
     });
     return texts;
 }
@@ -54,7 +58,8 @@ std::vector<std::string> label_texts(GtkWidget* root) {
 GtkWidget* find_button(GtkWidget* root, const std::string& text) {
     GtkWidget* found = nullptr;
     collect(root, [&](GtkWidget* w) {
-        if (found || !GTK_IS_BUTTON(w)) return;
+        if (found || !GTK_IS_BUTTON(w))
+            return;
         GtkWidget* child = gtk_bin_get_child(GTK_BIN(w));
         if (child && GTK_IS_LABEL(child) && text == gtk_label_get_text(GTK_LABEL(child))) {
             found = w;
@@ -66,16 +71,19 @@ GtkWidget* find_button(GtkWidget* root, const std::string& text) {
 GtkWidget* find_widget_of_type(GtkWidget* root, GType type) {
     GtkWidget* found = nullptr;
     collect(root, [&](GtkWidget* w) {
-        if (!found && G_TYPE_CHECK_INSTANCE_TYPE(w, type)) found = w;
+        if (!found && G_TYPE_CHECK_INSTANCE_TYPE(w, type))
+            found = w;
     });
     return found;
 }
 
 std::string message_text() {
     GtkWidget* window = message_slot();
-    if (!window) return {};
+    if (!window)
+        return {};
     for (const std::string& text : label_texts(window)) {
-        if (!text.empty() && text != "OK") return text;
+        if (!text.empty() && text != "OK")
+            return text;
     }
     return {};
 }
@@ -85,15 +93,18 @@ MessageAnswerer::MessageAnswerer(std::string button_text) : button_text_(std::mo
 }
 
 MessageAnswerer::~MessageAnswerer() {
-    if (source_) g_source_remove(source_);
+    if (source_)
+        g_source_remove(source_);
 }
 
 gboolean MessageAnswerer::tick(gpointer data) {
     auto* self = static_cast<MessageAnswerer*>(data);
     GtkWidget* window = message_slot();
-    if (!window) return TRUE;
+    if (!window)
+        return TRUE;
     GtkWidget* button = find_button(window, self->button_text_);
-    if (!button) return TRUE;
+    if (!button)
+        return TRUE;
     self->seen_.push_back(message_text());
     gtk_button_clicked(GTK_BUTTON(button));
     return TRUE;
@@ -113,7 +124,8 @@ namespace {
 
 gboolean run_when_shown(gpointer data) {
     auto* action = static_cast<std::function<void(GtkWidget*)>*>(data);
-    if (!message_slot()) return TRUE;
+    if (!message_slot())
+        return TRUE;
     std::unique_ptr<std::function<void(GtkWidget*)>> owned(action);
     (*owned)(message_slot());
     return FALSE;

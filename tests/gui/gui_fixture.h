@@ -12,7 +12,7 @@
 bool gui_available();
 
 class GuiTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override;
     void TearDown() override;
 };
@@ -33,12 +33,12 @@ std::string message_text();
 // From an idle callback, once a message window is in the slot: remembers its text and
 // presses the button labelled button_text. Keeps doing so for later messages too.
 class MessageAnswerer {
-public:
+   public:
     explicit MessageAnswerer(std::string button_text = "OK");
     ~MessageAnswerer();
     const std::vector<std::string>& seen() const { return seen_; }
 
-private:
+   private:
     static gboolean tick(gpointer self);
     std::string button_text_;
     std::vector<std::string> seen_;

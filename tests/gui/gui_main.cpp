@@ -8,7 +8,9 @@ namespace {
 bool g_have_display = false;
 }
 
-bool gui_available() { return g_have_display; }
+bool gui_available() {
+    return g_have_display;
+}
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
     // child a display connection of its own.
     ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
     // Listing the tests must not need a display.
-    if (!::testing::GTEST_FLAG(list_tests)) g_have_display = gtk_init_check(&argc, &argv);
+    if (!::testing::GTEST_FLAG(list_tests))
+        g_have_display = gtk_init_check(&argc, &argv);
     return RUN_ALL_TESTS();
 }

@@ -20,8 +20,8 @@ class IdentificationTest : public ConnectionTest {};
 std::string format_incompatible(int type, int high, int low, SubVersion sv) {
     char text[200];
     snprintf(text, sizeof text,
-             "Program doesn't work with this firmware version.\n(%04d-%02d%02d/%d-%d).", type,
-             high, low, sv.a, sv.b);
+             "Program doesn't work with this firmware version.\n(%04d-%02d%02d/%d-%d).", type, high,
+             low, sv.a, sv.b);
     return text;
 }
 
@@ -44,7 +44,8 @@ TEST_F(IdentificationTest, OtherTypeGetsTheIncompatibleWindowEvenWithoutSubVersi
     sim::set_sub_version_silent(true);
     const SubVersion before = sub_version();
     MessageAnswerer answerer("Try again");
-    for (int i = 0; i < 100 && answerer.seen().empty(); ++i) main_loop_pass();
+    for (int i = 0; i < 100 && answerer.seen().empty(); ++i)
+        main_loop_pass();
     ASSERT_EQ(answerer.seen().size(), 1u);
     EXPECT_EQ(answerer.seen()[0], format_incompatible(717, 0, 22, before));
     EXPECT_FALSE(device_is_open()) << "Try again closes the link";
@@ -71,7 +72,8 @@ TEST_F(IdentificationTest, IncompatibleWindowLayout) {
         gtk_button_clicked(GTK_BUTTON(again));
     });
     sim::set_device_type(7180);
-    for (int i = 0; i < 100 && !checked; ++i) main_loop_pass();
+    for (int i = 0; i < 100 && !checked; ++i)
+        main_loop_pass();
     EXPECT_TRUE(checked);
 }
 
@@ -93,10 +95,12 @@ TEST_F(IdentificationTest, BusyDeviceIsAskedAgainEveryHalfSecond) {
     ASSERT_TRUE(pass_until_state(kConnected));
     std::vector<int64_t> asked;
     for (const auto& command : sim::received_commands()) {
-        if (command.code == 2) asked.push_back(command.at_ms);
+        if (command.code == 2)
+            asked.push_back(command.at_ms);
     }
     ASSERT_EQ(asked.size(), 4u);
-    for (size_t i = 1; i < asked.size(); ++i) EXPECT_GE(asked[i] - asked[i - 1], 490);
+    for (size_t i = 1; i < asked.size(); ++i)
+        EXPECT_GE(asked[i] - asked[i - 1], 490);
     EXPECT_EQ(message_slot(), nullptr) << message_text();
 }
 
@@ -152,17 +156,22 @@ TEST_F(IdentificationTest, OpenDropDownIsClosedWhenTheDeviceGoes) {
     process_pending_events();
     gboolean shown = FALSE;
     g_object_get(list, "popup-shown", &shown, nullptr);
-    if (!shown) GTEST_SKIP() << "the drop-down did not open under this display";
+    if (!shown)
+        GTEST_SKIP() << "the drop-down did not open under this display";
     // The loop must close the list before it destroys the page.
     std::vector<std::string> events;
-    g_signal_connect(list, "notify::popup-shown", G_CALLBACK(+[](GObject* o, GParamSpec*, gpointer data) {
-        gboolean now = FALSE;
-        g_object_get(o, "popup-shown", &now, nullptr);
-        if (!now) static_cast<std::vector<std::string>*>(data)->push_back("closed");
-    }), &events);
+    g_signal_connect(list, "notify::popup-shown",
+                     G_CALLBACK(+[](GObject* o, GParamSpec*, gpointer data) {
+                         gboolean now = FALSE;
+                         g_object_get(o, "popup-shown", &now, nullptr);
+                         if (!now)
+                             static_cast<std::vector<std::string>*>(data)->push_back("closed");
+                     }),
+                     &events);
     g_signal_connect(list, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
-        static_cast<std::vector<std::string>*>(data)->push_back("destroyed");
-    }), &events);
+                         static_cast<std::vector<std::string>*>(data)->push_back("destroyed");
+                     }),
+                     &events);
     sim::plug(false);
     main_loop_pass();
     main_loop_pass();

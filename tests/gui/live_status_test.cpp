@@ -12,16 +12,15 @@
 namespace {
 
 class LiveStatusTest : public ConnectionTest {
-protected:
+   protected:
     void SetUp() override {
         ConnectionTest::SetUp();
-        if (IsSkipped()) return;
+        if (IsSkipped())
+            return;
         ASSERT_TRUE(pass_until_state(kConnected));
     }
 
-    static std::string speed_text() {
-        return gtk_label_get_text(GTK_LABEL(config_speed_label()));
-    }
+    static std::string speed_text() { return gtk_label_get_text(GTK_LABEL(config_speed_label())); }
 
     // Hands the step a reply as if the loop's own poll had just brought it.
     static void step_with_reply(uint8_t code, const void* payload, size_t length) {
@@ -38,7 +37,8 @@ protected:
 
 bool lit(int indicator) {
     GtkRcStyle* style = gtk_widget_get_modifier_style(status_indicator_button(indicator));
-    if (!(style->color_flags[GTK_STATE_INSENSITIVE] & GTK_RC_BG)) return false;
+    if (!(style->color_flags[GTK_STATE_INSENSITIVE] & GTK_RC_BG))
+        return false;
     const uint32_t rgb = StatusIndicatorTable[indicator].colour;
     const GdkColor& c = style->bg[GTK_STATE_INSENSITIVE];
     return c.red == ((rgb >> 16) & 0xFF) * 257 && c.green == ((rgb >> 8) & 0xFF) * 257 &&
@@ -59,11 +59,15 @@ TEST(SpeedLabel, HundredthsAreCutTowardZero) {
 TEST_F(LiveStatusTest, StatusByteFiveLightsFrontSensorAndCanIgnitionOnly) {
     sim::set_live_motion(false);
     sim::set_status_bits(0xFF);
-    for (int i = 0; i < 16; ++i) main_loop_pass();
-    for (int i : {0, 1, 2, 3, 5, 6, 7, 8}) EXPECT_TRUE(lit(i)) << i;
+    for (int i = 0; i < 16; ++i)
+        main_loop_pass();
+    for (int i : {0, 1, 2, 3, 5, 6, 7, 8})
+        EXPECT_TRUE(lit(i)) << i;
     sim::set_status_bits(0x05);
-    for (int i = 0; i < 16; ++i) main_loop_pass();
-    for (int i = 0; i < kStatusIndicatorCount; ++i) EXPECT_EQ(lit(i), i == 0 || i == 2) << i;
+    for (int i = 0; i < 16; ++i)
+        main_loop_pass();
+    for (int i = 0; i < kStatusIndicatorCount; ++i)
+        EXPECT_EQ(lit(i), i == 0 || i == 2) << i;
 }
 
 TEST_F(LiveStatusTest, SpeedShowsOnlyAfterTheDeviceSaysItHasOne) {

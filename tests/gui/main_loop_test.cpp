@@ -15,7 +15,7 @@
 namespace {
 
 class MainLoopTest : public ConnectionTest {
-protected:
+   protected:
     static void queue_reply(uint8_t code, std::vector<uint8_t> payload) {
         sim::queue_raw_reply(encode_frame(code, payload.data(), payload.size()));
     }

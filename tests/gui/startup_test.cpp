@@ -21,13 +21,14 @@ namespace {
 // Processes with a name of the test's own choosing, so that no other process on the machine
 // (another test binary running in parallel, say) can be taken for a copy of the program.
 class NamedProcesses {
-public:
+   public:
     explicit NamedProcesses(const std::string& name) {
         char folder[] = "/tmp/qn718-instance-XXXXXX";
         folder_ = mkdtemp(folder);
         path_ = folder_ + "/" + name;
         const std::string copy = "cp /bin/sleep '" + path_ + "'";
-        if (std::system(copy.c_str()) != 0) path_.clear();
+        if (std::system(copy.c_str()) != 0)
+            path_.clear();
     }
     ~NamedProcesses() {
         for (pid_t pid : pids_) {
@@ -53,7 +54,7 @@ public:
     }
     const std::string& path() const { return path_; }
 
-private:
+   private:
     std::string folder_;
     std::string path_;
     std::vector<pid_t> pids_;
@@ -77,8 +78,9 @@ void start_with_failing_hid_library() {
 void start_beside(int running_copies) {
     // Static, so that the exit at the end of the start still stops them.
     static NamedProcesses copies("qn718-instance-probe");
-    for (int i = 0; i < running_copies; ++i) copies.start();
-    usleep(100 * 1000);  // let them appear in the process list
+    for (int i = 0; i < running_copies; ++i)
+        copies.start();
+    usleep(100 * 1000);         // let them appear in the process list
     sim::set_init_fails(true);  // a start that gets past the check ends right there
     when_message_shown([](GtkWidget* window) {
         std::fprintf(stderr, "shown: %s\n", message_text().c_str());

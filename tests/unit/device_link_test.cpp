@@ -13,7 +13,7 @@
 namespace {
 
 class DeviceLinkTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         sim::reset();
         hid_init();
@@ -33,7 +33,8 @@ std::string written_frame_text(size_t first_report) {
     const auto& reports = sim::written_reports();
     for (size_t i = first_report; i < reports.size(); ++i) {
         const auto& r = reports[i];
-        if (r[1] == kPollFlags) continue;
+        if (r[1] == kPollFlags)
+            continue;
         if (r.size() == 65) {
             text.append(r.begin() + 3, r.begin() + 3 + r[2]);
         } else {

@@ -14,7 +14,8 @@ std::string report_text(const std::vector<uint8_t>& report, size_t from, size_t 
 
 std::vector<uint8_t> bytes_of(size_t count) {
     std::vector<uint8_t> bytes(count);
-    for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + 1);
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7 + 1);
     return bytes;
 }
 
@@ -72,7 +73,8 @@ TEST(FrameDecoding, StopsAtTheFirstHashAndReportsWhatFollows) {
 
 TEST(FrameDecoding, NeverWritesBeyondCapacity) {
     std::string text = "!";
-    for (int i = 0; i < 600; ++i) text += "AB";
+    for (int i = 0; i < 600; ++i)
+        text += "AB";
     text += "#";
     uint8_t out[16 + 4];
     out[16] = out[17] = out[18] = out[19] = 0x5A;

@@ -17,10 +17,9 @@ TEST(SingleInstance, TheSecondMatchIsAnotherCopy) {
     EXPECT_EQ(program_file_name("qn718-programmer"), "qn718-programmer");
 
     EXPECT_FALSE(another_copy_running({"bash", "qn718-programmer"}, "qn718-programmer"));
-    EXPECT_TRUE(another_copy_running({"qn718-programmer", "bash", "qn718-programmer"},
-                                     "qn718-programmer"));
-    EXPECT_FALSE(another_copy_running({"QN718-PROGRAMMER", "qn718-programmer"},
-                                      "qn718-programmer"))
+    EXPECT_TRUE(
+        another_copy_running({"qn718-programmer", "bash", "qn718-programmer"}, "qn718-programmer"));
+    EXPECT_FALSE(another_copy_running({"QN718-PROGRAMMER", "qn718-programmer"}, "qn718-programmer"))
         << "the comparison is case-sensitive";
     EXPECT_FALSE(another_copy_running({"a", "b"}, ""));
 }
