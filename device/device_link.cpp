@@ -17,7 +17,6 @@ constexpr int kOpenDelayMs = 40;
 constexpr int kReportTimeoutMs = 25;
 constexpr int kErrorDumpTimeoutMs = 50;
 constexpr int kUsbicFrameDelayMs = 100;
-constexpr size_t kReceiveCapacity = 1024;
 constexpr char kErrorDumpBanner[] = "\n\n\n!!!ERROR!!!\n";
 
 struct Link {
