@@ -40,7 +40,8 @@ std::string choose_file(GtkFileChooserAction action, int title, int accept_butto
         lang_text(title), parent ? GTK_WINDOW(parent) : nullptr, action, lang_text(kCancelButton),
         GTK_RESPONSE_CANCEL, lang_text(accept_button), GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileFilter* filter = gtk_file_filter_new();
-    gtk_file_filter_add_pattern(filter, "*.cfg");
+    // File names on Windows match without regard to case; keep ".CFG" files visible here too.
+    gtk_file_filter_add_pattern(filter, "*.[cC][fF][gG]");
     gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
     const std::string& folder = user_settings().last_config_folder;
     if (!folder.empty()) {
