@@ -1,6 +1,7 @@
 #include "config/cfg_file.h"
 
 #include "config/config_reference.h"
+#include "config/vehicle_lookup.h"
 
 namespace {
 
@@ -13,7 +14,9 @@ void read_canlevel(ConfigPageAccess& page, const ConfigKeyEntry&, const std::str
 }
 
 int32_t write_canlevel(ConfigPageAccess& page, const ConfigKeyEntry&) {
-    const int32_t level = leading_int(page.level_text());
+    // The entry's own rule: its leading digits, so " 3" or "-3" is written as 0, as the page
+    // reads it.
+    const int32_t level = leading_level_value(page.level_text().c_str());
     config_reference().level = level;
     page.unmark_level_entry();
     return level;
