@@ -1,8 +1,6 @@
 // The lookup's order of preference and its firmware filter, on a small table where every tie is
-// placed on purpose, and the parts of the real table the page depends on.
+// placed on purpose, and the edges of the real table the page depends on.
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "config/vehicle_lookup.h"
 
@@ -26,53 +24,34 @@ const ManufacturerEntry kTable[] = {
     {nullptr, nullptr, 0},
 };
 
-const char* found_model(VehicleRef ref) {
-    if (!ref.found())
-        return "none";
-    return kTable[ref.manufacturer].rows[ref.row].model;
-}
-
-int manufacturer_index(const char* name) {
-    for (int m = 0; m < kManufacturerCount; ++m) {
-        if (std::strcmp(VehicleTable[m].name, name) == 0)
-            return m;
+TEST(VehicleLookupRules, ExactThenLevelThenSecondLevelAmongVisibleRows) {
+    struct Case {
+        int32_t level;
+        int32_t car_number;
+        uint32_t firmware;
+        const char* expected;
+        const char* why;
+    };
+    const Case cases[] = {
+        {40, 200, 16, "exact-40", "exact match beats earlier rows by level"},
+        {7, 100, 16, "exact-40", "a car number needs one of the row's levels"},
+        {40, 202, 16, "level-40", "car number of a row without this level"},
+        {40, 0, 16, "level-40", "first by level beats earlier row by second level"},
+        {50, 0, 16, "second-50", "second level serves when the level row is hidden"},
+        {50, 0, 22, "hidden-50", "visible with its firmware"},
+        {50, 102, 21, "second-50", "hidden rows are not found even by car number"},
+        {50, 102, 22, "hidden-50", "and found once visible"},
+        {99, 0, 22, "none", "no row carries the level"},
+        {40, 200, 15, "none", "nothing below the lowest minimum"},
+        {60, 0, 0x7FFFFFFFu, "none", "firmware compares unsigned"},
+        {60, 0, 0x80000000u, "huge-firmware", "firmware compares unsigned"},
+    };
+    for (const Case& c : cases) {
+        const VehicleRef ref = find_vehicle_in(kTable, c.level, c.car_number, c.firmware);
+        EXPECT_STREQ(ref.found() ? kTable[ref.manufacturer].rows[ref.row].model : "none",
+                     c.expected)
+            << c.why;
     }
-    return -1;
-}
-
-}  // namespace
-
-TEST(VehicleLookupRules, ExactMatchBeatsEarlierRowsByLevel) {
-    // Car number 200 matches through its second level, in a later manufacturer than two rows
-    // that carry the level.
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 40, 200, 16)), "exact-40");
-    // A car number needs one of the row's levels to count.
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 7, 100, 16)), "exact-40");
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 40, 202, 16)), "level-40");
-}
-
-TEST(VehicleLookupRules, FirstRowByLevelBeatsEarlierRowBySecondLevel) {
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 40, 0, 16)), "level-40");
-}
-
-TEST(VehicleLookupRules, SecondLevelServesWhenNoRowCarriesTheLevel) {
-    // With firmware 16 the only row with level 50 is hidden.
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 50, 0, 16)), "second-50");
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 50, 0, 22)), "hidden-50");
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 99, 0, 22)), "none");
-}
-
-TEST(VehicleLookupRules, HiddenRowsAreNotFoundEvenByTheirCarNumber) {
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 50, 102, 21)), "second-50");
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 50, 102, 22)), "hidden-50");
-    // Nothing at all below the lowest minimum.
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 40, 200, 15)), "none");
-}
-
-TEST(VehicleLookupRules, FirmwareComparesUnsigned) {
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 60, 0, 16)), "none");
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 60, 0, 0x7FFFFFFFu)), "none");
-    EXPECT_STREQ(found_model(find_vehicle_in(kTable, 60, 0, 0x80000000u)), "huge-firmware");
 }
 
 TEST(VehicleLookupRules, LevelsOutsideTheRowRangeMatchNothing) {
@@ -85,31 +64,29 @@ TEST(VehicleLookupRules, LevelsOutsideTheRowRangeMatchNothing) {
 }
 
 TEST(VehicleVisibleRows, FirmwareFilterKeepsTableOrder) {
-    const int honda = manufacturer_index("Honda");
-    ASSERT_GE(honda, 0);
+    const int honda = 16;
+    ASSERT_STREQ(VehicleTable[honda].name, "Honda");
     EXPECT_EQ(visible_rows(honda, 22), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(visible_rows(honda, 16), (std::vector<int>{0, 1, 2, 4, 5, 6, 7}));
-    // Below every row's minimum the list is empty, but the manufacturer still exists.
     EXPECT_TRUE(visible_rows(honda, 15).empty());
-    EXPECT_EQ(visible_rows(manufacturer_index("Analogue Speed Signal"), 1), (std::vector<int>{0}));
-    // Tesla's only row needs firmware 25.
-    const int tesla = manufacturer_index("Tesla");
-    EXPECT_TRUE(visible_rows(tesla, 22).empty());
-    EXPECT_EQ(visible_rows(tesla, 25).size(), 1u);
     EXPECT_TRUE(visible_rows(-1, 25).empty());
     EXPECT_TRUE(visible_rows(kManufacturerCount, 25).empty());
 }
 
-TEST(VehicleLevelText, LeadingDigitsOnly) {
-    EXPECT_EQ(leading_level_value("110"), 110);
-    EXPECT_EQ(leading_level_value("12a"), 12);
-    EXPECT_EQ(leading_level_value(""), 0);
-    EXPECT_EQ(leading_level_value("abc"), 0);
-    EXPECT_EQ(leading_level_value(" 3"), 0);
-    EXPECT_EQ(leading_level_value("-3"), 0);
-    EXPECT_EQ(leading_level_value("0003"), 3);
-    EXPECT_EQ(leading_level_value("2147483647"), 2147483647);
-    EXPECT_EQ(leading_level_value("2147483648"), 2147483647);
-    EXPECT_EQ(leading_level_value("99999999999999999999"), 2147483647);
+TEST(VehicleLevelText, LeadingDigitsOnlyHeldAtTheLargestInt) {
+    const std::pair<const char*, int32_t> cases[] = {{"110", 110},
+                                                     {"12a", 12},
+                                                     {"", 0},
+                                                     {"abc", 0},
+                                                     {" 3", 0},
+                                                     {"-3", 0},
+                                                     {"0003", 3},
+                                                     {"2147483647", 2147483647},
+                                                     {"2147483648", 2147483647},
+                                                     {"99999999999999999999", 2147483647}};
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(leading_level_value(text), value) << text;
     EXPECT_EQ(leading_level_value(nullptr), 0);
 }
+
+}  // namespace
