@@ -8,41 +8,27 @@
 
 namespace {
 
-const char kDefaultsFile[] =
-    "canlevel=3\r\ncarnumber=43\r\nvon_speed=2\r\nvoff_speed=3\r\nholdon_time=0\r\n"
-    "switchoff_time=2\r\nswitchoff_mode=0\r\nanalog_ign=0\r\nspeedometer_scale=0\r\n"
-    "prog_output=0\r\n";
-
-void load_defaults(FakeConfigPage& page) {
+TEST(CfgFileTest, WriterGivesAllTenKeysWithCrLfAndTakesTheReferencesFromThePage) {
+    FakeConfigPage page;
     page.level = "3";
     page.selected_car = 43;
-    page.selection_level = 3;
     page.choices = {2, 3, 0, 2, 0, 0, 0, 0};
-}
+    EXPECT_EQ(write_config_text(page),
+              "canlevel=3\r\ncarnumber=43\r\nvon_speed=2\r\nvoff_speed=3\r\nholdon_time=0\r\n"
+              "switchoff_time=2\r\nswitchoff_mode=0\r\nanalog_ign=0\r\nspeedometer_scale=0\r\n"
+              "prog_output=0\r\n");
 
-TEST(CfgFileTest, WriterGivesAllTenKeysWithCrLf) {
-    FakeConfigPage page;
-    load_defaults(page);
-    EXPECT_EQ(write_config_text(page), kDefaultsFile);
-}
-
-TEST(CfgFileTest, WritingTakesTheReferencesFromThePageButLeavesTheSaveMark) {
-    FakeConfigPage page;
-    load_defaults(page);
     page.level = "0257x";
     page.level_marked = true;
     page.choices[kProgOutput] = 2;
     page.choice_marked[kProgOutput] = true;
     page.save_marked = true;
-
     const std::string text = write_config_text(page);
     EXPECT_NE(text.find("canlevel=257\r\n"), std::string::npos);
     EXPECT_NE(text.find("prog_output=2\r\n"), std::string::npos);
     EXPECT_EQ(config_reference().level, 257);
     EXPECT_EQ(config_reference().choices[kProgOutput], 2);
-    EXPECT_FALSE(page.level_marked);
-    EXPECT_EQ(page.marked_choice_count(), 0);
-    EXPECT_TRUE(page.save_marked);
+    EXPECT_EQ(page.marks(), "Save") << "only a write to the device clears Save";
 }
 
 TEST(CfgFileTest, CarNumberIsLookedUpUnderTheFileLevel) {
@@ -70,35 +56,26 @@ TEST(CfgFileTest, ReaderToleratesLineEndsAndMalformedLines) {
         EXPECT_EQ(page.choices[kVoffSpeed], 4) << text;
         EXPECT_EQ(page.choices[kProgOutput], 2) << text;
     }
-}
-
-TEST(CfgFileTest, StrayCarriageReturnIsDroppedNotALineEnd) {
+    // A lone carriage return is dropped, not taken for a line end.
     const std::vector<ConfigLine> lines = split_config_lines("voff_speed=4\rprog_output=2\r\n");
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].key, "voff_speed");
     EXPECT_EQ(lines[0].value, "4prog_output=2");
 }
 
-TEST(CfgFileTest, ValuesAreReadByTheirLeadingDigits) {
+TEST(CfgFileTest, ValuesAreReadByTheirLeadingDigitsAndRepeatedKeysInFileOrder) {
     FakeConfigPage page;
-    read_config_text(page, "von_speed=2=3\ncanlevel=abc\n");
+    page.choices[kAnalogIgn] = 2;
+    read_config_text(page, "von_speed=2=3\ncanlevel=abc\nholdon_time=1\nholdon_time=3\n");
     EXPECT_EQ(page.choices[kVonSpeed], 2);
     EXPECT_EQ(page.level, "abc");
     EXPECT_EQ(config_reference().level, 0);
+    EXPECT_EQ(page.choices[kHoldonTime], 3);
+    EXPECT_EQ(config_reference().choices[kHoldonTime], 3);
+    EXPECT_EQ(page.choices[kAnalogIgn], 2) << "a missing key leaves its field";
 
     read_config_text(page, "canlevel=257\n");
     EXPECT_EQ(page.level, "257");
     EXPECT_EQ(config_reference().level, 257);
-}
-
-TEST(CfgFileTest, RepeatedKeysApplyInFileOrderAndMissingKeysLeaveFields) {
-    FakeConfigPage page;
-    page.choices[kAnalogIgn] = 2;
-    config_reference().choices[kAnalogIgn] = 2;
-    read_config_text(page, "holdon_time=1\nholdon_time=3\n");
-    EXPECT_EQ(page.choices[kHoldonTime], 3);
-    EXPECT_EQ(config_reference().choices[kHoldonTime], 3);
-    EXPECT_EQ(page.choices[kAnalogIgn], 2);
 }
 
 TEST(CfgFileTest, OutOfRangeChoiceLeavesFieldAndReference) {
@@ -124,7 +101,7 @@ TEST(CfgFileTest, OverLongLinesAreSkippedWhole) {
     EXPECT_EQ(page.choices[kVoffSpeed], 0);
     EXPECT_EQ(page.choices[kProgOutput], 2);
 
-    const std::string longest = "holdon_time=" + std::string(243 - 1, '0') + "3";  // 255 chars
+    const std::string longest = "holdon_time=" + std::string(243 - 1, '0') + "3";
     ASSERT_EQ(longest.size(), kConfigLineMaxChars);
     read_config_text(page, longest + "\r\n");
     EXPECT_EQ(page.choices[kHoldonTime], 3);
@@ -147,12 +124,14 @@ TEST(CfgFileTest, OnlyTheFirst8192BytesAreRead) {
 }
 
 TEST(CfgFileTest, ExtensionIsAddedUnlessTheNameEndsInCfgOrCFG) {
-    EXPECT_EQ(with_config_extension("/tmp/golf"), "/tmp/golf.cfg");
-    EXPECT_EQ(with_config_extension("/tmp/golf.cfg"), "/tmp/golf.cfg");
-    EXPECT_EQ(with_config_extension("/tmp/GOLF.CFG"), "/tmp/GOLF.CFG");
-    EXPECT_EQ(with_config_extension("/tmp/golf.Cfg"), "/tmp/golf.Cfg.cfg");
-    EXPECT_EQ(with_config_extension("/tmp/golf.cfg.bak"), "/tmp/golf.cfg.bak.cfg");
-    EXPECT_EQ(with_config_extension("cfg"), "cfg.cfg");
+    for (const auto& [name, expected] : {std::pair<const char*, const char*>{"golf", "golf.cfg"},
+                                         {"golf.cfg", "golf.cfg"},
+                                         {"/tmp/GOLF.CFG", "/tmp/GOLF.CFG"},
+                                         {"golf.Cfg", "golf.Cfg.cfg"},
+                                         {"golf.cfg.bak", "golf.cfg.bak.cfg"},
+                                         {"cfg", "cfg.cfg"}}) {
+        EXPECT_EQ(with_config_extension(name), expected);
+    }
 }
 
 }  // namespace

@@ -63,11 +63,14 @@ class FakeConfigPage : public ConfigPageAccess {
 
     void show_message_entry(int entry) override { messages.push_back(entry); }
 
-    int marked_choice_count() const {
-        int count = 0;
-        for (bool marked : choice_marked)
-            count += marked ? 1 : 0;
-        return count;
+    // The marked fields as the page would show them red: choice keys, "canlevel", "Save".
+    std::string marks() const {
+        std::string text;
+        for (int i = 0; i < kChoiceFieldCount; ++i) {
+            if (choice_marked[i])
+                text += std::string(choice_field_info(ChoiceField(i)).key) + " ";
+        }
+        return text + (level_marked ? "canlevel " : "") + (save_marked ? "Save" : "");
     }
 
     std::array<int, kChoiceFieldCount> choices{};
