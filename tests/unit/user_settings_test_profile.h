@@ -6,9 +6,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/language.h"
 #include "app/user_settings.h"
@@ -19,7 +20,7 @@ class TestProfile : public ::testing::Test {
     void SetUp() override {
         for (const char* name : {"USERPROFILE", "HOME", "LC_ALL", "LC_MESSAGES", "LANG"}) {
             const char* value = std::getenv(name);
-            saved_env_[name] = value ? std::optional<std::string>(value) : std::nullopt;
+            saved_env_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
             unsetenv(name);
         }
         std::string pattern = (std::filesystem::temp_directory_path() / "qn718-XXXXXX").string();
@@ -27,27 +28,26 @@ class TestProfile : public ::testing::Test {
         folder_ = pattern;
         setenv("USERPROFILE", folder_.c_str(), 1);
         setenv("HOME", folder_.c_str(), 1);
-        user_settings() = UserSettings{};
-        set_current_language(kEnglish);
+        reset_settings();
     }
-
     void TearDown() override {
         for (const auto& [name, value] : saved_env_) {
-            if (value) {
+            if (value)
                 setenv(name.c_str(), value->c_str(), 1);
-            } else {
+            else
                 unsetenv(name.c_str());
-            }
         }
         if (!folder_.empty())
             std::filesystem::remove_all(folder_);
+        reset_settings();
+    }
+    static void reset_settings() {
         user_settings() = UserSettings{};
         set_current_language(kEnglish);
     }
 
     std::string settings_path() const { return folder_ + "/" + kUserSettingsFileName; }
     bool settings_file_exists() const { return std::filesystem::exists(settings_path()); }
-
     std::string read_settings_file() const {
         std::string bytes;
         EXPECT_TRUE(read_whole_file(settings_path(), 1 << 20, bytes));
@@ -60,5 +60,5 @@ class TestProfile : public ::testing::Test {
     std::string folder_;
 
    private:
-    std::map<std::string, std::optional<std::string>> saved_env_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_env_;
 };
