@@ -22,16 +22,15 @@ bool run_events_until(const std::function<bool()>& pred, int timeout_ms = 2000);
 
 // Every label text inside a widget tree, in tree order.
 std::vector<std::string> label_texts(GtkWidget* root);
+// The first widget of a tree that matches, or null.
+GtkWidget* find_widget(GtkWidget* root, const std::function<bool(GtkWidget*)>& match);
 // The first button whose label reads text, or null.
 GtkWidget* find_button(GtkWidget* root, const std::string& text);
-// The first widget of a GType inside a tree, or null.
-GtkWidget* find_widget_of_type(GtkWidget* root, GType type);
-
 // Text of the label in the message window, "" when the slot is empty.
 std::string message_text();
 
-// From an idle callback, once a message window is in the slot: remembers its text and
-// presses the button labelled button_text. Keeps doing so for later messages too.
+// From the event loop, whenever a message window with a button labelled button_text stands
+// in the slot: remembers its text and presses that button.
 class MessageAnswerer {
    public:
     explicit MessageAnswerer(std::string button_text = "OK");
@@ -39,7 +38,6 @@ class MessageAnswerer {
     const std::vector<std::string>& seen() const { return seen_; }
 
    private:
-    static gboolean tick(gpointer self);
     std::string button_text_;
     std::vector<std::string> seen_;
     guint source_ = 0;
@@ -47,7 +45,6 @@ class MessageAnswerer {
 
 // Calls action once, from the event loop, as soon as a window stands in the message slot.
 void when_message_shown(std::function<void(GtkWidget* window)> action);
-
 // Calls action once from the event loop after delay_ms (a user pressing something while a
 // nested loop runs).
 void later(int delay_ms, std::function<void()> action);

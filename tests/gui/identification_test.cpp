@@ -3,29 +3,19 @@
 #include <string>
 #include <vector>
 
-#include "app/hidden_switch.h"
-#include "app/main_loop.h"
-#include "app/main_window.h"
-#include "app/widget_kit.h"
-#include "config/config_page.h"
-#include "device/device_link.h"
 #include "device/identification.h"
+#include "gui/config_page_fixture.h"
 #include "gui/connection_fixture.h"
-#include "sim/sim_control.h"
 
 namespace {
 
-class IdentificationTest : public ConnectionTest {};
+using IdentificationTest = ConnectionTest;
 
-std::string format_incompatible(int type, int high, int low, SubVersion sv) {
-    char text[200];
-    snprintf(text, sizeof text,
-             "Program doesn't work with this firmware version.\n(%04d-%02d%02d/%d-%d).", type, high,
-             low, sv.a, sv.b);
-    return text;
+std::string button_size(GtkWidget* window, const char* label) {
+    int width = 0, height = 0;
+    gtk_widget_get_size_request(find_button(window, label), &width, &height);
+    return std::to_string(width) + " x " + std::to_string(height);
 }
-
-}  // namespace
 
 TEST_F(IdentificationTest, CompatibleDeviceConnectsAndShowsItsName) {
     sim::set_firmware_number(0x0016);
@@ -33,7 +23,7 @@ TEST_F(IdentificationTest, CompatibleDeviceConnectsAndShowsItsName) {
     ASSERT_TRUE(pass_until_state(kConnected));
     EXPECT_STREQ(status_label_text(), "QN718-0022");
     EXPECT_STREQ(version_label_text(), "(7)  ");
-    EXPECT_NE(config_page_root(), nullptr);
+    ASSERT_NE(config_page_root(), nullptr);
     EXPECT_EQ(gtk_widget_get_parent(config_page_root()), main_box());
     EXPECT_EQ(message_slot(), nullptr) << message_text();
     EXPECT_EQ(sim::count_commands(2), 1) << "one speed-signal query";
@@ -42,12 +32,23 @@ TEST_F(IdentificationTest, CompatibleDeviceConnectsAndShowsItsName) {
 TEST_F(IdentificationTest, OtherTypeGetsTheIncompatibleWindowEvenWithoutSubVersion) {
     sim::set_device_type(717);
     sim::set_sub_version_silent(true);
-    const SubVersion before = sub_version();
-    MessageAnswerer answerer("Try again");
-    for (int i = 0; i < 100 && answerer.seen().empty(); ++i)
+    const SubVersion sv = sub_version();
+    char expected[200];
+    snprintf(expected, sizeof expected,
+             "Program doesn't work with this firmware version.\n(0717-0022/%d-%d).", sv.a, sv.b);
+    bool answered = false;
+    when_message_shown([&](GtkWidget* window) {
+        EXPECT_EQ(message_text(), expected);
+        EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "Message");
+        EXPECT_EQ(button_size(window, "Exit program"), "170 x 25");
+        EXPECT_EQ(button_size(window, "Change firmware"), "190 x 25");
+        EXPECT_EQ(button_size(window, "Try again"), "170 x 25");
+        answered = true;
+        gtk_button_clicked(GTK_BUTTON(find_button(window, "Try again")));
+    });
+    for (int i = 0; i < 100 && !answered; ++i)
         main_loop_pass();
-    ASSERT_EQ(answerer.seen().size(), 1u);
-    EXPECT_EQ(answerer.seen()[0], format_incompatible(717, 0, 22, before));
+    ASSERT_TRUE(answered);
     EXPECT_FALSE(device_is_open()) << "Try again closes the link";
     EXPECT_EQ(config_page_root(), nullptr);
     const int opened_before = sim::open_count();
@@ -55,36 +56,31 @@ TEST_F(IdentificationTest, OtherTypeGetsTheIncompatibleWindowEvenWithoutSubVersi
     EXPECT_EQ(sim::open_count(), opened_before + 1) << "the search starts over";
 }
 
-TEST_F(IdentificationTest, IncompatibleWindowLayout) {
-    bool checked = false;
-    when_message_shown([&](GtkWidget* window) {
-        EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "Message");
-        int width = 0, height = 0;
-        gtk_widget_get_size_request(find_button(window, "Exit program"), &width, &height);
-        EXPECT_EQ(width, 170);
-        gtk_widget_get_size_request(find_button(window, "Change firmware"), &width, &height);
-        EXPECT_EQ(width, 190);
-        GtkWidget* again = find_button(window, "Try again");
-        gtk_widget_get_size_request(again, &width, &height);
-        EXPECT_EQ(width, 170);
-        EXPECT_EQ(height, 25);
-        checked = true;
-        gtk_button_clicked(GTK_BUTTON(again));
-    });
-    sim::set_device_type(7180);
-    for (int i = 0; i < 100 && !checked; ++i)
-        main_loop_pass();
-    EXPECT_TRUE(checked);
-}
-
-TEST_F(IdentificationTest, FirmwareTwentyOrTwentyOneIsWarnedAndNeverAskedForTheSignal) {
-    for (uint16_t firmware : {20, 21}) {
-        sim::set_firmware_number(firmware);
+TEST_F(IdentificationTest, WarningsNeverStopTheConnection) {
+    struct Case {
+        uint16_t firmware;
+        const char* status;  // null: no answer to command 2
+        const char* message;
+        int speed_queries;  // -1: any number
+    };
+    const char* old_firmware = "WARNING: Change firmware to version >=0022";
+    for (const Case& c :
+         {Case{20, "1", old_firmware, 0}, Case{21, "1", old_firmware, 0},
+          Case{22, "0",
+               "WARNING!\nThe device does not read speed signal from CAN bus in this vehicle.\n"
+               "Please try EOBD mode or analogue mode or check for QN718 firmware upgrade.",
+               1},
+          Case{22, nullptr, "Configuration load error.", -1}}) {
+        sim::set_firmware_number(c.firmware);
+        sim::set_status_silent(!c.status);
+        sim::set_status_sequence(c.status ? c.status : "1");
         sim::clear_received();
         ASSERT_TRUE(pass_until_state(kConnected));
-        EXPECT_EQ(message_text(), "WARNING: Change firmware to version >=0022");
-        EXPECT_EQ(sim::count_commands(2), 0);
-        EXPECT_NE(config_page_root(), nullptr) << "a warning never stops the connection";
+        EXPECT_EQ(message_text(), c.message);
+        if (c.speed_queries >= 0) {
+            EXPECT_EQ(sim::count_commands(2), c.speed_queries) << c.firmware;
+        }
+        EXPECT_NE(config_page_root(), nullptr);
         clear_message_slot();
         unplug_and_replug();
     }
@@ -104,21 +100,6 @@ TEST_F(IdentificationTest, BusyDeviceIsAskedAgainEveryHalfSecond) {
     EXPECT_EQ(message_slot(), nullptr) << message_text();
 }
 
-TEST_F(IdentificationTest, SpeedSignalAnswersGiveTheirMessages) {
-    sim::set_status_sequence("0");
-    ASSERT_TRUE(pass_until_state(kConnected));
-    EXPECT_EQ(message_text(),
-              "WARNING!\nThe device does not read speed signal from CAN bus in this vehicle.\n"
-              "Please try EOBD mode or analogue mode or check for QN718 firmware upgrade.");
-    clear_message_slot();
-    unplug_and_replug();
-
-    sim::set_status_silent(true);
-    ASSERT_TRUE(pass_until_state(kConnected));
-    EXPECT_EQ(message_text(), "Configuration load error.");
-    EXPECT_NE(config_page_root(), nullptr);
-}
-
 TEST_F(IdentificationTest, SilentSubVersionOnlyWithTheHiddenSwitch) {
     sim::set_sub_version_silent(true);
     set_version_label("");
@@ -131,8 +112,11 @@ TEST_F(IdentificationTest, SilentSubVersionOnlyWithTheHiddenSwitch) {
     EXPECT_STREQ(version_label_text(), "");
 }
 
-TEST_F(IdentificationTest, UnpluggingDestroysThePageAndTheNextConnectionRebuildsIt) {
+TEST_F(IdentificationTest, UnpluggingDestroysThePageAndTheNextConnectionRebuildsItUnmarked) {
     ASSERT_TRUE(pass_until_state(kConnected));
+    set_active(config_choice_box(kAnalogIgn), 1);
+    type_level("12");
+    ASSERT_EQ(page_marks(), "analog_ign canlevel Save");
     GtkWidget* first = config_page_root();
     g_object_add_weak_pointer(G_OBJECT(first), reinterpret_cast<gpointer*>(&first));
     sim::plug(false);
@@ -143,9 +127,12 @@ TEST_F(IdentificationTest, UnpluggingDestroysThePageAndTheNextConnectionRebuilds
     EXPECT_EQ(config_page_root(), nullptr);
     EXPECT_EQ(config_save_button(), nullptr);
     EXPECT_STREQ(status_label_text(), "Searching for device...");
+
     sim::plug(true);
     ASSERT_TRUE(pass_until_state(kConnected));
-    EXPECT_NE(config_page_root(), nullptr);
+    ASSERT_NE(config_page_root(), nullptr);
+    EXPECT_EQ(page_selection(), "Volkswagen: Golf V 1K year 2003-2009 [3]");
+    EXPECT_EQ(page_marks(), "");
 }
 
 TEST_F(IdentificationTest, OpenDropDownIsClosedWhenTheDeviceGoes) {
@@ -158,26 +145,18 @@ TEST_F(IdentificationTest, OpenDropDownIsClosedWhenTheDeviceGoes) {
     g_object_get(list, "popup-shown", &shown, nullptr);
     if (!shown)
         GTEST_SKIP() << "the drop-down did not open under this display";
-    // The loop must close the list before it destroys the page.
-    std::vector<std::string> events;
+    // The loop must close the list while the page still stands.
+    int closed_with_page = -1;
     g_signal_connect(list, "notify::popup-shown",
-                     G_CALLBACK(+[](GObject* o, GParamSpec*, gpointer data) {
-                         gboolean now = FALSE;
-                         g_object_get(o, "popup-shown", &now, nullptr);
-                         if (!now)
-                             static_cast<std::vector<std::string>*>(data)->push_back("closed");
+                     G_CALLBACK(+[](GObject*, GParamSpec*, gpointer closed_with_page) {
+                         *static_cast<int*>(closed_with_page) = config_page_root() != nullptr;
                      }),
-                     &events);
-    g_signal_connect(list, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
-                         static_cast<std::vector<std::string>*>(data)->push_back("destroyed");
-                     }),
-                     &events);
+                     &closed_with_page);
     sim::plug(false);
     main_loop_pass();
     main_loop_pass();
     EXPECT_EQ(config_page_root(), nullptr);
-    ASSERT_FALSE(events.empty());
-    EXPECT_EQ(events.front(), "closed");
+    EXPECT_EQ(closed_with_page, 1);
 }
 
 TEST_F(IdentificationTest, BootloaderWindowClosesTheHandleAndOffersThreeButtons) {
@@ -187,9 +166,7 @@ TEST_F(IdentificationTest, BootloaderWindowClosesTheHandleAndOffersThreeButtons)
     when_message_shown([&](GtkWidget* window) {
         texts = label_texts(window);
         handle_closed = !device_is_open();
-        int width = 0, height = 0;
-        gtk_widget_get_size_request(find_button(window, "Program"), &width, &height);
-        EXPECT_EQ(width, 180);
+        EXPECT_EQ(button_size(window, "Program"), "180 x 25");
         EXPECT_NE(find_button(window, "Enable remote access"), nullptr);
         EXPECT_NE(find_button(window, "Exit program"), nullptr);
         clear_message_slot();
@@ -214,3 +191,5 @@ TEST_F(IdentificationTest, ExitProgramInTheBootloaderWindowEndsWithCodeZero) {
         },
         ::testing::ExitedWithCode(0), "");
 }
+
+}  // namespace

@@ -60,7 +60,7 @@ class NamedProcesses {
     std::vector<pid_t> pids_;
 };
 
-class StartupTest : public GuiTest {};
+using StartupTest = GuiTest;
 
 void start_as(const std::string& program_path) {
     std::string path = program_path;
@@ -68,11 +68,6 @@ void start_as(const std::string& program_path) {
     const int code = run_program(1, argv);
     std::fprintf(stderr, "run_program returned %d\n", code);
     std::exit(code);
-}
-
-void start_with_failing_hid_library() {
-    sim::set_init_fails(true);
-    start_as("/nowhere/qn718-startup-test-program");
 }
 
 void start_beside(int running_copies) {
@@ -92,7 +87,8 @@ void start_beside(int running_copies) {
 }  // namespace
 
 TEST_F(StartupTest, FailedHidInitPrintsTheErrorAndEndsWithCodeOne) {
-    EXPECT_EXIT(start_with_failing_hid_library(), ::testing::ExitedWithCode(1),
+    sim::set_init_fails(true);
+    EXPECT_EXIT(start_as("/nowhere/qn718-startup-test-program"), ::testing::ExitedWithCode(1),
                 "ERROR: hid_init\n");
 }
 

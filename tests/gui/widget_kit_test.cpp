@@ -1,38 +1,24 @@
 #include <gdk/gdkkeysyms.h>
 
+#include <tuple>
+
 #include "app/widget_kit.h"
-#include "gui/gui_fixture.h"
+#include "gui/config_page_fixture.h"
 
 namespace {
 
-class WidgetKitTest : public GuiTest {};
-
-const GdkColor kRed = {0, 65535, 0, 0};
-
-bool text_is_red(GtkWidget* widget, GtkStateType state) {
-    GtkRcStyle* style = gtk_widget_get_modifier_style(widget);
-    return (style->color_flags[state] & GTK_RC_TEXT) && gdk_color_equal(&style->text[state], &kRed);
-}
-
-bool fg_is_red(GtkWidget* widget) {
-    GtkRcStyle* style = gtk_widget_get_modifier_style(widget);
-    return (style->color_flags[GTK_STATE_NORMAL] & GTK_RC_FG) &&
-           gdk_color_equal(&style->fg[GTK_STATE_NORMAL], &kRed);
-}
+using WidgetKitTest = GuiTest;
 
 GtkWidget* find_dialog() {
     GtkWidget* found = nullptr;
     GList* windows = gtk_window_list_toplevels();
     for (GList* w = windows; w; w = w->next) {
-        if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) {
+        if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
             found = GTK_WIDGET(w->data);
-        }
     }
     g_list_free(windows);
     return found;
 }
-
-}  // namespace
 
 TEST_F(WidgetKitTest, SecondMessageReplacesTheFirst) {
     show_message("first");
@@ -42,16 +28,9 @@ TEST_F(WidgetKitTest, SecondMessageReplacesTheFirst) {
     show_message("second\nline two");
     process_pending_events();
     EXPECT_EQ(first, nullptr) << "the first window is still alive";
-    EXPECT_EQ(message_text(), "second\nline two");
-    EXPECT_EQ(std::string(gtk_window_get_title(GTK_WINDOW(message_slot()))), "Message");
-
-    gtk_button_clicked(GTK_BUTTON(find_button(message_slot(), "OK")));
-    EXPECT_EQ(message_slot(), nullptr) << "OK must empty the slot";
-}
-
-TEST_F(WidgetKitTest, MessageWindowLayout) {
-    show_message("text");
     GtkWidget* window = message_slot();
+    EXPECT_EQ(message_text(), "second\nline two");
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "Message");
     EXPECT_TRUE(gtk_window_get_modal(GTK_WINDOW(window)));
     EXPECT_FALSE(gtk_window_get_resizable(GTK_WINDOW(window)));
     EXPECT_FALSE(gtk_window_get_deletable(GTK_WINDOW(window)));
@@ -59,81 +38,52 @@ TEST_F(WidgetKitTest, MessageWindowLayout) {
     gtk_widget_get_size_request(find_button(window, "OK"), &width, &height);
     EXPECT_EQ(width, 80);
     EXPECT_EQ(height, 25);
+
+    gtk_button_clicked(GTK_BUTTON(find_button(window, "OK")));
+    EXPECT_EQ(message_slot(), nullptr) << "OK must empty the slot";
 }
 
-TEST_F(WidgetKitTest, SaveButtonMarkWithoutAPageDoesNothing) {
-    set_save_button(nullptr);
-    EXPECT_EQ(mark_save_button(true), 1);
-
+// The page tests see the markers at work; here, what they never meet there.
+TEST_F(WidgetKitTest, MarkersCompareNumbersAndOnlyEverSetSave) {
+    EXPECT_EQ(mark_save_button(true), 1) << "no page: nothing to colour, nothing to fail";
     GtkWidget* save = make_button("Save");
+    GtkWidget* save_label = gtk_bin_get_child(GTK_BIN(save));
     set_save_button(save);
-    GtkWidget* label = gtk_bin_get_child(GTK_BIN(save));
-    mark_save_button(true);
-    EXPECT_TRUE(fg_is_red(label));
+    GtkWidget* box = make_row_box();
+    GtkWidget* entry = nullptr;
+    GtkEntryBuffer* buffer = add_entry(box, nullptr, &entry);
+    // {text, reference, red}: the entry compares the number its text starts with.
+    const std::tuple<const char*, int, bool> levels[] = {
+        {"0500", 500, false}, {"abc", 0, false}, {"7", 0, true}, {"0", 0, false}};
+    bool save_red = false;  // a marker sets Save, never clears it
+    for (const auto& [text, reference, expected] : levels) {
+        gtk_entry_buffer_set_text(buffer, text, -1);
+        mark_level_entry(entry, buffer, reference);
+        save_red = save_red || expected;
+        EXPECT_EQ(drawn_red(entry, GTK_RC_TEXT, GTK_STATE_NORMAL), expected) << text;
+        EXPECT_EQ(drawn_red(save_label, GTK_RC_FG, GTK_STATE_NORMAL), save_red) << text;
+    }
     mark_save_button(false);
-    EXPECT_FALSE(fg_is_red(label));
+    EXPECT_FALSE(drawn_red(save_label, GTK_RC_FG, GTK_STATE_NORMAL));
+    gtk_widget_destroy(box);
     gtk_widget_destroy(save);
     EXPECT_EQ(mark_save_button(true), 1) << "a destroyed button must be forgotten";
 }
 
-TEST_F(WidgetKitTest, LevelEntryMarkComparesTheNumber) {
-    GtkWidget* box = make_row_box();
-    GtkWidget* entry = nullptr;
-    GtkEntryBuffer* buffer = add_entry(box, nullptr, &entry);
-    GtkWidget* save = make_button("Save");
-    set_save_button(save);
-
-    gtk_entry_buffer_set_text(buffer, "0500", -1);
-    mark_level_entry(entry, buffer, 500);
-    EXPECT_FALSE(text_is_red(entry, GTK_STATE_NORMAL));
-    EXPECT_FALSE(fg_is_red(gtk_bin_get_child(GTK_BIN(save))));
-
-    gtk_entry_buffer_set_text(buffer, "abc", -1);
-    mark_level_entry(entry, buffer, 0);
-    EXPECT_FALSE(text_is_red(entry, GTK_STATE_NORMAL)) << "abc reads as 0";
-
-    gtk_entry_buffer_set_text(buffer, "7", -1);
-    mark_level_entry(entry, buffer, 0);
-    EXPECT_TRUE(text_is_red(entry, GTK_STATE_NORMAL));
-    EXPECT_TRUE(fg_is_red(gtk_bin_get_child(GTK_BIN(save))));
-
-    gtk_entry_buffer_set_text(buffer, "0", -1);
-    mark_level_entry(entry, buffer, 0);
-    EXPECT_FALSE(text_is_red(entry, GTK_STATE_NORMAL));
-    EXPECT_TRUE(fg_is_red(gtk_bin_get_child(GTK_BIN(save)))) << "markers never clear Save";
-    gtk_widget_destroy(save);
-    gtk_widget_destroy(box);
-}
-
-TEST_F(WidgetKitTest, ChoiceMarkColoursNormalAndSelectedStates) {
-    GtkWidget* combo = gtk_combo_box_new_text();
-    gtk_combo_box_append_text(GTK_COMBO_BOX(combo), "a");
-    gtk_combo_box_append_text(GTK_COMBO_BOX(combo), "b");
-    gtk_combo_box_set_active(GTK_COMBO_BOX(combo), 1);
-    mark_choice(combo, 0);
-    GtkWidget* child = gtk_bin_get_child(GTK_BIN(combo));
-    EXPECT_TRUE(text_is_red(child, GTK_STATE_NORMAL));
-    EXPECT_TRUE(text_is_red(child, GTK_STATE_SELECTED));
-    gtk_combo_box_set_active(GTK_COMBO_BOX(combo), 0);
-    mark_choice(combo, 0);
-    EXPECT_FALSE(text_is_red(child, GTK_STATE_NORMAL));
-    EXPECT_FALSE(text_is_red(child, GTK_STATE_SELECTED));
-    gtk_widget_destroy(combo);
-}
-
-TEST_F(WidgetKitTest, QuestionAnswers) {
+TEST_F(WidgetKitTest, QuestionAnswersAndEscapeCountsAsNo) {
     later(20, [] { gtk_button_clicked(GTK_BUTTON(find_button(find_dialog(), "Yes"))); });
     EXPECT_TRUE(ask_question(nullptr, "Go on?"));
     later(20, [] { gtk_button_clicked(GTK_BUTTON(find_button(find_dialog(), "No"))); });
     EXPECT_FALSE(ask_question(nullptr, "Go on?"));
     later(20, [] { gtk_test_widget_send_key(find_dialog(), GDK_Escape, GdkModifierType(0)); });
-    EXPECT_FALSE(ask_question(nullptr, "Go on?")) << "Escape counts as No";
+    EXPECT_FALSE(ask_question(nullptr, "Go on?"));
 }
 
 TEST(IsAllDigits, EmptyCountsAsDigits) {
     EXPECT_TRUE(is_all_digits(""));
     EXPECT_TRUE(is_all_digits("0123456789"));
-    EXPECT_FALSE(is_all_digits("12a"));
-    EXPECT_FALSE(is_all_digits("-1"));
-    EXPECT_FALSE(is_all_digits(" 1"));
+    for (const char* text : {"12a", "-1", " 1"})
+        EXPECT_FALSE(is_all_digits(text)) << text;
 }
+
+}  // namespace
