@@ -93,6 +93,15 @@ TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {
     }
 }
 
+TEST_F(ConfigOperationsTest, DeviceGoneMidOperationEndsInTheFailurePath) {
+    sim::unplug_after_commands(1);  // the write arrives, the device drops off before read-back
+    EXPECT_EQ(save("3"), 0);
+    EXPECT_EQ(page.messages, std::vector<int>{kWriteError});
+    page.messages.clear();
+    EXPECT_EQ(load_configuration(kLoadFromDevice), 0);
+    EXPECT_EQ(page.messages, std::vector<int>{kLoadError});
+}
+
 TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlock) {
     sim::set_memory(kConfigBlockAddress, {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03});
     page.save_marked = true;
