@@ -72,7 +72,8 @@ void start_as(const std::string& program_path) {
 
 void start_beside(int running_copies) {
     // Static, so that the exit at the end of the start still stops them.
-    static NamedProcesses copies("qn718-instance-probe");
+    // The process id keeps tests that run side by side from counting each other's copies.
+    static NamedProcesses copies("qn718-instance-probe-" + std::to_string(getpid()));
     for (int i = 0; i < running_copies; ++i)
         copies.start();
     usleep(100 * 1000);         // let them appear in the process list
