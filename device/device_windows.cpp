@@ -38,11 +38,11 @@ void fill_blocking_window(GtkWidget* window, const char* text, const WindowButto
     add_spacer(column, 400, 15);
     GtkWidget* row = gtk_hbox_new(FALSE, 1);
     gtk_widget_show(row);
-    for (const WindowButton& spec : buttons) {
+    for (const WindowButton& wanted : buttons) {
         add_spacer(row, 10, 15);
-        GtkWidget* button = make_button(lang_text(spec.entry));
-        gtk_widget_set_size_request(button, spec.width, 25);
-        g_signal_connect(button, "clicked", spec.handler, nullptr);
+        GtkWidget* button = make_button(lang_text(wanted.entry));
+        gtk_widget_set_size_request(button, wanted.width, 25);
+        g_signal_connect(button, "clicked", wanted.handler, nullptr);
         gtk_box_pack_start(GTK_BOX(row), button, FALSE, FALSE, 1);
     }
     gtk_box_pack_start(GTK_BOX(column), row, TRUE, TRUE, 1);
