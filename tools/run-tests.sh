@@ -16,8 +16,10 @@ run_suite() {
   local home log
   home=$(mktemp -d)
   log=$(mktemp)
+  # -noreset: without it the server resets whenever its last client leaves, and a program
+  # that connects in that moment finds no display.
   (cd "$dir" && env -u GTK_MODULES NO_AT_BRIDGE=1 LANG=C.UTF-8 HOME="$home" USERPROFILE="$home" \
-      xvfb-run -a -s "-screen 0 1280x1024x24" \
+      xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
       ctest --output-on-failure -j2 --timeout 300) 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
   local line passed failed
