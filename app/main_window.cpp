@@ -33,7 +33,7 @@ gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer) {
 
 void set_label(GtkWidget* label, const char* text) {
     if (label)
-        gtk_label_set_text(GTK_LABEL(label), text);
+        set_label_text(label, text);
 }
 
 }  // namespace

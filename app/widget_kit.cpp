@@ -1,8 +1,9 @@
 #include "app/widget_kit.h"
 
-#include <cstdlib>
+#include <cstring>
 
 #include "app/language.h"
+#include "app/number_text.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -45,6 +46,12 @@ GtkWidget* make_label(const char* text) {
     GtkWidget* label = gtk_label_new(text);
     gtk_widget_show(label);
     return label;
+}
+
+void set_label_text(GtkWidget* label, const char* text) {
+    if (std::strcmp(gtk_label_get_text(GTK_LABEL(label)), text) != 0) {
+        gtk_label_set_text(GTK_LABEL(label), text);
+    }
 }
 
 GtkWidget* make_button(const char* text) {
@@ -137,7 +144,7 @@ int mark_save_button(bool flag) {
 }
 
 int mark_level_entry(GtkWidget* entry, GtkEntryBuffer* buffer, int reference) {
-    const int value = std::atoi(gtk_entry_buffer_get_text(buffer));
+    const int value = leading_int(gtk_entry_buffer_get_text(buffer));
     if (value != reference) {
         gtk_widget_modify_text(entry, GTK_STATE_NORMAL, &kMarkRed);
         mark_save_button(true);

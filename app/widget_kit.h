@@ -8,6 +8,9 @@ constexpr int kFormLabelWidth = 500;
 constexpr int kEntryWidth = 150;
 
 GtkWidget* make_label(const char* text);
+// Sets a label's text unless it already reads so: GTK lays the window out again on every
+// change, and the main loop writes its labels many times a second.
+void set_label_text(GtkWidget* label, const char* text);
 GtkWidget* make_button(const char* text);
 GtkWidget* make_check_button(const char* text);
 GtkWidget* make_menu_item(const char* text);

@@ -1,7 +1,6 @@
 #include "app/window_size.h"
 
 #include <gdk/gdk.h>
-#include <gdk/gdkx.h>
 
 #include <algorithm>
 
@@ -14,7 +13,8 @@ bool desktop_work_area(GdkScreen* screen, GdkRectangle& area) {
     gint format = 0;
     gint length = 0;
     guchar* data = nullptr;
-    if (!gdk_property_get(root, gdk_atom_intern_static_string("_NET_WORKAREA"), GDK_NONE, 0, 4,
+    if (!gdk_property_get(root, gdk_atom_intern_static_string("_NET_WORKAREA"), GDK_NONE, 0,
+                          4 * 4,  // bytes: the first area's x, y, width and height
                           FALSE, &type, &format, &length, &data)) {
         return false;
     }

@@ -1,5 +1,6 @@
 #include "config/cfg_file.h"
 
+#include "app/number_text.h"
 #include "config/config_reference.h"
 #include "config/vehicle_lookup.h"
 

@@ -102,7 +102,10 @@ int save_configuration() {
     page->run_level_entry_handler();
     for (int i = 0; i < kChoiceFieldCount; ++i) {
         const auto field = static_cast<ChoiceField>(i);
-        const int index = page->choice_index(field);
+        // A device byte outside the box's list leaves the box without a selection; the byte
+        // the device holds (kept as the reference) is written back unchanged.
+        const int index =
+            page->choice_index(field) >= 0 ? page->choice_index(field) : reference.choices[i];
         reference.choices[i] = index;
         record.choices[i] = static_cast<uint8_t>(index);
         page->remark_choice(field);
@@ -117,6 +120,11 @@ int save_configuration() {
         return 0;
     }
     send_command(command::kStore);
+    if (!device_is_open()) {
+        // The block was verified, but the command that puts it into use never went out.
+        page->show_message_entry(kMessageWriteError);
+        return 0;
+    }
     sleep_ms(100);
     page->show_message_entry(device_reports_no_can_speed() ? kMessageNoCanSpeed : kMessageSaved);
     page->clear_save_mark();

@@ -30,6 +30,7 @@ struct PageWidgets {
     GtkEntryBuffer* level_buffer = nullptr;
     std::array<GtkWidget*, kChoiceFieldCount> choice_boxes{};
     std::array<GtkWidget*, kStatusIndicatorCount> indicators{};
+    std::array<int8_t, kStatusIndicatorCount> indicator_lit{-1, -1, -1, -1, -1, -1, -1, -1, -1};
     GtkWidget* speed_label = nullptr;
     GtkWidget* save_button = nullptr;
 };
@@ -336,13 +337,18 @@ void on_level_entry_changed(GtkEditable*, gpointer) {
 void paint_status_indicator(int index, bool lit) {
     if (index < 0 || index >= kStatusIndicatorCount || !g_page.indicators[index])
         return;
+    // Each colour change makes GTK lay the window out again; status replies mostly repeat.
+    const int8_t state = lit ? 1 : 0;
+    if (g_page.indicator_lit[index] == state)
+        return;
+    g_page.indicator_lit[index] = state;
     const GdkColor colour = gdk_colour(StatusIndicatorTable[index].colour);
     gtk_widget_modify_bg(g_page.indicators[index], GTK_STATE_INSENSITIVE, lit ? &colour : nullptr);
 }
 
 void set_speed_label(const char* text) {
     if (g_page.speed_label)
-        gtk_label_set_text(GTK_LABEL(g_page.speed_label), text);
+        set_label_text(g_page.speed_label, text);
 }
 
 GtkWidget* config_choice_box(ChoiceField field) {

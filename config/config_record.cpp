@@ -87,15 +87,6 @@ const ChoiceFieldInfo& choice_field_info(ChoiceField field) {
     return kChoiceFields[field];
 }
 
-int32_t leading_int(const std::string& text) {
-    const long value = std::strtol(text.c_str(), nullptr, 10);
-    if (value > INT32_MAX)
-        return INT32_MAX;
-    if (value < INT32_MIN)
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
 bool parse_can_level_text(const std::string& text, int32_t* level) {
     int32_t value = 0;
     for (const char c : text) {

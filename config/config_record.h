@@ -55,10 +55,6 @@ struct ChoiceFieldInfo {
 
 const ChoiceFieldInfo& choice_field_info(ChoiceField field);
 
-// The number at the start of a text as atoi reads it (white space, sign, digits; else 0),
-// without atoi's undefined behaviour on overflow.
-int32_t leading_int(const std::string& text);
-
 // The CAN level entry text as the device may receive it: digits only (empty counts as 0),
 // at most 65535, and neither 255 nor 256. False when the text breaks a rule.
 bool parse_can_level_text(const std::string& text, int32_t* level);

@@ -137,6 +137,15 @@ TEST_F(ConfigPageGuiTest, SaveWritesTheChangesAndClearsEveryMark) {
     EXPECT_EQ(page_marks(), "");
 }
 
+TEST_F(ConfigPageGuiTest, SaveKeepsDeviceBytesThatNoChoiceShows) {
+    // An erased or foreign block: analogue ignition 7 has no entry, so its box shows nothing.
+    sim::set_memory(0x201, {3, 2, 3, 0, 2, 0, 7, 0, 0, 0, 43, 0, 0});
+    ASSERT_EQ(press(36), lang_text(11));
+    ASSERT_EQ(active(kAnalogIgn), -1);
+    EXPECT_EQ(press(37), lang_text(17));
+    EXPECT_EQ(sim::memory_byte(0x201 + 6), 7) << "a byte the user never touched was replaced";
+}
+
 TEST_F(ConfigPageGuiTest, LoadRestoresTheReferenceViewAndClearsEveryMark) {
     sim::set_memory(0x201, {6, 4, 4, 3, 5, 1, 2, 9, 1, 0, 73, 0, 0});
     // Fields already showing what the device holds must lose their marks all the same.

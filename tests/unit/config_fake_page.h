@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/number_text.h"
 #include "config/config_page_access.h"
 #include "config/config_reference.h"
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/number_text.h"
 #include "config/config_record.h"
 
 namespace {
