@@ -22,16 +22,13 @@ bool read_config_block(uint16_t address, uint8_t count) {
     const uint8_t request[2] = {static_cast<uint8_t>(address - kParameterWindowStart), count};
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
         send_command(command::kReadParameters, request, 2);
-        for (int poll = 0; poll < kPollsPerReadAttempt; ++poll) {
-            if (!poll_device())
-                continue;
-            const DeviceReply& reply = device_reply();
-            // A reply for another block may still be on its way; it is not ours.
-            if (reply.code() == reply::kParameters && reply_payload_length() >= 2 + count &&
-                reply.payload()[0] == request[0] && reply.payload()[1] == request[1]) {
-                return true;
-            }
-        }
+        // A reply for another block may still be on its way; it is not ours.
+        const auto ours = [&](const DeviceReply& reply) {
+            return reply_payload_length() >= 2 + count && reply.payload()[0] == request[0] &&
+                   reply.payload()[1] == request[1];
+        };
+        if (await_reply(reply::kParameters, kPollsPerReadAttempt, ours))
+            return true;
     }
     return false;
 }
@@ -42,14 +39,9 @@ bool write_config_block(uint8_t* buffer, uint16_t address, uint8_t count) {
     send_command(command::kWriteParameters, buffer, count + 2);
     // send_command drains whatever the device said to the write before the read-back goes out.
     send_command(command::kReadParameters, buffer, 2);
-    for (int poll = 0; poll < kReadBackPolls; ++poll) {
-        if (!poll_device())
-            continue;
-        const DeviceReply& reply = device_reply();
-        if (reply.code() != reply::kParameters)
-            continue;
-        return reply_payload_length() >= count + 2 &&
-               std::memcmp(reply.payload(), buffer, count + 2) == 0;
-    }
-    return false;
+    // The first reply 6 decides; there is no second attempt.
+    if (!await_reply(reply::kParameters, kReadBackPolls))
+        return false;
+    return reply_payload_length() >= count + 2 &&
+           std::memcmp(device_reply().payload(), buffer, count + 2) == 0;
 }

@@ -9,11 +9,11 @@
 #include "config/config_reference.h"
 #include "device/command_codes.h"
 #include "device/device_link.h"
+#include "device/speed_signal.h"
 #include "platform/sleep.h"
 
 namespace {
 
-constexpr uint8_t kNoCanSpeedStatus = '0';
 constexpr int kCalibrationRounds = 10;
 // The speedometer scale is block byte 7; calibration reads only the bytes up to the output.
 constexpr uint8_t kCalibrationReadCount = 9;
@@ -45,19 +45,6 @@ void apply_block(ConfigPageAccess& page, const uint8_t* block) {
         reference.choices[i] = record.choices[i];
         page.set_choice_index(field, record.choices[i]);
     }
-}
-
-// Asks for the speed-signal status after a store; true when the device says it reads no speed
-// from the CAN bus in this vehicle.
-bool device_reports_no_can_speed() {
-    send_command(command::kStatus);
-    DeviceReply& reply = device_reply();
-    reply.payload()[0] = 0;
-    while (poll_device()) {
-        if (reply.code() == reply::kDone)
-            break;
-    }
-    return reply.code() == reply::kDone && reply.payload()[0] == kNoCanSpeedStatus;
 }
 
 }  // namespace
@@ -126,7 +113,8 @@ int save_configuration() {
         return 0;
     }
     sleep_ms(100);
-    page->show_message_entry(device_reports_no_can_speed() ? kMessageNoCanSpeed : kMessageSaved);
+    page->show_message_entry(query_speed_signal_status() == kNoCanSpeedSignal ? kMessageNoCanSpeed
+                                                                              : kMessageSaved);
     page->clear_save_mark();
     return 1;
 }
@@ -137,18 +125,16 @@ int calibrate_speedometer() {
         return 0;
     for (int round = 0; round < kCalibrationRounds; ++round) {
         send_command(command::kCalibrate);
-        while (poll_device()) {
-            if (device_reply().code() != reply::kDone)
-                continue;
-            if (!read_config_block(kConfigBlockAddress, kCalibrationReadCount)) {
-                page->show_message_entry(kMessageRequestFailed);
-                return 0;
-            }
-            // The reference keeps the old scale, so the new one shows as a pending change.
-            page->set_choice_index(kSpeedometerScale, reply_block()[1 + kSpeedometerScale]);
-            page->show_message_entry(kMessageCalibrated);
-            return 1;
+        if (!await_reply(reply::kDone, kUntilSilent))
+            continue;
+        if (!read_config_block(kConfigBlockAddress, kCalibrationReadCount)) {
+            page->show_message_entry(kMessageRequestFailed);
+            return 0;
         }
+        // The reference keeps the old scale, so the new one shows as a pending change.
+        page->set_choice_index(kSpeedometerScale, reply_block()[1 + kSpeedometerScale]);
+        page->show_message_entry(kMessageCalibrated);
+        return 1;
     }
     page->show_message_entry(kMessageRequestFailed);
     return 0;

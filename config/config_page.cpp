@@ -255,6 +255,14 @@ void build_config_page() {
     set_config_page_access(&g_access);
 }
 
+void show_config_page(GtkWidget* box) {
+    build_config_page();
+    load_configuration(kLoadSilently);
+    if (g_page.root && box)
+        gtk_box_pack_start(GTK_BOX(box), g_page.root, FALSE, FALSE, 0);
+    process_pending_events();
+}
+
 GtkWidget* config_page_root() {
     return g_page.root;
 }

@@ -9,6 +9,9 @@
 
 // Builds the page (not yet packed into the main window); an earlier page is destroyed first.
 void build_config_page();
+// Builds the page, reads the device's configuration into it without a message, and only
+// then packs it into the box, so it never shows half-filled.
+void show_config_page(GtkWidget* box);
 // The page root for identification to pack; null when no page exists.
 GtkWidget* config_page_root();
 // Destroys the page and forgets its widgets (the "Save" button included).

@@ -238,6 +238,20 @@ bool poll_device() {
     return receive_frame() == 1;
 }
 
+bool await_reply(uint8_t code, int max_polls,
+                 const std::function<bool(const DeviceReply&)>& accept) {
+    for (int poll = 0; max_polls == kUntilSilent || poll < max_polls; ++poll) {
+        if (!poll_device()) {
+            if (max_polls == kUntilSilent)
+                return false;
+            continue;
+        }
+        if (g_reply.code() == code && (!accept || accept(g_reply)))
+            return true;
+    }
+    return false;
+}
+
 void drain_replies() {
     while (poll_device()) {
     }

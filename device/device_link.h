@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 struct hid_device_;
 typedef struct hid_device_ hid_device;
@@ -53,3 +54,12 @@ int send_poll();
 int receive_frame();
 bool poll_device();
 void drain_replies();
+
+// Every wait for an answer is a bounded count of polls, each at most about 25 ms.
+constexpr int kUntilSilent = -1;
+// Polls until a reply with this code (and, when accept is given, one it accepts) stands in
+// device_reply(); other replies are passed over. max_polls bounds the calls of poll_device,
+// each counting whether or not it brought a frame; kUntilSilent instead stops at the first
+// poll that brings nothing.
+bool await_reply(uint8_t code, int max_polls,
+                 const std::function<bool(const DeviceReply&)>& accept = {});

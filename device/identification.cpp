@@ -1,7 +1,5 @@
 #include "device/identification.h"
 
-#include <gtk/gtk.h>
-
 #include <cstdio>
 
 #include "app/hidden_switch.h"
@@ -9,12 +7,12 @@
 #include "app/main_loop.h"
 #include "app/status_labels.h"
 #include "app/widget_kit.h"
-#include "config/config_operations.h"
 #include "config/config_page.h"
-#include "config/vehicle_selection.h"
+#include "config/vehicle_lookup.h"
 #include "device/command_codes.h"
 #include "device/device_link.h"
 #include "device/device_windows.h"
+#include "device/speed_signal.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -27,33 +25,19 @@ SubVersion g_sub_version;
 // Asks whether the device sees a speed signal on the CAN bus; "2" means it is still looking.
 void check_speed_signal() {
     for (;;) {
-        send_command(command::kStatus);
-        DeviceReply& reply = device_reply();
-        reply.set_code(0xFF);
-        while (poll_device() && reply.code() != reply::kDone) {
-        }
-        if (reply.code() != reply::kDone) {
+        const int status = query_speed_signal_status();
+        if (status < 0) {
             show_message(lang_text(12));
             return;
         }
-        const uint8_t status = reply.payload()[0];
-        if (status == '2') {
+        if (status == kSpeedSignalSearching) {
             sleep_ms(kBusyRetryMs);
             continue;
         }
-        if (status == '0')
+        if (status == kNoCanSpeedSignal)
             show_message(lang_text(105));
         return;
     }
-}
-
-void show_configuration_page(GtkWidget* box) {
-    build_config_page();
-    load_configuration(kLoadSilently);
-    GtkWidget* page = config_page_root();
-    if (page && box)
-        gtk_box_pack_start(GTK_BOX(box), page, FALSE, FALSE, 0);
-    process_pending_events();
 }
 
 }  // namespace
@@ -64,17 +48,14 @@ SubVersion sub_version() {
 
 int query_sub_version() {
     send_command(command::kSubVersion);
-    const DeviceReply& reply = device_reply();
-    for (int attempt = 0; attempt < kSubVersionPolls; ++attempt) {
-        if (!poll_device() || reply.code() != reply::kDone)
-            continue;
-        g_sub_version = {reply.payload()[0], reply.payload()[1]};
-        char label[16];
-        std::snprintf(label, sizeof label, "(%d)  ", g_sub_version.b);
-        set_version_label(label);
-        return 0;
-    }
-    return 1;
+    if (!await_reply(reply::kDone, kSubVersionPolls))
+        return 1;
+    const uint8_t* answer = device_reply().payload();
+    g_sub_version = {answer[0], answer[1]};
+    char label[16];
+    std::snprintf(label, sizeof label, "(%d)  ", g_sub_version.b);
+    set_version_label(label);
+    return 0;
 }
 
 int identify_device(GtkWidget* box) {
@@ -106,7 +87,7 @@ int identify_device(GtkWidget* box) {
     } else {
         check_speed_signal();
     }
-    show_configuration_page(box);
+    show_config_page(box);
     set_app_state(kConnected);
     return 1;
 }

@@ -24,18 +24,14 @@ float read_float_le(const uint8_t* bytes) {
 
 void request_status_bits() {
     send_command(command::kStatusBits);
-    const DeviceReply& reply = device_reply();
-    while (poll_device()) {
-        if (reply.code() != reply::kStatusBits)
-            continue;
-        for (int i = 0; i < kStatusIndicatorCount; ++i) {
-            const StatusIndicator& indicator = StatusIndicatorTable[i];
-            if (indicator.byte_index == kNoStatusBit)
-                continue;
-            paint_status_indicator(
-                i, status_bit_set(reply.payload(), indicator.byte_index, indicator.bit));
-        }
+    if (!await_reply(reply::kStatusBits, kUntilSilent))
         return;
+    const uint8_t* status = device_reply().payload();
+    for (int i = 0; i < kStatusIndicatorCount; ++i) {
+        const StatusIndicator& indicator = StatusIndicatorTable[i];
+        if (indicator.byte_index == kNoStatusBit)
+            continue;
+        paint_status_indicator(i, status_bit_set(status, indicator.byte_index, indicator.bit));
     }
 }
 
