@@ -49,8 +49,7 @@ void handle_lost_device() {
     sleep_ms(kNoDevicePauseMs);
     if (g_app_state != kSearching) {
         g_app_state = kSearching;
-        set_save_button(nullptr);
-        destroy_config_page();
+        destroy_config_page();  // forgets the "Save" button with it
     }
     set_status_label(lang_text(3));
     set_info_label("");

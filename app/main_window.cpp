@@ -9,7 +9,6 @@
 
 namespace {
 
-const GdkColor kModeRed = {0, 65535, 0, 0};
 
 struct MainWindow {
     GtkWidget* window = nullptr;
@@ -89,7 +88,7 @@ void build_status_rows() {
     gtk_box_pack_start(GTK_BOX(row2), g_main.info_label, TRUE, TRUE, 1);
     g_main.mode_label = make_label("");
     gtk_widget_modify_font(g_main.mode_label, font(kFontArial18));
-    gtk_widget_modify_fg(g_main.mode_label, GTK_STATE_NORMAL, &kModeRed);
+    gtk_widget_modify_fg(g_main.mode_label, GTK_STATE_NORMAL, &kPureRed);
     gtk_box_pack_start(GTK_BOX(row2), g_main.mode_label, FALSE, FALSE, 1);
     gtk_box_pack_start(GTK_BOX(g_main.main_box), row2, FALSE, FALSE, 1);
 }

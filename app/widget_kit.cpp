@@ -8,7 +8,6 @@
 
 namespace {
 
-const GdkColor kMarkRed = {0, 65535, 0, 0};
 
 GtkWidget* g_save_button = nullptr;
 GtkWidget* g_message_slot = nullptr;
@@ -139,14 +138,14 @@ int mark_save_button(bool flag) {
         return 1;
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(g_save_button));
     if (label)
-        gtk_widget_modify_fg(label, GTK_STATE_NORMAL, flag ? &kMarkRed : nullptr);
+        gtk_widget_modify_fg(label, GTK_STATE_NORMAL, flag ? &kPureRed : nullptr);
     return 1;
 }
 
 int mark_level_entry(GtkWidget* entry, GtkEntryBuffer* buffer, int reference) {
     const int value = leading_int(gtk_entry_buffer_get_text(buffer));
     if (value != reference) {
-        gtk_widget_modify_text(entry, GTK_STATE_NORMAL, &kMarkRed);
+        gtk_widget_modify_text(entry, GTK_STATE_NORMAL, &kPureRed);
         mark_save_button(true);
     } else {
         gtk_widget_modify_text(entry, GTK_STATE_NORMAL, nullptr);
@@ -158,7 +157,7 @@ int mark_choice(GtkWidget* combo_box, int reference) {
     GtkWidget* child = gtk_bin_get_child(GTK_BIN(combo_box));
     const bool changed = gtk_combo_box_get_active(GTK_COMBO_BOX(combo_box)) != reference;
     if (child) {
-        const GdkColor* colour = changed ? &kMarkRed : nullptr;
+        const GdkColor* colour = changed ? &kPureRed : nullptr;
         gtk_widget_modify_text(child, GTK_STATE_NORMAL, colour);
         gtk_widget_modify_text(child, GTK_STATE_SELECTED, colour);
     }

@@ -6,6 +6,8 @@
 
 constexpr int kFormLabelWidth = 500;
 constexpr int kEntryWidth = 150;
+// Changed fields and the AUTOFLASH mode label are drawn in pure red.
+constexpr GdkColor kPureRed = {0, 65535, 0, 0};
 
 GtkWidget* make_label(const char* text);
 // Sets a label's text unless it already reads so: GTK lays the window out again on every

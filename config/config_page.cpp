@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int kSpeedIndicator = 4;
 constexpr int kIndicatorRows = 5;
 constexpr int kScaleChoices = 50;
 
@@ -236,7 +235,6 @@ void build_buttons(GtkWidget* column) {
 
 void build_config_page() {
     destroy_config_page();
-    clear_speed_available();
 
     g_page.root = gtk_hbox_new(FALSE, 0);
     // Held by us as well, so the page can be destroyed whether or not it was ever packed.

@@ -5,6 +5,7 @@
 
 constexpr uint8_t kNoStatusBit = 255;
 constexpr int kStatusIndicatorCount = 9;
+constexpr int kSpeedIndicator = 4;  // its label shows the speed; no status bit
 
 struct StatusIndicator {
     const char* label;

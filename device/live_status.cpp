@@ -60,7 +60,7 @@ void live_status_step() {
     if (reply.code() == reply::kSpeedAvailable) {
         g_speed_available = reply.payload()[0];
         if (g_speed_available == 0)
-            set_speed_label("Speed (km/h): ---");
+            set_speed_label(StatusIndicatorTable[kSpeedIndicator].label);
     }
     if (reply.code() == reply::kSpeed && g_speed_available != 0) {
         set_speed_label(speed_label_text(read_float_le(reply.payload())).c_str());
