@@ -3,7 +3,6 @@
 #include "app/language.h"
 #include "app/widget_kit.h"
 #include "platform/processes.h"
-#include "platform/sleep.h"
 
 std::string program_file_name(const std::string& program_path) {
     const size_t slash = program_path.find_last_of("\\/");
@@ -28,9 +27,6 @@ void enforce_single_instance(const char* program_path) {
     if (!another_copy_running(running_program_names(), program_file_name(program_path)))
         return;
     show_message(lang_text(62));
-    while (message_slot()) {
-        process_pending_events();
-        sleep_ms(50);
-    }
+    wait_for_message_slot_empty(50);
     exit_program(1);
 }

@@ -8,7 +8,6 @@
 
 namespace {
 
-
 GtkWidget* g_save_button = nullptr;
 GtkWidget* g_message_slot = nullptr;
 
@@ -185,10 +184,10 @@ void clear_message_slot() {
         gtk_widget_destroy(window);
 }
 
-void wait_for_message_slot_empty() {
+void wait_for_message_slot_empty(int pause_ms) {
     while (g_message_slot) {
         process_pending_events();
-        sleep_ms(10);
+        sleep_ms(pause_ms);
     }
 }
 
@@ -267,6 +266,15 @@ PangoFontDescription* font(FontId id) {
     if (!g_fonts[id])
         create_fonts();
     return g_fonts[id];
+}
+
+void apply_font_to_children(GtkWidget* container, PangoFontDescription* font) {
+    gtk_container_foreach(
+        GTK_CONTAINER(container),
+        [](GtkWidget* child, gpointer data) {
+            gtk_widget_modify_font(child, static_cast<PangoFontDescription*>(data));
+        },
+        font);
 }
 
 void process_pending_events() {

@@ -41,7 +41,7 @@ GtkWidget* message_slot();
 void set_message_slot(GtkWidget* window);
 void clear_message_slot();
 // Runs GTK events with short sleeps until the message slot is empty.
-void wait_for_message_slot_empty();
+void wait_for_message_slot_empty(int pause_ms = 10);
 bool ask_question(GtkWidget* parent, const char* text);
 bool is_all_digits(const char* text);
 
@@ -59,6 +59,9 @@ enum FontId {
 };
 void create_fonts();
 PangoFontDescription* font(FontId id);
+
+// The font of a container's children (the text inside a choice box, say).
+void apply_font_to_children(GtkWidget* container, PangoFontDescription* font);
 
 // Processes every pending GTK event.
 void process_pending_events();

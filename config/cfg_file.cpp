@@ -51,8 +51,9 @@ int32_t write_choice(ConfigPageAccess& page, const ConfigKeyEntry& entry) {
     return index;
 }
 
-constexpr ConfigKeyEntry choice_key(const char* key, ChoiceField field) {
-    return {key, read_choice, write_choice, field};
+// A choice key is named after its configuration field.
+ConfigKeyEntry choice_key(ChoiceField field) {
+    return {choice_field_info(field).key, read_choice, write_choice, field};
 }
 
 }  // namespace
@@ -60,14 +61,14 @@ constexpr ConfigKeyEntry choice_key(const char* key, ChoiceField field) {
 const ConfigKeyEntry ConfigKeyTable[] = {
     {"canlevel", read_canlevel, write_canlevel, kChoiceFieldCount},
     {"carnumber", read_carnumber, write_carnumber, kChoiceFieldCount},
-    choice_key("von_speed", kVonSpeed),
-    choice_key("voff_speed", kVoffSpeed),
-    choice_key("holdon_time", kHoldonTime),
-    choice_key("switchoff_time", kSwitchoffTime),
-    choice_key("switchoff_mode", kSwitchoffMode),
-    choice_key("analog_ign", kAnalogIgn),
-    choice_key("speedometer_scale", kSpeedometerScale),
-    choice_key("prog_output", kProgOutput),
+    choice_key(kVonSpeed),
+    choice_key(kVoffSpeed),
+    choice_key(kHoldonTime),
+    choice_key(kSwitchoffTime),
+    choice_key(kSwitchoffMode),
+    choice_key(kAnalogIgn),
+    choice_key(kSpeedometerScale),
+    choice_key(kProgOutput),
     {nullptr, nullptr, nullptr, kChoiceFieldCount},
 };
 

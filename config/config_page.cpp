@@ -16,7 +16,6 @@
 namespace {
 
 constexpr int kIndicatorRows = 5;
-constexpr int kScaleChoices = 50;
 
 // Row labels of the eight choice rows; the switch-off mode row has none.
 constexpr int kChoiceRowLabels[kChoiceFieldCount] = {86, 87, 88, 89, -1, 90, 91, 92};
@@ -41,10 +40,6 @@ GdkColor gdk_colour(uint32_t rgb) {
     return {0, static_cast<guint16>(((rgb >> 16) & 0xFF) * 257),
             static_cast<guint16>(((rgb >> 8) & 0xFF) * 257),
             static_cast<guint16>((rgb & 0xFF) * 257)};
-}
-
-void apply_font(GtkWidget* child, gpointer font) {
-    gtk_widget_modify_font(child, static_cast<PangoFontDescription*>(font));
 }
 
 GtkWidget* make_choice_box() {
@@ -143,7 +138,7 @@ GtkWidget* add_vehicle_row(GtkWidget* column, int label_entry) {
 GtkWidget* add_vehicle_list(GtkWidget* row) {
     GtkWidget* list = make_choice_box();
     gtk_box_pack_start(GTK_BOX(row), list, TRUE, TRUE, 1);
-    gtk_container_foreach(GTK_CONTAINER(list), apply_font, font(kFontArial7));
+    apply_font_to_children(list, font(kFontArial7));
     return list;
 }
 
@@ -176,9 +171,9 @@ void build_choice_rows(GtkWidget* column) {
             }
         }
         const int label = kChoiceRowLabels[i];
-        g_page.choice_boxes[i] = add_choice_row(
-            column, label >= 0 ? lang_text(label) : "", info.choices ? texts.data() : nullptr,
-            info.choices ? info.count : 0, G_CALLBACK(on_choice_changed));
+        g_page.choice_boxes[i] = add_choice_row(column, label >= 0 ? lang_text(label) : "",
+                                                info.choices ? texts.data() : nullptr, info.count,
+                                                G_CALLBACK(on_choice_changed));
     }
     for (int32_t& reference : config_reference().choices)
         reference = 0;
@@ -286,12 +281,12 @@ GtkWidget* add_choice_row(GtkWidget* parent, const char* label_text, const char*
         for (int k = 0; k < choice_count; ++k)
             gtk_combo_box_append_text(GTK_COMBO_BOX(box), choices[k]);
     } else {
-        for (int k = 1; k <= kScaleChoices; ++k) {
+        for (int k = 1; k <= choice_count; ++k) {
             gtk_combo_box_append_text(GTK_COMBO_BOX(box), std::to_string(k).c_str());
         }
     }
     gtk_combo_box_set_active(GTK_COMBO_BOX(box), 0);
-    gtk_container_foreach(GTK_CONTAINER(box), apply_font, font(kFontArial7));
+    apply_font_to_children(box, font(kFontArial7));
     gtk_box_pack_start(GTK_BOX(row), box, TRUE, TRUE, 1);
     g_signal_connect(box, "changed", changed_handler, nullptr);
     pack_row(parent, row);

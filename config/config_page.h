@@ -17,7 +17,8 @@ GtkWidget* config_page_root();
 // Destroys the page and forgets its widgets (the "Save" button included).
 void destroy_config_page();
 
-// One form row: the row label, then a text choice box with the choices (null: "1" to "50"),
+// One form row: the row label, then a text choice box with the choices (null: the numbers
+// "1" to choice_count),
 // and the change handler connected to "changed" (no user data). Returns the box.
 GtkWidget* add_choice_row(GtkWidget* parent, const char* label_text, const char* const* choices,
                           int choice_count, GCallback changed_handler);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/language.h"
+#include "app/widget_kit.h"
 
 namespace {
 
@@ -37,10 +38,6 @@ void append_text(GtkComboBox* list, const char* text) {
     if (!GTK_IS_LIST_STORE(model))
         return;
     gtk_list_store_insert_with_values(GTK_LIST_STORE(model), nullptr, -1, 0, text, -1);
-}
-
-void apply_font(GtkWidget* child, gpointer font) {
-    gtk_widget_modify_font(child, static_cast<PangoFontDescription*>(font));
 }
 
 // The model row behind the lists' selections, or null when either has none.
@@ -143,7 +140,7 @@ void fill_model_list() {
     if (!s.row_map.empty())
         gtk_combo_box_set_active(s.model_list, 0);
     if (s.list_font)
-        gtk_container_foreach(GTK_CONTAINER(s.model_list), apply_font, s.list_font);
+        apply_font_to_children(GTK_WIDGET(s.model_list), s.list_font);
 }
 
 void on_model_list_changed() {

@@ -5,7 +5,6 @@
 //   vehicle_table_gen <vehicles.tsv> <out.cpp>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -240,12 +239,7 @@ int main(int argc, char** argv) {
     // Write to memory first, so a failed write never leaves half a file for the build to use.
     std::ostringstream text;
     write_source(text, table, rows, source);
-    // The build does not make the output folder; make it here.
-    const std::filesystem::path out_path(argv[2]);
-    std::error_code ignored;
-    if (out_path.has_parent_path())
-        std::filesystem::create_directories(out_path.parent_path(), ignored);
-    std::ofstream out(out_path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
     out << text.str();
     out.close();
     if (!out) {
