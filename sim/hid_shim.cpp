@@ -126,9 +126,7 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* 
     }
     if (s.faults.writes_left > 0)
         --s.faults.writes_left;
-    if (s.observed.written.size() >= 20000) {
-        s.observed.written.erase(s.observed.written.begin(), s.observed.written.begin() + 10000);
-    }
+    sim::keep_bounded(s.observed.written);
     s.observed.written.emplace_back(data, data + length);
     const size_t report_length = std::min(length, static_cast<size_t>(handle->report_size) + 1);
     deliver_to_device(data, report_length, handle->report_size);

@@ -26,15 +26,6 @@ int text_capacity(int report_size) {
     return long_mode(report_size) ? report_size - 2 : report_size - 1;
 }
 
-// A demo left running for hours must not grow without end; tests look at far fewer.
-constexpr size_t kMaxObserved = 20000;
-
-template <typename T>
-void keep_bounded(std::vector<T>& items) {
-    if (items.size() >= kMaxObserved)
-        items.erase(items.begin(), items.begin() + kMaxObserved / 2);
-}
-
 void append_trace(const std::string& path, uint8_t code) {
     if (path.empty())
         return;

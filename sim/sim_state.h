@@ -123,6 +123,16 @@ struct SimState {
 
 SimState& state();
 
+// A demo left running for hours must not grow its observation logs without end; tests look
+// at far fewer entries than this.
+template <typename T>
+void keep_bounded(std::vector<T>& items) {
+    constexpr size_t kMaxObserved = 20000;
+    if (items.size() >= kMaxObserved) {
+        items.erase(items.begin(), items.begin() + kMaxObserved / 2);
+    }
+}
+
 // The state a reset gives: healthy QN718 with the default configuration memory.
 MemoryWindow default_memory();
 
