@@ -24,7 +24,15 @@ bool another_copy_running(const std::vector<std::string>& running_names,
 void enforce_single_instance(const char* program_path) {
     if (!program_path)
         return;
-    if (!another_copy_running(running_program_names(), program_file_name(program_path)))
+    // A copy that restarts itself (another language) starts this one and then ends; still
+    // running for a moment as our parent, it is not a second instance.
+    std::vector<std::string> names;
+    const int parent = parent_process_id();
+    for (const RunningProgram& program : running_programs()) {
+        if (program.pid != parent)
+            names.push_back(program.name);
+    }
+    if (!another_copy_running(names, program_file_name(program_path)))
         return;
     show_message(lang_text(62));
     wait_for_message_slot_empty(50);

@@ -1,9 +1,9 @@
 #include "console/traffic_log.h"
 
 #include <cstdio>
-#include <ctime>
 
 #include "device/device_link.h"
+#include "platform/local_time.h"
 
 namespace {
 
@@ -15,12 +15,10 @@ std::string g_store;
 bool g_line_start = true;
 
 std::string time_stamp(TrafficDirection direction) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const LocalTime now = local_time_now();
     char stamp[40];
-    std::snprintf(stamp, sizeof stamp, "[%04d.%02d.%02d %02d:%02d:%02d]%c ", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+    std::snprintf(stamp, sizeof stamp, "[%04d.%02d.%02d %02d:%02d:%02d]%c ", now.year, now.month,
+                  now.day, now.hour, now.minute, now.second,
                   direction == TrafficDirection::sent ? '<' : '>');
     return stamp;
 }

@@ -41,17 +41,14 @@ std::vector<std::string> split_command_line(const std::string& command_line) {
 
 }  // namespace
 
-std::vector<std::string> running_program_names() {
-    std::vector<std::string> names;
+std::vector<RunningProgram> running_programs() {
+    std::vector<RunningProgram> programs;
     std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
     if (!proc)
-        return names;
+        return programs;
     size_t seen = 0;
-    const std::string parent = std::to_string(getppid());
     while (dirent* entry = readdir(proc.get())) {
         if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
-            continue;
-        if (parent == entry->d_name)
             continue;
         if (++seen > kMaxProcesses)
             break;
@@ -66,9 +63,13 @@ std::vector<std::string> running_program_names() {
             path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0) {
             path.erase(path.size() - deleted.size());
         }
-        names.push_back(path.substr(path.find_last_of('/') + 1));
+        programs.push_back({std::atoi(entry->d_name), path.substr(path.find_last_of('/') + 1)});
     }
-    return names;
+    return programs;
+}
+
+int parent_process_id() {
+    return static_cast<int>(getppid());
 }
 
 bool start_process(const std::string& command_line) {
