@@ -268,6 +268,22 @@ PangoFontDescription* font(FontId id) {
     return g_fonts[id];
 }
 
+void set_active_and_notify(GtkComboBox* box, int index) {
+    if (gtk_combo_box_get_active(box) == index) {
+        g_signal_emit_by_name(box, "changed");
+    } else {
+        gtk_combo_box_set_active(box, index);
+    }
+}
+
+void set_entry_text_and_notify(GtkEntry* entry, const char* text) {
+    if (std::strcmp(gtk_entry_get_text(entry), text) == 0) {
+        g_signal_emit_by_name(entry, "changed");
+    } else {
+        gtk_entry_set_text(entry, text);
+    }
+}
+
 void apply_font_to_children(GtkWidget* container, PangoFontDescription* font) {
     gtk_container_foreach(
         GTK_CONTAINER(container),

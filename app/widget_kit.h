@@ -60,6 +60,11 @@ enum FontId {
 void create_fonts();
 PangoFontDescription* font(FontId id);
 
+// Set a value and run the widget's "changed" handlers even when the value was already
+// shown: GTK reports only real changes, and the callers rely on the handler after every set.
+void set_active_and_notify(GtkComboBox* box, int index);
+void set_entry_text_and_notify(GtkEntry* entry, const char* text);
+
 // The font of a container's children (the text inside a choice box, say).
 void apply_font_to_children(GtkWidget* container, PangoFontDescription* font);
 

@@ -75,9 +75,8 @@ class PageAccess : public ConfigPageAccess {
         return gtk_combo_box_get_active(GTK_COMBO_BOX(g_page.choice_boxes[field]));
     }
     void set_choice_index(ChoiceField field, int index) override {
-        // Selecting the position already shown emits nothing, yet the reference may have moved.
-        gtk_combo_box_set_active(GTK_COMBO_BOX(g_page.choice_boxes[field]), index);
-        remark_choice(field);
+        // The reference may have moved, so the change handler re-marks even an unchanged box.
+        set_active_and_notify(GTK_COMBO_BOX(g_page.choice_boxes[field]), index);
     }
     void remark_choice(ChoiceField field) override {
         mark_choice(g_page.choice_boxes[field], config_reference().choices[field]);
@@ -87,13 +86,8 @@ class PageAccess : public ConfigPageAccess {
         return gtk_entry_buffer_get_text(g_page.level_buffer);
     }
     void set_level_text(const std::string& text) override {
-        // An unchanged text emits nothing, yet the handler must still compare against the
-        // reference level that may have moved.
-        if (text == gtk_entry_get_text(GTK_ENTRY(g_page.level_entry))) {
-            run_level_entry_handler();
-        } else {
-            gtk_entry_set_text(GTK_ENTRY(g_page.level_entry), text.c_str());
-        }
+        // The handler compares against the reference level, which may have moved.
+        set_entry_text_and_notify(GTK_ENTRY(g_page.level_entry), text.c_str());
     }
     void run_level_entry_handler() override {
         on_level_entry_changed(GTK_EDITABLE(g_page.level_entry), nullptr);

@@ -159,25 +159,21 @@ void select_vehicle(int32_t level, int32_t car_number, bool update_entry) {
     if (s.page_built) {
         const VehicleRef found = find_vehicle(level, car_number, firmware_number());
         s.update_entry = update_entry;
+        const int before = gtk_combo_box_get_active(s.manufacturer_list);
         // A change of manufacturer refills the model list through its handler.
         gtk_combo_box_set_active(s.manufacturer_list, found.found() ? found.manufacturer : -1);
         if (!found.found()) {
             s.row_map.clear();
             clear_list(s.model_list);
         } else {
-            fill_model_list();
+            if (before == found.manufacturer)
+                fill_model_list();
             int position = 0;
             while (position < static_cast<int>(s.row_map.size()) &&
                    s.row_map[position] != found.row) {
                 ++position;
             }
-            // Selecting the entry that is already selected reports nothing, yet the model
-            // handler must still run for the found row.
-            if (gtk_combo_box_get_active(s.model_list) == position) {
-                on_model_list_changed();
-            } else {
-                gtk_combo_box_set_active(s.model_list, position);
-            }
+            set_active_and_notify(s.model_list, position);
         }
     }
     s.current_level = level;
