@@ -9,7 +9,6 @@
 
 namespace {
 
-
 struct MainWindow {
     GtkWidget* window = nullptr;
     GtkWidget* scroll_area = nullptr;

@@ -11,13 +11,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view rest = text;
     while (!rest.empty() && rest[0] == '!') {
         const FrameDecodeResult frame = decode_frame(rest, out, sizeof out);
-        if (frame.consumed == 0) break;
+        if (frame.consumed == 0)
+            break;
         rest.remove_prefix(frame.consumed);
     }
     if (size >= static_cast<size_t>(kLongReportSize)) {
         parse_input_report(data, kLongReportSize);
         is_error_dump_report(data, kLongReportSize);
     }
-    if (size >= static_cast<size_t>(kShortReportSize)) parse_input_report(data, kShortReportSize);
+    if (size >= static_cast<size_t>(kShortReportSize))
+        parse_input_report(data, kShortReportSize);
     return 0;
 }

@@ -8,7 +8,8 @@
 #include "app/user_settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const UserSettings first = decode_user_settings(std::string(reinterpret_cast<const char*>(data), size));
+    const UserSettings first =
+        decode_user_settings(std::string(reinterpret_cast<const char*>(data), size));
     const UserSettings second = decode_user_settings(encode_user_settings(first));
     if (second.language != first.language || second.filter_strings != first.filter_strings ||
         second.last_config_folder != first.last_config_folder) {
