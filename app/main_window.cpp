@@ -4,7 +4,7 @@
 #include "app/language.h"
 #include "app/widget_kit.h"
 #include "app/window_size.h"
-#include "device/device_link.h"
+#include "device/link_compat.h"
 #include "platform/processes.h"
 
 namespace {

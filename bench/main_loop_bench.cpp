@@ -9,7 +9,7 @@
 #include "app/main_loop.h"
 #include "app/main_window.h"
 #include "app/widget_kit.h"
-#include "device/device_link.h"
+#include "device/link_compat.h"
 #include "sim/sim_control.h"
 
 namespace {

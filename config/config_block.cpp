@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "device/command_codes.h"
-#include "device/device_link.h"
+#include "device/link_compat.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "config/config_record.h"
 #include "config/config_reference.h"
 #include "device/command_codes.h"
-#include "device/device_link.h"
+#include "device/link_compat.h"
 #include "device/speed_signal.h"
 #include "platform/sleep.h"
 

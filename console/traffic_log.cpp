@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "device/device_link.h"
 #include "platform/local_time.h"
 
 namespace {
@@ -25,7 +24,7 @@ std::string time_stamp(TrafficDirection direction) {
 
 }  // namespace
 
-void log_traffic(TrafficDirection direction) {
+void log_traffic(TrafficDirection direction, std::string_view source) {
     if (g_store.capacity() < kStoreCapacity)
         g_store.reserve(kStoreCapacity);
     if (kStoreCapacity - g_store.size() <= kMinimumRoom) {
@@ -36,10 +35,8 @@ void log_traffic(TrafficDirection direction) {
         g_line_start = true;
         text.push_back('\n');
     }
-    const DeviceReply& reply = device_reply();
-    const int count = reply.reply_length - 3;
-    for (int i = 0; i < count && i < static_cast<int>(sizeof(reply.bytes)) - 2; ++i) {
-        const char c = static_cast<char>(reply.payload()[i] & 0x7F);
+    for (const char byte : source) {
+        const char c = static_cast<char>(byte & 0x7F);
         if (c == 0)
             break;
         if (g_line_start) {

@@ -3,12 +3,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 enum class TrafficDirection { sent, received };
 
-// Appends the text in the payload area of device_reply() (reply_length - 3 characters, ending
-// early at a NUL) as one time-stamped console line, sent ("<") or received (">").
-void log_traffic(TrafficDirection direction);
+// Appends text (ending early at a NUL) as time-stamped console lines, sent ("<") or
+// received (">").
+void log_traffic(TrafficDirection direction, std::string_view text);
 
 // The whole record since start (or since it was last cleared).
 const std::string& traffic_text();

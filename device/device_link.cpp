@@ -2,14 +2,14 @@
 
 #include <hidapi.h>
 
+#include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
-#include "console/traffic_log.h"
 #include "device/command_codes.h"
 #include "device/frame_codec.h"
 #include "platform/sleep.h"
-#include "remote/remote_access.h"
 
 namespace {
 
@@ -19,68 +19,91 @@ constexpr int kErrorDumpTimeoutMs = 50;
 constexpr int kUsbicFrameDelayMs = 100;
 constexpr char kErrorDumpBanner[] = "\n\n\n!!!ERROR!!!\n";
 
-struct Link {
-    hid_device* handle = nullptr;
-    int32_t kind = kDeviceNone;
-    bool long_reports = false;
-    int report_size = kShortReportSize;
-    std::string receive_text;  // reply text assembled from input reports
-    bool pending = false;      // receive_text already holds the start of a further frame
-};
-
-Link g_link;
-DeviceReply g_reply;
-
-bool write_report(const std::vector<uint8_t>& report) {
-    const int written = hid_write(g_link.handle, report.data(), report.size());
-    return written >= static_cast<int>(report.size());
+std::string narrow(const wchar_t* wide) {
+    std::string text;
+    for (size_t i = 0; wide && wide[i] != 0 && i < 256; ++i)
+        text.push_back(static_cast<char>(wide[i] & 0x7F));
+    return text;
 }
 
-// Puts text in the reply's payload area as one received console line.
-void log_received_text(const char* text, size_t length) {
-    const size_t room = sizeof(g_reply.bytes) - 3;
-    if (length > room)
-        length = room;
-    std::memcpy(g_reply.payload(), text, length);
-    g_reply.payload()[length] = 0;
-    g_reply.reply_length = static_cast<int32_t>(length + 3);
-    log_traffic(TrafficDirection::received);
+}  // namespace
+
+DeviceLink::~DeviceLink() {
+    close();
 }
 
-void read_error_dump() {
-    log_received_text(kErrorDumpBanner, sizeof(kErrorDumpBanner) - 1);
+void DeviceLink::pause(int milliseconds) const {
+    if (pause_)
+        pause_(milliseconds);
+    else
+        sleep_ms(milliseconds);
+}
+
+void DeviceLink::report_text(std::string_view text) {
+    if (observer_)
+        observer_->device_text(text);
+}
+
+// A failed write or read closes the link; the cause goes to the observer and, once per
+// distinct cause, to standard error, so an unplug can be told from a permission problem.
+void DeviceLink::fail(const char* what) {
+    std::string cause = what;
+    if (handle_) {
+        const std::string detail = narrow(hid_error(handle_));
+        if (!detail.empty())
+            cause += ": " + detail;
+    }
+    close();
+    if (cause != last_failure_)
+        std::fprintf(stderr, "QN718 link closed: %s\n", cause.c_str());
+    last_failure_ = cause;
+    if (observer_)
+        observer_->link_failed(cause);
+}
+
+bool DeviceLink::write_report(const uint8_t* report, size_t size) {
+    const int written = hid_write(handle_, report, size);
+    return written >= static_cast<int>(size);
+}
+
+void DeviceLink::read_error_dump() {
+    report_text(std::string_view(kErrorDumpBanner, sizeof(kErrorDumpBanner) - 1));
     uint8_t report[kLongReportSize];
-    while (g_link.handle) {
-        const int got =
-            hid_read_timeout(g_link.handle, report, g_link.report_size, kErrorDumpTimeoutMs);
-        if (got <= 0)
+    while (handle_) {
+        const int got = hid_read_timeout(handle_, report, report_size_, kErrorDumpTimeoutMs);
+        if (got < 0) {
+            fail("read failed");
+            break;
+        }
+        if (got == 0)
             break;
         if (report[0] == 0xAA)
             continue;
         const size_t length =
             strnlen(reinterpret_cast<const char*>(report), static_cast<size_t>(got));
-        log_received_text(reinterpret_cast<const char*>(report), length);
+        report_text(std::string_view(reinterpret_cast<const char*>(report), length));
     }
 }
 
-enum class Assembly { frame_complete, nothing, error_dump };
-
 // Reads input reports until the text of one frame is complete.
-Assembly assemble_frame_text() {
+DeviceLink::Assembly DeviceLink::assemble_frame_text() {
     uint8_t report[kLongReportSize];
     for (;;) {
-        const int got =
-            hid_read_timeout(g_link.handle, report, g_link.report_size, kReportTimeoutMs);
-        if (got < g_link.report_size)
+        const int got = hid_read_timeout(handle_, report, report_size_, kReportTimeoutMs);
+        if (got < 0) {
+            fail("read failed");
             return Assembly::nothing;
-        if (is_error_dump_report(report, g_link.report_size))
+        }
+        if (got < report_size_)
+            return Assembly::nothing;
+        if (is_error_dump_report(report, report_size_))
             return Assembly::error_dump;
-        const InputChunk chunk = parse_input_report(report, g_link.report_size);
+        const InputChunk chunk = parse_input_report(report, report_size_);
         if (!chunk.has_text)
             continue;
-        g_link.receive_text.append(chunk.text);
-        if (g_link.receive_text.size() > kMaxReplyText) {
-            g_link.receive_text.clear();
+        receive_text_.append(chunk.text);
+        if (receive_text_.size() > kMaxReplyText) {
+            receive_text_.clear();
             return Assembly::nothing;
         }
         if (!chunk.more)
@@ -88,171 +111,154 @@ Assembly assemble_frame_text() {
     }
 }
 
-}  // namespace
-
-DeviceReply& device_reply() {
-    return g_reply;
-}
-bool device_is_open() {
-    return g_link.handle != nullptr;
-}
-hid_device* device_handle() {
-    return g_link.handle;
-}
-int32_t device_kind() {
-    return g_link.kind;
-}
-void set_device_kind(int32_t kind) {
-    g_link.kind = kind;
-}
-int report_size() {
-    return g_link.report_size;
-}
-
-void close_device() {
-    if (!g_link.handle)
+void DeviceLink::close() {
+    if (!handle_)
         return;
-    hid_close(g_link.handle);
-    g_link.handle = nullptr;
-    g_link.kind = kDeviceNone;
-    g_link.receive_text.clear();
-    g_link.pending = false;
+    hid_close(release_handle());
 }
 
-int open_device() {
-    sleep_ms(kOpenDelayMs);
+hid_device* DeviceLink::release_handle() {
+    hid_device* handle = handle_;
+    handle_ = nullptr;
+    kind_ = DeviceKind::none;
+    receive_text_.clear();
+    pending_ = false;
+    return handle;
+}
+
+OpenResult DeviceLink::open() {
+    pause(kOpenDelayMs);
     hid_device* handle = hid_open(kDeviceVendorId, kLongReportProductId, nullptr);
-    bool long_reports = handle != nullptr;
+    const bool long_reports = handle != nullptr;
     for (uint16_t product_id : kShortReportProductIds) {
         if (handle)
             break;
         handle = hid_open(kDeviceVendorId, product_id, nullptr);
     }
     if (!handle)
-        return 0;
+        return OpenResult::nothing;
 
-    close_device();  // never leak an earlier handle
-    g_link.handle = handle;
-    g_link.long_reports = long_reports;
-    g_link.report_size = long_reports ? kLongReportSize : kShortReportSize;
-    g_link.receive_text.clear();
-    g_link.pending = false;
+    close();  // never leak an earlier handle
+    handle_ = handle;
+    report_size_ = long_reports ? kLongReportSize : kShortReportSize;
 
     wchar_t wide[128] = {};
     std::string product;
     if (hid_get_product_string(handle, wide, 128) == 0) {
-        for (size_t i = 0; i < 128 && wide[i] != 0; ++i) {
+        for (size_t i = 0; i < 128 && wide[i] != 0; ++i)
             product.push_back(static_cast<char>(wide[i] & 0xFF));
-        }
     }
     if (product == "USB Bootloader") {
-        g_link.kind = kDeviceBootloader;
-        return 2;
+        kind_ = DeviceKind::bootloader;
+        return OpenResult::bootloader;
     }
     if (product == "USB HID Progr") {
-        g_link.kind = kDeviceProgrammerLink;
-        return 1;
+        kind_ = DeviceKind::programmer_link;
+        return OpenResult::link;
     }
     if (product == "USBIC") {
-        g_link.kind = kDeviceUsbicLink;
-        return 1;
+        kind_ = DeviceKind::usbic_link;
+        return OpenResult::link;
     }
-    close_device();
-    return 0;
+    close();
+    return OpenResult::nothing;
 }
 
-void send_frame(uint8_t code, const uint8_t* payload, int count) {
-    if (!g_link.handle || count < 0 || count > kMaxCommandPayload)
-        return;
+bool DeviceLink::send_frame(uint8_t code, const uint8_t* payload, int count) {
+    if (!handle_ || count < 0 || count > kMaxCommandPayload)
+        return false;
     const std::string text = encode_frame(code, payload, static_cast<size_t>(count));
-    for (const auto& report : frame_to_reports(text, g_link.report_size)) {
-        if (!write_report(report)) {
-            close_device();
-            return;
+    for (const auto& report : frame_to_reports(text, report_size_)) {
+        if (!write_report(report.data(), report.size())) {
+            fail("short write");
+            return false;
         }
     }
     // The USBIC link needs time to pass a frame on before it can take the next one.
-    if (g_link.kind == kDeviceUsbicLink)
-        sleep_ms(kUsbicFrameDelayMs);
+    if (kind_ == DeviceKind::usbic_link)
+        pause(kUsbicFrameDelayMs);
+    return true;
 }
 
-void send_command(uint8_t code, const uint8_t* payload, int count) {
-    drain_replies();
-    send_frame(code, payload, count);
+bool DeviceLink::send_command(uint8_t code, const uint8_t* payload, int count) {
+    drain();
+    return send_frame(code, payload, count);
 }
 
-int send_poll() {
-    if (!g_link.handle)
-        return 0;
-    if (!write_report(poll_report(g_link.report_size))) {
-        close_device();
-        return -1;
+bool DeviceLink::send_poll() {
+    if (!handle_)
+        return false;
+    const std::vector<uint8_t> report = poll_report(report_size_);
+    if (!write_report(report.data(), report.size())) {
+        fail("short write");
+        return false;
     }
-    return 0;
+    return true;
 }
 
-int receive_frame() {
+bool DeviceLink::receive_frame() {
     for (;;) {
-        if (!g_link.handle)
-            return 0;
-        if (g_link.pending) {
-            g_link.pending = false;
+        if (!handle_)
+            return false;
+        if (pending_) {
+            pending_ = false;
         } else {
             switch (assemble_frame_text()) {
                 case Assembly::nothing:
-                    return 0;
+                    return false;
                 case Assembly::error_dump:
                     read_error_dump();
-                    return 0;
+                    return false;
                 case Assembly::frame_complete:
                     break;
             }
         }
-        std::string& text = g_link.receive_text;
-        if (text.empty() || text[0] != '!') {
-            text.clear();
+        if (receive_text_.empty() || receive_text_[0] != '!') {
+            receive_text_.clear();
             continue;
         }
-        const FrameDecodeResult frame = decode_frame(text, g_reply.bytes, sizeof(g_reply.bytes));
+        const FrameDecodeResult frame =
+            decode_frame(receive_text_, reply_.bytes, sizeof(reply_.bytes));
         if (!frame.good) {
-            text.clear();
+            receive_text_.clear();
             continue;
         }
-        g_reply.reply_length = frame.length;
-        text.erase(0, frame.consumed);
-        g_link.pending = !text.empty();
-        // Log lines go to the console unless the relay wants every frame for the server.
-        if (g_reply.code() == reply::kLogLine && !remote_access_active()) {
-            log_traffic(TrafficDirection::received);
+        reply_.reply_length = frame.length;
+        receive_text_.erase(0, frame.consumed);
+        pending_ = !receive_text_.empty();
+        if (reply_.code() == reply::kLogLine && !return_log_lines_) {
+            const char* text = reinterpret_cast<const char*>(reply_.payload());
+            report_text(std::string_view(
+                text, strnlen(text, static_cast<size_t>(reply_.payload_length()))));
             continue;
         }
-        return 1;
+        return true;
     }
 }
 
-bool poll_device() {
-    if (g_link.pending)
-        return receive_frame() == 1;
-    if (send_poll() != 0)
+bool DeviceLink::poll() {
+    if (pending_)
+        return receive_frame();
+    if (!send_poll())
         return false;
-    return receive_frame() == 1;
+    return receive_frame();
 }
 
-bool await_reply(uint8_t code, int max_polls,
-                 const std::function<bool(const DeviceReply&)>& accept) {
-    for (int poll = 0; max_polls == kUntilSilent || poll < max_polls; ++poll) {
-        if (!poll_device()) {
-            if (max_polls == kUntilSilent)
+bool DeviceLink::await_reply(uint8_t code, int max_polls,
+                             const std::function<bool(const DeviceReply&)>& accept) {
+    for (int polls = 0; max_polls == kUntilSilent || polls < max_polls; ++polls) {
+        if (!poll()) {
+            if (max_polls == kUntilSilent || !handle_)
                 return false;
             continue;
         }
-        if (g_reply.code() == code && (!accept || accept(g_reply)))
+        if (reply_.code() == code && (!accept || accept(reply_)))
             return true;
     }
     return false;
 }
 
-void drain_replies() {
-    while (poll_device()) {
+void DeviceLink::drain() {
+    while (poll()) {
     }
 }

@@ -1,20 +1,29 @@
-// The one HID link with the QN718: opening, command frames out, reply frames in.
-// All state is program-wide and touched only from the user-interface thread.
+// The HID link with the QN718: opening, command frames out, reply frames in.
+// One DeviceLink object owns the handle, the receive state and the last reply; operations
+// receive it by reference. Touched only from the user-interface thread.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <string_view>
 
 struct hid_device_;
 typedef struct hid_device_ hid_device;
 
 // Which kind of USB device the link holds.
-enum DeviceKind : int32_t {
-    kDeviceReleasedByRelay = -1,  // a link the remote relay has just let go of
-    kDeviceNone = 0,
-    kDeviceProgrammerLink = 1,  // "USB HID Progr"
-    kDeviceBootloader = 2,      // "USB Bootloader"
-    kDeviceUsbicLink = 3,       // "USBIC"
+enum class DeviceKind : int32_t {
+    none = 0,
+    programmer_link = 1,  // "USB HID Progr"
+    bootloader = 2,       // "USB Bootloader"
+    usbic_link = 3,       // "USBIC"
+};
+
+// What open() found.
+enum class OpenResult {
+    nothing,     // no usable device (none, or a foreign product string)
+    link,        // programmer or USBIC link open
+    bootloader,  // the USB bootloader open
 };
 
 constexpr uint16_t kDeviceVendorId = 0x12AA;
@@ -22,7 +31,7 @@ constexpr uint16_t kLongReportProductId = 0xF1C9;
 constexpr uint16_t kShortReportProductIds[] = {0xF1F7, 0xF1F5, 0xF1F4};
 
 // The last reply frame, decoded: byte 0 the length L, byte 1 the reply code, bytes 2.. the
-// payload, then the checksum. Callers may store a code before polling to tell "nothing yet".
+// payload, then the checksum.
 struct DeviceReply {
     uint8_t bytes[1024] = {};
     int32_t reply_length = 0;  // decoded bytes, L + 2
@@ -31,35 +40,93 @@ struct DeviceReply {
     void set_code(uint8_t code) { bytes[1] = code; }
     const uint8_t* payload() const { return bytes + 2; }
     uint8_t* payload() { return bytes + 2; }
+    // Payload bytes the frame really carried (its length less code and checksum).
+    int payload_length() const { return reply_length >= 3 ? reply_length - 3 : 0; }
+    // True when the frame carried at least count payload bytes: a shorter reply must not be
+    // read past its end, where bytes of an earlier reply still lie.
+    bool carries(int count) const { return payload_length() >= count; }
 };
-DeviceReply& device_reply();
 
-// 0 nothing usable found, 1 programmer or USBIC link open, 2 bootloader open.
-int open_device();
-void close_device();
-bool device_is_open();
-hid_device* device_handle();
-int32_t device_kind();
-void set_device_kind(int32_t kind);
-// Data bytes of one HID report: 64 for long reports, 8 for short ones.
-int report_size();
+// Where the link hands the text it does not return as a reply: device log lines and error
+// dumps (received), and why the link closed. The console records them.
+class LinkObserver {
+   public:
+    virtual ~LinkObserver() = default;
+    virtual void device_text(std::string_view text) = 0;
+    // The link closed on a failed write or read; cause is hidapi's text where it has one.
+    virtual void link_failed(std::string_view cause) = 0;
+};
 
-// Sends one frame. A payload over kMaxCommandPayload bytes is refused and nothing is sent.
-void send_frame(uint8_t code, const uint8_t* payload = nullptr, int count = 0);
-// Drains stale replies, then sends: the way every command goes out.
-void send_command(uint8_t code, const uint8_t* payload = nullptr, int count = 0);
-// 0 sent (or no link), -1 the write was short and the link is now closed.
-int send_poll();
-// 1 when a new, valid frame stands in device_reply().
-int receive_frame();
-bool poll_device();
-void drain_replies();
+// How the link waits between steps (the open delay, the USBIC frame pause). The window layer
+// installs a pause that serves events meanwhile; the default sleeps.
+using PauseFunction = std::function<void(int milliseconds)>;
 
-// Every wait for an answer is a bounded count of polls, each at most about 25 ms.
-constexpr int kUntilSilent = -1;
-// Polls until a reply with this code (and, when accept is given, one it accepts) stands in
-// device_reply(); other replies are passed over. max_polls bounds the calls of poll_device,
-// each counting whether or not it brought a frame; kUntilSilent instead stops at the first
-// poll that brings nothing.
-bool await_reply(uint8_t code, int max_polls,
-                 const std::function<bool(const DeviceReply&)>& accept = {});
+class DeviceLink {
+   public:
+    DeviceLink() = default;
+    ~DeviceLink();
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+
+    void set_observer(LinkObserver* observer) { observer_ = observer; }
+    void set_pause(PauseFunction pause) { pause_ = std::move(pause); }
+    void pause(int milliseconds) const;
+    // While set, device log lines come back as replies instead of going to the observer
+    // (the remote relay passes every frame to its server).
+    void set_return_log_lines(bool on) { return_log_lines_ = on; }
+
+    OpenResult open();
+    void close();
+    // Gives the open handle away (the flasher owns the bootloader handle); the link is then
+    // closed without closing the handle.
+    hid_device* release_handle();
+
+    bool is_open() const { return handle_ != nullptr; }
+    hid_device* handle() const { return handle_; }
+    DeviceKind kind() const { return kind_; }
+    // Data bytes of one HID report: 64 for long reports, 8 for short ones.
+    int report_size() const { return report_size_; }
+    // Why the link last closed on a failure ("" when it never did).
+    const std::string& last_failure() const { return last_failure_; }
+
+    // Sends one frame. False when nothing or not all of it went out: no link, a payload over
+    // kMaxCommandPayload bytes (nothing is sent), or a short write (the link closes).
+    bool send_frame(uint8_t code, const uint8_t* payload = nullptr, int count = 0);
+    // Drains stale replies, then sends: the way every command goes out.
+    bool send_command(uint8_t code, const uint8_t* payload = nullptr, int count = 0);
+    // One poll report, then one reply frame if the device has one. True when a new, valid
+    // frame stands in reply().
+    bool poll();
+    void drain();
+    const DeviceReply& reply() const { return reply_; }
+
+    // Every wait for an answer is a bounded count of polls, each at most about 25 ms.
+    static constexpr int kUntilSilent = -1;
+    // Polls until a reply with this code (and, when accept is given, one it accepts) stands in
+    // reply(); other replies are passed over. max_polls bounds the polls, each counting
+    // whether or not it brought a frame; kUntilSilent instead stops at the first poll that
+    // brings nothing. False when none came (or the link closed).
+    bool await_reply(uint8_t code, int max_polls,
+                     const std::function<bool(const DeviceReply&)>& accept = {});
+
+   private:
+    enum class Assembly { frame_complete, nothing, error_dump };
+    bool write_report(const uint8_t* report, size_t size);
+    bool send_poll();
+    bool receive_frame();
+    Assembly assemble_frame_text();
+    void read_error_dump();
+    void fail(const char* what);
+    void report_text(std::string_view text);
+
+    hid_device* handle_ = nullptr;
+    DeviceKind kind_ = DeviceKind::none;
+    int report_size_ = 8;
+    std::string receive_text_;  // reply text assembled from input reports
+    bool pending_ = false;      // receive_text_ already holds the start of a further frame
+    bool return_log_lines_ = false;
+    DeviceReply reply_;
+    LinkObserver* observer_ = nullptr;
+    PauseFunction pause_;
+    std::string last_failure_;
+};

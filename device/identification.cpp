@@ -10,7 +10,7 @@
 #include "config/config_page.h"
 #include "config/vehicle_lookup.h"
 #include "device/command_codes.h"
-#include "device/device_link.h"
+#include "device/link_compat.h"
 #include "device/device_windows.h"
 #include "device/speed_signal.h"
 #include "platform/sleep.h"

@@ -6,7 +6,7 @@
 
 #include "config/status_indicators.h"
 #include "device/command_codes.h"
-#include "device/device_link.h"
+#include "device/link_compat.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "device/speed_signal.h"
 
 #include "device/command_codes.h"
-#include "device/device_link.h"
+#include "device/link_compat.h"
 
 int query_speed_signal_status() {
     send_command(command::kStatus);

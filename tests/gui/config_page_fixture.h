@@ -10,7 +10,7 @@
 #include "config/config_page.h"
 #include "config/vehicle_lookup.h"
 #include "config/vehicle_selection.h"
-#include "device/device_link.h"
+#include "device/link_compat.h"
 #include "gui/gui_fixture.h"
 
 class ConfigPageGuiTest : public GuiTest {

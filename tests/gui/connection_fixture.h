@@ -8,7 +8,7 @@
 #include "app/hidden_switch.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
-#include "device/device_link.h"
+#include "device/link_compat.h"
 #include "gui/gui_fixture.h"
 #include "sim/sim_control.h"
 

@@ -5,7 +5,7 @@
 #include "config/config_block.h"
 #include "config/config_operations.h"
 #include "config_fake_page.h"
-#include "device/device_link.h"
+#include "device/link_compat.h"
 #include "sim/sim_control.h"
 
 namespace {
