@@ -1,5 +1,7 @@
 #include "app/hidden_switch.h"
 
+#include <cstring>
+
 namespace {
 bool g_hidden_switch = false;
 }
@@ -10,4 +12,12 @@ bool hidden_switch() {
 
 void set_hidden_switch(bool on) {
     g_hidden_switch = on;
+}
+
+bool has_hidden_switch_argument(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] && std::strcmp(argv[i], "tarvel") == 0)
+            return true;
+    }
+    return false;
 }

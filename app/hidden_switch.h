@@ -4,3 +4,5 @@
 
 bool hidden_switch();
 void set_hidden_switch(bool on);
+// True when any argument after the program name is exactly "tarvel".
+bool has_hidden_switch_argument(int argc, char** argv);

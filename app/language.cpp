@@ -21,8 +21,9 @@ void set_current_language(int index) {
         g_current_language = index;
 }
 
-const char* lang_text(int entry) {
-    if (entry < 0 || entry >= kLanguageEntries)
+const char* lang_text(Text entry) {
+    const int index = static_cast<int>(entry);
+    if (index < 0 || index >= kLanguageEntries)
         return "";
-    return (*LanguageList[g_current_language].table)[entry];
+    return (*LanguageList[g_current_language].table)[index];
 }

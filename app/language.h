@@ -3,7 +3,8 @@
 
 #include <array>
 
-constexpr int kLanguageEntries = 109;
+#include "app/text_id.h"
+
 using LanguageTable = std::array<const char*, kLanguageEntries>;
 
 extern const LanguageTable kEnglishTable;
@@ -25,4 +26,4 @@ extern const std::array<LanguageRow, kLanguageCount + 1> LanguageList;
 int current_language();
 void set_current_language(int index);
 // Entry of the current language's table.
-const char* lang_text(int entry);
+const char* lang_text(Text entry);

@@ -1,7 +1,5 @@
 #include "app/single_instance.h"
 
-#include "app/language.h"
-#include "app/widget_kit.h"
 #include "platform/processes.h"
 
 std::string program_file_name(const std::string& program_path) {
@@ -21,20 +19,14 @@ bool another_copy_running(const std::vector<std::string>& running_names,
     return false;
 }
 
-void enforce_single_instance(const char* program_path) {
+bool other_copy_running(const char* program_path) {
     if (!program_path)
-        return;
-    // A copy that restarts itself (another language) starts this one and then ends; still
-    // running for a moment as our parent, it is not a second instance.
+        return false;
     std::vector<std::string> names;
     const int parent = parent_process_id();
     for (const RunningProgram& program : running_programs()) {
         if (program.pid != parent)
             names.push_back(program.name);
     }
-    if (!another_copy_running(names, program_file_name(program_path)))
-        return;
-    show_message(lang_text(62));
-    wait_for_message_slot_empty(50);
-    exit_program(1);
+    return another_copy_running(names, program_file_name(program_path));
 }

@@ -10,5 +10,7 @@ std::string program_file_name(const std::string& program_path);
 // process itself.
 bool another_copy_running(const std::vector<std::string>& running_names,
                           const std::string& own_name);
-// Shows "Program can be run only once." and ends with exit code 1 when another copy runs.
-void enforce_single_instance(const char* program_path);
+// True when another copy of the program at this path runs. A copy that restarts itself
+// (another language) starts this one and then ends; still running for a moment as our
+// parent, it is not a second instance.
+bool other_copy_running(const char* program_path);

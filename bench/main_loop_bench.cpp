@@ -6,10 +6,10 @@
 
 #include <ctime>
 
-#include "app/main_loop.h"
-#include "app/main_window.h"
-#include "app/widget_kit.h"
-#include "device/link_compat.h"
+#include "ui/main_loop.h"
+#include "ui/main_window.h"
+#include "ui/widget_kit.h"
+#include "ui/connection.h"
 #include "sim/sim_control.h"
 
 namespace {
@@ -50,7 +50,7 @@ void measure_idle(benchmark::State& state, bool plugged) {
         return;
     }
     sim::plug(plugged);
-    for (int i = 0; i < 300 && plugged && app_state() != kConnected; ++i)
+    for (int i = 0; i < 300 && plugged && connection().state() != AppState::connected; ++i)
         main_loop_pass();
     double cpu = 0, wall = 0;
     for (auto _ : state) {

@@ -8,7 +8,7 @@
 
 #include "app/language.h"
 #include "config/vehicle_lookup.h"
-#include "config/vehicle_selection.h"
+#include "ui/vehicle_selection.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "config/cfg_file.h"
 
 #include "app/number_text.h"
-#include "config/config_reference.h"
 #include "config/vehicle_lookup.h"
 
 namespace {
@@ -10,7 +9,7 @@ void read_canlevel(ConfigPageAccess& page, const ConfigKeyEntry&, const std::str
     // The entry shows the text exactly as the file has it; its number becomes the reference,
     // so the entry is not drawn as changed.
     page.set_level_text(value);
-    config_reference().level = leading_int(value);
+    page.reference().level = leading_int(value);
     page.unmark_level_entry();
 }
 
@@ -18,7 +17,7 @@ int32_t write_canlevel(ConfigPageAccess& page, const ConfigKeyEntry&) {
     // The entry's own rule: its leading digits, so " 3" or "-3" is written as 0, as the page
     // reads it.
     const int32_t level = leading_level_value(page.level_text().c_str());
-    config_reference().level = level;
+    page.reference().level = level;
     page.unmark_level_entry();
     return level;
 }
@@ -39,14 +38,17 @@ void read_choice(ConfigPageAccess& page, const ConfigKeyEntry& entry, const std:
     // reference stay as they were, so the box never shows an empty or unexpected choice.
     if (index < 0 || index >= choice_field_info(entry.field).count)
         return;
-    config_reference().choices[entry.field] = index;
+    page.reference().choices[entry.field] = index;
     page.set_choice_index(entry.field, index);
     page.remark_choice(entry.field);
 }
 
 int32_t write_choice(ConfigPageAccess& page, const ConfigKeyEntry& entry) {
-    const int32_t index = page.choice_index(entry.field);
-    config_reference().choices[entry.field] = index;
+    // A device byte that no choice shows leaves the box without a selection; the byte itself
+    // (kept as the reference) is what the file stores, so a later "Save" writes it back.
+    const int32_t shown = page.choice_index(entry.field);
+    const int32_t index = shown >= 0 ? shown : page.reference().choices[entry.field];
+    page.reference().choices[entry.field] = index;
     page.remark_choice(entry.field);
     return index;
 }

@@ -6,11 +6,9 @@
 #include "config/config_block.h"
 #include "config/config_page_access.h"
 #include "config/config_record.h"
-#include "config/config_reference.h"
 #include "device/command_codes.h"
-#include "device/link_compat.h"
+#include "device/device_link.h"
 #include "device/speed_signal.h"
-#include "platform/sleep.h"
 
 namespace {
 
@@ -18,24 +16,16 @@ constexpr int kCalibrationRounds = 10;
 // The speedometer scale is block byte 7; calibration reads only the bytes up to the output.
 constexpr uint8_t kCalibrationReadCount = 9;
 
-constexpr int kMessageLoaded = 11;
-constexpr int kMessageLoadError = 12;
-constexpr int kMessageSaved = 17;
-constexpr int kMessageDefaultsLoaded = 19;
-constexpr int kMessageWriteError = 26;
-constexpr int kMessageBadLevel = 38;
-constexpr int kMessageRequestFailed = 81;
-constexpr int kMessageCalibrated = 104;
-constexpr int kMessageNoCanSpeed = 105;
+constexpr int kStoreSettleMs = 100;
 
 // The block as the device answered it: data from reply payload byte 2 on.
-const uint8_t* reply_block() {
-    return device_reply().payload() + 2;
+const uint8_t* reply_block(const DeviceLink& link) {
+    return link.reply().payload() + 2;
 }
 
 void apply_block(ConfigPageAccess& page, const uint8_t* block) {
     const ConfigRecord record = decode_config_record(block);
-    ConfigReference& reference = config_reference();
+    ConfigReference& reference = page.reference();
     reference.level = record.can_level;
     const std::string level_text = std::to_string(record.can_level);
     page.set_level_text(level_text);
@@ -49,93 +39,90 @@ void apply_block(ConfigPageAccess& page, const uint8_t* block) {
 
 }  // namespace
 
-int load_configuration(int kind) {
-    ConfigPageAccess* page = config_page_access();
-    if (!page)
-        return 0;
-    if (kind == kLoadDefaults) {
-        apply_block(*page, kDefaultConfigBlock.data());
+bool load_configuration(DeviceLink& link, ConfigPageAccess& page, LoadKind kind) {
+    if (kind == LoadKind::defaults) {
+        apply_block(page, kDefaultConfigBlock.data());
     } else {
-        if (!read_config_block(kConfigBlockAddress, kConfigRecordSize)) {
-            page->show_message_entry(kMessageLoadError);
-            return 0;
+        if (!read_config_block(link, kConfigBlockAddress, kConfigRecordSize)) {
+            page.show_message_entry(Text::config_load_error);
+            return false;
         }
-        // Copied out of the program-wide reply buffer before the page's handlers run.
+        // Copied out of the link's reply before the page's handlers run.
         ConfigBlock block;
-        std::copy(reply_block(), reply_block() + kConfigRecordSize, block.begin());
-        apply_block(*page, block.data());
+        std::copy(reply_block(link), reply_block(link) + kConfigRecordSize, block.begin());
+        apply_block(page, block.data());
     }
-    if (kind == kLoadFromDevice)
-        page->show_message_entry(kMessageLoaded);
-    if (kind == kLoadDefaults)
-        page->show_message_entry(kMessageDefaultsLoaded);
-    page->clear_save_mark();
-    return 1;
+    if (kind == LoadKind::from_device)
+        page.show_message_entry(Text::config_loaded);
+    if (kind == LoadKind::defaults)
+        page.show_message_entry(Text::defaults_loaded);
+    page.clear_save_mark();
+    return true;
 }
 
-int save_configuration() {
-    ConfigPageAccess* page = config_page_access();
-    if (!page)
-        return 0;
+bool save_configuration(DeviceLink& link, ConfigPageAccess& page) {
     ConfigRecord record;
     // Taken before the level handler below can move the selection.
-    const int32_t car_number = page->selected_car_number();
-    if (!parse_can_level_text(page->level_text(), &record.can_level)) {
-        page->show_message_entry(kMessageBadLevel);
-        return 0;
+    const int32_t car_number = page.selected_car_number();
+    if (!parse_can_level_text(page.level_text(), &record.can_level)) {
+        page.show_message_entry(Text::bad_can_level);
+        return false;
     }
-    ConfigReference& reference = config_reference();
+    ConfigReference& reference = page.reference();
     reference.level = record.can_level;
-    page->run_level_entry_handler();
+    page.run_level_entry_handler();
     for (int i = 0; i < kChoiceFieldCount; ++i) {
         const auto field = static_cast<ChoiceField>(i);
         // A device byte outside the box's list leaves the box without a selection; the byte
         // the device holds (kept as the reference) is written back unchanged.
         const int index =
-            page->choice_index(field) >= 0 ? page->choice_index(field) : reference.choices[i];
+            page.choice_index(field) >= 0 ? page.choice_index(field) : reference.choices[i];
         reference.choices[i] = index;
         record.choices[i] = static_cast<uint8_t>(index);
-        page->remark_choice(field);
+        page.remark_choice(field);
     }
     record.car_number = static_cast<uint16_t>(car_number);
 
     const ConfigBlock block = encode_config_record(record);
     uint8_t buffer[kConfigRecordSize + 2];
     std::copy(block.begin(), block.end(), buffer + 2);
-    if (!write_config_block(buffer, kConfigBlockAddress, kConfigRecordSize)) {
-        page->show_message_entry(kMessageWriteError);
-        return 0;
+    if (!write_config_block(link, buffer, kConfigBlockAddress, kConfigRecordSize)) {
+        page.show_message_entry(Text::write_error);
+        return false;
     }
-    send_command(command::kStore);
-    if (!device_is_open()) {
+    if (!link.send_command(command::kStore)) {
         // The block was verified, but the command that puts it into use never went out.
-        page->show_message_entry(kMessageWriteError);
-        return 0;
+        page.show_message_entry(Text::write_error);
+        return false;
     }
-    sleep_ms(100);
-    page->show_message_entry(query_speed_signal_status() == kNoCanSpeedSignal ? kMessageNoCanSpeed
-                                                                              : kMessageSaved);
-    page->clear_save_mark();
-    return 1;
+    link.pause(kStoreSettleMs);
+    page.show_message_entry(query_speed_signal(link) == SpeedSignal::absent
+                                ? Text::no_can_speed_warning
+                                : Text::config_saved);
+    page.clear_save_mark();
+    return true;
 }
 
-int calibrate_speedometer() {
-    ConfigPageAccess* page = config_page_access();
-    if (!page)
-        return 0;
+bool calibrate_speedometer(DeviceLink& link, ConfigPageAccess& page) {
     for (int round = 0; round < kCalibrationRounds; ++round) {
-        send_command(command::kCalibrate);
-        if (!await_reply(reply::kDone, kUntilSilent))
+        // A device that takes several polls to measure announces the end while the next
+        // round's command drains the link: that announcement counts too.
+        bool finished = link.drain_noting(reply::kDone);
+        if (!finished) {
+            link.send_frame(command::kCalibrate);
+            finished = link.await_reply(reply::kDone, DeviceLink::kUntilSilent);
+        }
+        if (!finished)
             continue;
-        if (!read_config_block(kConfigBlockAddress, kCalibrationReadCount)) {
-            page->show_message_entry(kMessageRequestFailed);
-            return 0;
+        if (!read_config_block(link, kConfigBlockAddress, kCalibrationReadCount)) {
+            page.show_message_entry(Text::request_failed);
+            return false;
         }
         // The reference keeps the old scale, so the new one shows as a pending change.
-        page->set_choice_index(kSpeedometerScale, reply_block()[1 + kSpeedometerScale]);
-        page->show_message_entry(kMessageCalibrated);
-        return 1;
+        page.set_choice_index(kSpeedometerScale, reply_block(link)[1 + kSpeedometerScale]);
+        page.show_message_entry(Text::calibration_finished);
+        return true;
     }
-    page->show_message_entry(kMessageRequestFailed);
-    return 0;
+    page.show_message_entry(Text::request_failed);
+    return false;
 }

@@ -1,14 +1,17 @@
 // The four operations that move the configuration block between the device and the page:
 // read, write with read-back verification, factory defaults and speedometer calibration.
-// Each reports to the user itself and returns 1 on success, 0 otherwise.
+// Each reports to the user through the page and returns true on success.
 #pragma once
 
-enum LoadKind : int {
-    kLoadFromDevice = 0,  // button "Load": read and report
-    kLoadDefaults = 1,    // button "Default settings": nothing is sent
-    kLoadSilently = 2,    // after identification: read without a success message
+class ConfigPageAccess;
+class DeviceLink;
+
+enum class LoadKind {
+    from_device,  // button "Load": read and report
+    defaults,     // button "Default settings": nothing is sent
+    silently,     // after identification: read without a success message
 };
 
-int load_configuration(int kind);
-int save_configuration();
-int calibrate_speedometer();
+bool load_configuration(DeviceLink& link, ConfigPageAccess& page, LoadKind kind);
+bool save_configuration(DeviceLink& link, ConfigPageAccess& page);
+bool calibrate_speedometer(DeviceLink& link, ConfigPageAccess& page);

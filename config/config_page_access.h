@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "app/text_id.h"
 #include "config/config_record.h"
+#include "config/config_reference.h"
 
 class ConfigPageAccess {
    public:
@@ -34,10 +36,9 @@ class ConfigPageAccess {
     // The level the vehicle selection last stood for.
     virtual int32_t current_level() const = 0;
 
-    // Shows language-table entry `entry` in the message window.
-    virtual void show_message_entry(int entry) = 0;
-};
+    // The values the fields are compared with; the page owns it.
+    virtual ConfigReference& reference() = 0;
 
-// The page registers itself when built and unregisters when destroyed; null while no page exists.
-void set_config_page_access(ConfigPageAccess* access);
-ConfigPageAccess* config_page_access();
+    // Shows a text of the language table in the message window.
+    virtual void show_message_entry(Text entry) = 0;
+};

@@ -11,18 +11,18 @@ constexpr int kCarNumberByte = 9;
 constexpr int kExtendedLevelByte = 11;
 constexpr uint8_t kExtendedLevelMark = 255;
 
-constexpr ChoiceText kVonSpeedChoices[] = {
-    {-1, "0 km/h"}, {-1, "5 km/h"}, {-1, "10 km/h"}, {-1, "20 km/h"}, {-1, "40 km/h"}};
+constexpr ChoiceText kVonSpeedChoices[] = {"0 km/h", "5 km/h", "10 km/h", "20 km/h", "40 km/h"};
 // Not evenly spaced: the device counts these positions, so the order is fixed.
-constexpr ChoiceText kVoffSpeedChoices[] = {
-    {-1, "5 km/h"}, {-1, "10 km/h"}, {-1, "15 km/h"}, {-1, "25 km/h"}, {-1, "45 km/h"}};
-constexpr ChoiceText kHoldonTimeChoices[] = {{-1, "0 s"}, {-1, "1 s"}, {-1, "2 s"}, {-1, "5 s"}};
+constexpr ChoiceText kVoffSpeedChoices[] = {"5 km/h", "10 km/h", "15 km/h", "25 km/h", "45 km/h"};
+constexpr ChoiceText kHoldonTimeChoices[] = {"0 s", "1 s", "2 s", "5 s"};
 // Position 0 is not a time: the sensor stays on while the vehicle stands.
-constexpr ChoiceText kSwitchoffTimeChoices[] = {{95, nullptr}, {-1, "1 s"},  {-1, "2 s"},
-                                                {-1, "5 s"},   {-1, "10 s"}, {-1, "15 s"}};
-constexpr ChoiceText kSwitchoffModeChoices[] = {{94, nullptr}, {93, nullptr}};
-constexpr ChoiceText kAnalogIgnChoices[] = {{96, nullptr}, {97, nullptr}, {98, nullptr}};
-constexpr ChoiceText kProgOutputChoices[] = {{96, nullptr}, {99, nullptr}, {100, nullptr}};
+constexpr ChoiceText kSwitchoffTimeChoices[] = {
+    Text::enabled_at_zero_speed, "1 s", "2 s", "5 s", "10 s", "15 s"};
+constexpr ChoiceText kSwitchoffModeChoices[] = {Text::ignition_does_not_enable_sensor,
+                                                Text::ignition_enables_sensor};
+constexpr ChoiceText kAnalogIgnChoices[] = {Text::disabled, Text::positive_signal,
+                                            Text::negative_signal};
+constexpr ChoiceText kProgOutputChoices[] = {Text::disabled, Text::ignition, Text::reverse_gear};
 
 template <size_t N>
 constexpr ChoiceFieldInfo info(const char* key, const ChoiceText (&choices)[N]) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/text_id.h"
+
 constexpr int kConfigRecordSize = 13;
 
 // The eight choice parameters, in the order of block bytes 1..8.
@@ -41,10 +43,12 @@ int32_t decode_can_level(const uint8_t* block);
 extern const ConfigBlock kDefaultConfigBlock;
 
 // One entry of a choice list: a language-table entry, or a text that is the same in every
-// language (entry < 0).
+// language.
 struct ChoiceText {
-    int entry;
-    const char* text;
+    constexpr ChoiceText(const char* fixed_text) : fixed(fixed_text) {}
+    constexpr ChoiceText(Text language_entry) : entry(language_entry) {}
+    const char* fixed = nullptr;  // when set, shown as it is
+    Text entry = Text::yes;
 };
 
 struct ChoiceFieldInfo {

@@ -12,7 +12,3 @@ struct ConfigReference {
     std::array<int32_t, kChoiceFieldCount> choices{};
     // The car number has no reference: it always comes from the vehicle selection.
 };
-
-ConfigReference& config_reference();
-// Back to all zero, as a freshly built page starts.
-void reset_config_reference();

@@ -262,3 +262,12 @@ void DeviceLink::drain() {
     while (poll()) {
     }
 }
+
+bool DeviceLink::drain_noting(uint8_t code) {
+    bool seen = false;
+    while (poll()) {
+        if (reply_.code() == code)
+            seen = true;
+    }
+    return seen;
+}

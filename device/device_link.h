@@ -37,9 +37,7 @@ struct DeviceReply {
     int32_t reply_length = 0;  // decoded bytes, L + 2
 
     uint8_t code() const { return bytes[1]; }
-    void set_code(uint8_t code) { bytes[1] = code; }
     const uint8_t* payload() const { return bytes + 2; }
-    uint8_t* payload() { return bytes + 2; }
     // Payload bytes the frame really carried (its length less code and checksum).
     int payload_length() const { return reply_length >= 3 ? reply_length - 3 : 0; }
     // True when the frame carried at least count payload bytes: a shorter reply must not be
@@ -98,6 +96,8 @@ class DeviceLink {
     // frame stands in reply().
     bool poll();
     void drain();
+    // Drains like drain(); true when a reply with this code passed by meanwhile.
+    bool drain_noting(uint8_t code);
     const DeviceReply& reply() const { return reply_; }
 
     // Every wait for an answer is a bounded count of polls, each at most about 25 ms.

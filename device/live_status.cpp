@@ -2,16 +2,16 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
-#include "config/status_indicators.h"
 #include "device/command_codes.h"
-#include "device/link_compat.h"
+#include "device/device_link.h"
 
 namespace {
 
-uint8_t g_pass_counter = 0;
-uint8_t g_speed_available = 0;
+constexpr int kStatusBytes = 1;
+constexpr int kSpeedBytes = 4;
 
 float read_float_le(const uint8_t* bytes) {
     const uint32_t bits = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -22,17 +22,18 @@ float read_float_le(const uint8_t* bytes) {
     return value;
 }
 
-void request_status_bits() {
-    send_command(command::kStatusBits);
-    if (!await_reply(reply::kStatusBits, kUntilSilent))
-        return;
-    const uint8_t* status = device_reply().payload();
+std::optional<std::array<bool, kStatusIndicatorCount>> request_status_bits(DeviceLink& link) {
+    link.send_command(command::kStatusBits);
+    const auto carries_bits = [](const DeviceReply& reply) { return reply.carries(kStatusBytes); };
+    if (!link.await_reply(reply::kStatusBits, DeviceLink::kUntilSilent, carries_bits))
+        return std::nullopt;
+    std::array<bool, kStatusIndicatorCount> lit{};
     for (int i = 0; i < kStatusIndicatorCount; ++i) {
         const StatusIndicator& indicator = StatusIndicatorTable[i];
-        if (indicator.byte_index == kNoStatusBit)
-            continue;
-        paint_status_indicator(i, status_bit_set(status, indicator.byte_index, indicator.bit));
+        if (indicator.byte_index != kNoStatusBit)
+            lit[i] = status_bit_set(link.reply().payload(), indicator.byte_index, indicator.bit);
     }
+    return lit;
 }
 
 }  // namespace
@@ -43,7 +44,8 @@ std::string speed_label_text(float km_per_hour) {
     const int hundredths =
         std::isfinite(scaled) && std::fabs(scaled) < 1e9 ? static_cast<int>(scaled) : 0;
     char text[64];
-    std::snprintf(text, sizeof text, "Speed (km/h): %d.%02d", hundredths / 100, hundredths % 100);
+    std::snprintf(text, sizeof text, "Speed (km/h): %s%d.%02d", hundredths < 0 ? "-" : "",
+                  std::abs(hundredths) / 100, std::abs(hundredths) % 100);
     return text;
 }
 
@@ -51,26 +53,23 @@ bool status_bit_set(const uint8_t* payload, uint8_t byte_index, uint8_t bit) {
     return ((payload[byte_index] >> bit) & 1) != 0;
 }
 
-void clear_speed_available() {
-    g_speed_available = 0;
-}
-
-void live_status_step() {
-    const DeviceReply& reply = device_reply();
-    if (reply.code() == reply::kSpeedAvailable) {
-        g_speed_available = reply.payload()[0];
-        if (g_speed_available == 0)
-            set_speed_label(StatusIndicatorTable[kSpeedIndicator].label);
+LiveStatusUpdate LiveStatus::step(DeviceLink& link, const DeviceReply* fresh) {
+    LiveStatusUpdate update;
+    if (fresh && fresh->code() == reply::kSpeedAvailable && fresh->carries(1)) {
+        speed_available_ = fresh->payload()[0];
+        if (speed_available_ == 0)
+            update.speed_text = StatusIndicatorTable[kSpeedIndicator].label;
     }
-    if (reply.code() == reply::kSpeed && g_speed_available != 0) {
-        set_speed_label(speed_label_text(read_float_le(reply.payload())).c_str());
+    if (fresh && fresh->code() == reply::kSpeed && fresh->carries(kSpeedBytes) &&
+        speed_available_ != 0) {
+        update.speed_text = speed_label_text(read_float_le(fresh->payload()));
     }
-    ++g_pass_counter;
-    if ((g_pass_counter & 0x0F) == 3) {
+    ++pass_counter_;
+    if ((pass_counter_ & 0x0F) == 3) {
         const uint8_t zero = 0;
-        send_command(command::kSpeed, &zero, 1);
+        link.send_command(command::kSpeed, &zero, 1);
     }
-    if ((g_pass_counter & 0x07) != 0)
-        return;
-    request_status_bits();
+    if ((pass_counter_ & 0x07) == 0)
+        update.lit = request_status_bits(link);
+    return update;
 }

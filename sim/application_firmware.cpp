@@ -120,24 +120,16 @@ void take_memory_write(const std::vector<uint8_t>& payload) {
 void finish_calibration() {
     SimState& s = state();
     s.runtime.calibration_polls_left = -1;
-    s.runtime.calibration_result_ready = true;
     s.memory[kScaleAddress - kMemoryWindowStart] = s.firmware.calibration_scale;
     save_memory();
     queue_reply(reply::kDone, {});
 }
 
-// A repeated command 7 while measuring does not start over: the host repeats it while it waits,
-// and each repeat first drains what came before, the finished-measurement reply included. So a
-// finished measurement is announced once more to the next command 7 before a new one starts.
+// A repeated command 7 while measuring does not start over: the host repeats it while it waits.
 void start_calibration() {
     SimState& s = state();
     if (s.firmware.calibration_silent || s.runtime.calibration_polls_left >= 0)
         return;
-    if (s.runtime.calibration_result_ready) {
-        s.runtime.calibration_result_ready = false;
-        queue_reply(reply::kDone, {});
-        return;
-    }
     if (s.firmware.calibration_delay_polls <= 0) {
         finish_calibration();
     } else {
@@ -180,9 +172,6 @@ std::string log_line_text() {
 }  // namespace
 
 void handle_command(uint8_t code, const std::vector<uint8_t>& payload) {
-    // Any other command means the host has taken the result (it reads the new scale next).
-    if (code != command::kCalibrate)
-        state().runtime.calibration_result_ready = false;
     switch (code) {
         case command::kGreeting:
             answer_greeting();

@@ -60,11 +60,10 @@ struct FirmwareSettings {
 };
 
 struct FirmwareRuntime {
-    bool greeted = false;                   // reply 7 already given since plug/open
-    size_t status_index = 0;                // next character of status_sequence
-    int calibration_polls_left = -1;        // -1: no measurement running
-    bool calibration_result_ready = false;  // finished, not yet announced to a repeat
-    bool written_since_read = false;        // the next read-back follows a write
+    bool greeted = false;             // reply 7 already given since plug/open
+    size_t status_index = 0;          // next character of status_sequence
+    int calibration_polls_left = -1;  // -1: no measurement running
+    bool written_since_read = false;  // the next read-back follows a write
     int64_t last_log_line_ms = 0;
     int64_t motion_start_ms = 0;
 };

@@ -12,8 +12,12 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 1
 fi
 
+# A copy under a name of its own: only one copy of a program may run, and a demo started by
+# someone else (or a parallel test run) must not count as this one.
+copy=$work/qn718-e2e-$$
+cp "$demo" "$copy"
 HOME=$work USERPROFILE=$work QN718_SIM_MEMORY_FILE=$work/memory QN718_SIM_TRACE_FILE=$work/trace \
-  NO_AT_BRIDGE=1 "$demo" &
+  NO_AT_BRIDGE=1 "$copy" &
 pid=$!
 
 title="Quarnell programmer QN718 v.2.20.0"

@@ -4,7 +4,7 @@
 
 #include "app/language.h"
 #include "app/user_settings.h"
-#include "config/cfg_file_menu.h"
+#include "ui/cfg_file_menu.h"
 #include "config/config_reference.h"
 #include "gui/config_page_fixture.h"
 #include "platform/files.h"
@@ -84,30 +84,30 @@ TEST_F(ConfigFileGuiTest, SavedFileLoadsBackIntoTheSamePage) {
     ASSERT_EQ(page_marks(), "switchoff_time speedometer_scale Save");
 
     save_config_file_as(folder_ + "/golf");
-    EXPECT_EQ(message_number(1), lang_text(17));
+    EXPECT_EQ(message_number(1), lang_text(Text::config_saved));
     EXPECT_EQ(file_text(folder_ + "/golf.cfg"),
               "canlevel=3\r\ncarnumber=43\r\nvon_speed=2\r\nvoff_speed=3\r\nholdon_time=0\r\n"
               "switchoff_time=5\r\nswitchoff_mode=0\r\nanalog_ign=0\r\nspeedometer_scale=49\r\n"
               "prog_output=0\r\n");
     // The fields now match their references; the button keeps its colour.
     EXPECT_EQ(page_marks(), "Save");
-    const ConfigReference saved = config_reference();
+    const ConfigReference saved = config_page_access()->reference();
 
     // Somewhere else entirely: another vehicle and other choices.
     type_level("110");
     set_active(config_choice_box(kAnalogIgn), 2);
-    load_configuration(kLoadDefaults);
+    load_configuration(connection().link(), *config_page_access(), LoadKind::defaults);
     message_number(2);
 
     load_config_file_from(folder_ + "/golf.cfg");
-    EXPECT_EQ(message_number(3), lang_text(11));
+    EXPECT_EQ(message_number(3), lang_text(Text::config_loaded));
     EXPECT_EQ(page_selection(), "Volkswagen: Golf V 1K year 2003-2009 [3]");
     EXPECT_EQ(selected_car_number(), 43);
     EXPECT_EQ(active(kSwitchoffTime), 5);
     EXPECT_EQ(active(kSpeedometerScale), 49);
     EXPECT_EQ(active(kAnalogIgn), 0);
-    EXPECT_EQ(config_reference().level, saved.level);
-    EXPECT_EQ(config_reference().choices, saved.choices);
+    EXPECT_EQ(config_page_access()->reference().level, saved.level);
+    EXPECT_EQ(config_page_access()->reference().choices, saved.choices);
     EXPECT_EQ(page_marks(), "");
 }
 
@@ -128,7 +128,7 @@ TEST_F(ConfigFileGuiTest, FileErrorsAreReportedWithTheName) {
 TEST_F(ConfigFileGuiTest, MenuCommandsGoThroughTheChooserAndRememberTheFolder) {
     answer_file_chooser(folder_ + "/menu.CFG", GTK_RESPONSE_ACCEPT);
     save_config_file();
-    EXPECT_EQ(message_number(1), lang_text(17));
+    EXPECT_EQ(message_number(1), lang_text(Text::config_saved));
     EXPECT_FALSE(file_text(folder_ + "/menu.CFG").empty());
     EXPECT_EQ(user_settings().last_config_folder, folder_);
 
@@ -139,16 +139,16 @@ TEST_F(ConfigFileGuiTest, MenuCommandsGoThroughTheChooserAndRememberTheFolder) {
 
     answer_file_chooser(folder_ + "/menu.CFG", GTK_RESPONSE_ACCEPT);
     load_config_file();
-    EXPECT_EQ(message_number(2), lang_text(11));
+    EXPECT_EQ(message_number(2), lang_text(Text::config_loaded));
 }
 
 TEST_F(ConfigFileGuiTest, WithoutAPageTheCommandsRefuse) {
     gtk_container_remove(GTK_CONTAINER(window_), config_page_root());
     destroy_config_page();
     save_config_file();
-    EXPECT_EQ(message_number(1), lang_text(74));
+    EXPECT_EQ(message_number(1), lang_text(Text::no_usb_device));
     load_config_file();
-    EXPECT_EQ(message_number(2), lang_text(74));
+    EXPECT_EQ(message_number(2), lang_text(Text::no_usb_device));
     EXPECT_EQ(open_file_chooser(), nullptr);
 }
 

@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "app/widget_kit.h"
+#include "ui/widget_kit.h"
 #include "config/config_operations.h"
-#include "config/config_page.h"
+#include "ui/config_page.h"
 #include "config/vehicle_lookup.h"
-#include "config/vehicle_selection.h"
-#include "device/link_compat.h"
+#include "ui/vehicle_selection.h"
+#include "ui/connection.h"
 #include "gui/gui_fixture.h"
 
 class ConfigPageGuiTest : public GuiTest {
@@ -19,11 +19,11 @@ class ConfigPageGuiTest : public GuiTest {
         GuiTest::SetUp();
         if (IsSkipped())
             return;
-        close_device();
-        ASSERT_EQ(open_device(), 1);
+        connection().link().close();
+        ASSERT_EQ(connection().link().open(), OpenResult::link);
         set_firmware_number(22);
-        build_config_page();
-        load_configuration(kLoadSilently);
+        build_config_page(connection().link());
+        load_configuration(connection().link(), *config_page_access(), LoadKind::silently);
         window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_container_add(GTK_CONTAINER(window_), config_page_root());
         gtk_widget_show(window_);
@@ -33,7 +33,7 @@ class ConfigPageGuiTest : public GuiTest {
         destroy_config_page();
         if (window_)
             gtk_widget_destroy(window_);
-        close_device();
+        connection().link().close();
         GuiTest::TearDown();
     }
 

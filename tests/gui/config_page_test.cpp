@@ -1,11 +1,12 @@
 // The configuration page: its layout, its change marks and its four buttons.
 #include <gtk/gtk.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/language.h"
-#include "config/status_indicators.h"
+#include "device/status_indicators.h"
 #include "gui/config_page_fixture.h"
 #include "sim/sim_control.h"
 
@@ -46,7 +47,7 @@ int active(ChoiceField field) {
 }
 
 // Presses the page button with this caption and answers the message it brings; its text.
-std::string press(int caption_entry) {
+std::string press(Text caption_entry) {
     MessageAnswerer answerer;
     gtk_button_clicked(GTK_BUTTON(find_button(config_page_root(), lang_text(caption_entry))));
     run_events_until([&] { return !answerer.seen().empty(); });
@@ -59,11 +60,17 @@ TEST_F(ConfigPageGuiTest, LayoutOfRowsHelpIndicatorsAndButtons) {
     ASSERT_EQ(top.size(), 2u);
     EXPECT_EQ(size_and_font(top[0]), "10 x 10") << "left spacer";
     const std::vector<GtkWidget*> rows = children(top[1]);
-    const int label_entries[] = {32, 33, 103, 86, 87, 88, 89, -1, 90, 91, 92};
+    const std::optional<Text> label_entries[] = {
+        Text::car_manufacturer,        Text::car_model,
+        Text::can_level_selection,     Text::switch_on_speed,
+        Text::switch_off_speed,        Text::hold_on_time,
+        Text::switch_off_time,         std::nullopt,
+        Text::analogue_ignition_input, Text::speedometer_scale,
+        Text::programmable_output};
     for (int r = 0; r < 11; ++r) {
         GtkWidget* label = children(rows[r]).front();
         EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)),
-                     label_entries[r] >= 0 ? lang_text(label_entries[r]) : "");
+                     label_entries[r] ? lang_text(*label_entries[r]) : "");
     }
     EXPECT_EQ(size_and_font(children(rows[3]).front()), "500 x 20 Arial 9");
     EXPECT_EQ(size_and_font(config_level_entry()), "50 x 20 Arial 7");
@@ -78,7 +85,7 @@ TEST_F(ConfigPageGuiTest, LayoutOfRowsHelpIndicatorsAndButtons) {
         return GTK_IS_LABEL(w) && gtk_label_get_line_wrap(GTK_LABEL(w));  // the one that wraps
     });
     ASSERT_NE(help, nullptr);
-    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(help)), lang_text(101));
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(help)), lang_text(Text::help_text));
     EXPECT_EQ(size_and_font(help), "990 x 145 Arial 8");
 
     // Two columns: indicator i and i + 5 share a row, the speed indicator stands alone.
@@ -108,7 +115,7 @@ TEST_F(ConfigPageGuiTest, LayoutOfRowsHelpIndicatorsAndButtons) {
     EXPECT_EQ(font_of(gtk_bin_get_child(GTK_BIN(config_save_button()))), "Arial 7");
     set_active(config_choice_box(kSwitchoffTime), 0);
     gchar* first = gtk_combo_box_get_active_text(GTK_COMBO_BOX(config_choice_box(kSwitchoffTime)));
-    EXPECT_STREQ(first, lang_text(95)) << "choices in wire order";
+    EXPECT_STREQ(first, lang_text(Text::enabled_at_zero_speed)) << "choices in wire order";
     g_free(first);
 }
 
@@ -121,7 +128,7 @@ TEST_F(ConfigPageGuiTest, ChoicePutBackLosesItsMarkButSaveStaysRed) {
 
 TEST_F(ConfigPageGuiTest, CalibrateMarksOnlyTheScale) {
     sim::set_calibration(7, 3);
-    EXPECT_EQ(press(102), lang_text(104));
+    EXPECT_EQ(press(Text::calibrate), lang_text(Text::calibration_finished));
     EXPECT_EQ(active(kSpeedometerScale), 7);
     EXPECT_EQ(page_marks(), "speedometer_scale Save");
 }
@@ -129,7 +136,7 @@ TEST_F(ConfigPageGuiTest, CalibrateMarksOnlyTheScale) {
 TEST_F(ConfigPageGuiTest, SaveWritesTheChangesAndClearsEveryMark) {
     set_active(config_choice_box(kProgOutput), 2);
     type_level("300");  // no row carries it: car number 0 goes out
-    EXPECT_EQ(press(37), lang_text(17));
+    EXPECT_EQ(press(Text::save), lang_text(Text::config_saved));
     std::vector<uint8_t> block;
     for (int i = 0; i < 13; ++i)
         block.push_back(sim::memory_byte(0x201 + i));
@@ -140,9 +147,9 @@ TEST_F(ConfigPageGuiTest, SaveWritesTheChangesAndClearsEveryMark) {
 TEST_F(ConfigPageGuiTest, SaveKeepsDeviceBytesThatNoChoiceShows) {
     // An erased or foreign block: analogue ignition 7 has no entry, so its box shows nothing.
     sim::set_memory(0x201, {3, 2, 3, 0, 2, 0, 7, 0, 0, 0, 43, 0, 0});
-    ASSERT_EQ(press(36), lang_text(11));
+    ASSERT_EQ(press(Text::load), lang_text(Text::config_loaded));
     ASSERT_EQ(active(kAnalogIgn), -1);
-    EXPECT_EQ(press(37), lang_text(17));
+    EXPECT_EQ(press(Text::save), lang_text(Text::config_saved));
     EXPECT_EQ(sim::memory_byte(0x201 + 6), 7) << "a byte the user never touched was replaced";
 }
 
@@ -152,7 +159,7 @@ TEST_F(ConfigPageGuiTest, LoadRestoresTheReferenceViewAndClearsEveryMark) {
     set_active(config_choice_box(kVonSpeed), 4);
     type_level("6");
     ASSERT_EQ(page_marks(), "von_speed canlevel Save");
-    EXPECT_EQ(press(36), lang_text(11));
+    EXPECT_EQ(press(Text::load), lang_text(Text::config_loaded));
     EXPECT_EQ(page_selection(), "Audi: A4 8E year 2004-2008 [6]");
     EXPECT_EQ(active(kSwitchoffTime), 5);
     EXPECT_EQ(page_marks(), "");

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "app/hidden_switch.h"
-#include "app/main_loop.h"
-#include "app/main_window.h"
-#include "device/link_compat.h"
+#include "ui/main_loop.h"
+#include "ui/main_window.h"
+#include "ui/connection.h"
 #include "gui/gui_fixture.h"
 #include "sim/sim_control.h"
 
@@ -24,28 +24,28 @@ class ConnectionTest : public GuiTest {
             build_status_rows();
             gtk_widget_show(main_window());
         }
-        close_device();
+        connection().link().close();
         set_hidden_switch(false);
-        set_app_state(kSearching);
+        connection().restart();
     }
     void TearDown() override {
         if (gui_available()) {
             sim::plug(false);  // nothing to find, nothing to block on
-            close_device();
+            connection().link().close();
             main_loop_pass();  // back to searching: the page goes
         }
         GuiTest::TearDown();
     }
     // Runs main-loop passes until the state is reached (or the passes run out).
-    static bool pass_until_state(int32_t state, int passes = 300) {
-        for (int i = 0; i < passes && app_state() != state; ++i)
+    static bool pass_until_state(AppState state, int passes = 300) {
+        for (int i = 0; i < passes && connection().state() != state; ++i)
             main_loop_pass();
-        return app_state() == state;
+        return connection().state() == state;
     }
     // The device goes away until the loop is searching again, then comes back.
     static void unplug_and_replug() {
         sim::plug(false);
-        ASSERT_TRUE(pass_until_state(kSearching, 5));
+        ASSERT_TRUE(pass_until_state(AppState::searching, 5));
         sim::plug(true);
     }
 };

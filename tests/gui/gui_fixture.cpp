@@ -3,7 +3,7 @@
 #include <chrono>
 #include <memory>
 
-#include "app/widget_kit.h"
+#include "ui/widget_kit.h"
 #include "platform/sleep.h"
 #include "sim/sim_control.h"
 

@@ -20,7 +20,7 @@ std::string button_size(GtkWidget* window, const char* label) {
 TEST_F(IdentificationTest, CompatibleDeviceConnectsAndShowsItsName) {
     sim::set_firmware_number(0x0016);
     sim::set_sub_version(3, 7);
-    ASSERT_TRUE(pass_until_state(kConnected));
+    ASSERT_TRUE(pass_until_state(AppState::connected));
     EXPECT_STREQ(status_label_text(), "QN718-0022");
     EXPECT_STREQ(version_label_text(), "(7)  ");
     ASSERT_NE(config_page_root(), nullptr);
@@ -32,7 +32,7 @@ TEST_F(IdentificationTest, CompatibleDeviceConnectsAndShowsItsName) {
 TEST_F(IdentificationTest, OtherTypeGetsTheIncompatibleWindowEvenWithoutSubVersion) {
     sim::set_device_type(717);
     sim::set_sub_version_silent(true);
-    const SubVersion sv = sub_version();
+    const SubVersion sv = connection().sub_version();
     char expected[200];
     snprintf(expected, sizeof expected,
              "Program doesn't work with this firmware version.\n(0717-0022/%d-%d).", sv.a, sv.b);
@@ -49,7 +49,7 @@ TEST_F(IdentificationTest, OtherTypeGetsTheIncompatibleWindowEvenWithoutSubVersi
     for (int i = 0; i < 100 && !answered; ++i)
         main_loop_pass();
     ASSERT_TRUE(answered);
-    EXPECT_FALSE(device_is_open()) << "Try again closes the link";
+    EXPECT_FALSE(connection().link().is_open()) << "Try again closes the link";
     EXPECT_EQ(config_page_root(), nullptr);
     const int opened_before = sim::open_count();
     main_loop_pass();
@@ -75,7 +75,7 @@ TEST_F(IdentificationTest, WarningsNeverStopTheConnection) {
         sim::set_status_silent(!c.status);
         sim::set_status_sequence(c.status ? c.status : "1");
         sim::clear_received();
-        ASSERT_TRUE(pass_until_state(kConnected));
+        ASSERT_TRUE(pass_until_state(AppState::connected));
         EXPECT_EQ(message_text(), c.message);
         if (c.speed_queries >= 0) {
             EXPECT_EQ(sim::count_commands(2), c.speed_queries) << c.firmware;
@@ -88,7 +88,7 @@ TEST_F(IdentificationTest, WarningsNeverStopTheConnection) {
 
 TEST_F(IdentificationTest, BusyDeviceIsAskedAgainEveryHalfSecond) {
     sim::set_status_sequence("2221");
-    ASSERT_TRUE(pass_until_state(kConnected));
+    ASSERT_TRUE(pass_until_state(AppState::connected));
     std::vector<int64_t> asked;
     for (const auto& command : sim::received_commands()) {
         if (command.code == 2)
@@ -103,17 +103,17 @@ TEST_F(IdentificationTest, BusyDeviceIsAskedAgainEveryHalfSecond) {
 TEST_F(IdentificationTest, SilentSubVersionOnlyWithTheHiddenSwitch) {
     sim::set_sub_version_silent(true);
     set_version_label("");
-    EXPECT_FALSE(pass_until_state(kConnected, 12));
+    EXPECT_FALSE(pass_until_state(AppState::connected, 12));
     EXPECT_GE(sim::count_commands(0xF4), 2) << "each identity reply tries again";
     EXPECT_STREQ(status_label_text(), "QN718-0022") << "the name stays while greeting";
 
     set_hidden_switch(true);
-    ASSERT_TRUE(pass_until_state(kConnected));
+    ASSERT_TRUE(pass_until_state(AppState::connected));
     EXPECT_STREQ(version_label_text(), "");
 }
 
 TEST_F(IdentificationTest, UnpluggingDestroysThePageAndTheNextConnectionRebuildsItUnmarked) {
-    ASSERT_TRUE(pass_until_state(kConnected));
+    ASSERT_TRUE(pass_until_state(AppState::connected));
     set_active(config_choice_box(kAnalogIgn), 1);
     type_level("12");
     ASSERT_EQ(page_marks(), "analog_ign canlevel Save");
@@ -122,21 +122,21 @@ TEST_F(IdentificationTest, UnpluggingDestroysThePageAndTheNextConnectionRebuilds
     sim::plug(false);
     main_loop_pass();  // the next poll fails to reach the device
     main_loop_pass();
-    ASSERT_TRUE(pass_until_state(kSearching, 5));
+    ASSERT_TRUE(pass_until_state(AppState::searching, 5));
     EXPECT_EQ(first, nullptr);
     EXPECT_EQ(config_page_root(), nullptr);
     EXPECT_EQ(config_save_button(), nullptr);
     EXPECT_STREQ(status_label_text(), "Searching for device...");
 
     sim::plug(true);
-    ASSERT_TRUE(pass_until_state(kConnected));
+    ASSERT_TRUE(pass_until_state(AppState::connected));
     ASSERT_NE(config_page_root(), nullptr);
     EXPECT_EQ(page_selection(), "Volkswagen: Golf V 1K year 2003-2009 [3]");
     EXPECT_EQ(page_marks(), "");
 }
 
 TEST_F(IdentificationTest, OpenDropDownIsClosedWhenTheDeviceGoes) {
-    ASSERT_TRUE(pass_until_state(kConnected));
+    ASSERT_TRUE(pass_until_state(AppState::connected));
     GtkWidget* list = config_manufacturer_list();
     gtk_widget_grab_focus(list);
     gtk_combo_box_popup(GTK_COMBO_BOX(list));
@@ -165,7 +165,7 @@ TEST_F(IdentificationTest, BootloaderWindowClosesTheHandleAndOffersThreeButtons)
     bool handle_closed = false;
     when_message_shown([&](GtkWidget* window) {
         texts = label_texts(window);
-        handle_closed = !device_is_open();
+        handle_closed = !connection().link().is_open();
         EXPECT_EQ(button_size(window, "Program"), "180 x 25");
         EXPECT_NE(find_button(window, "Enable remote access"), nullptr);
         EXPECT_NE(find_button(window, "Exit program"), nullptr);
@@ -176,8 +176,8 @@ TEST_F(IdentificationTest, BootloaderWindowClosesTheHandleAndOffersThreeButtons)
     EXPECT_NE(std::find(texts.begin(), texts.end(),
                         "Device is not programmed properly\nSelect firmware file."),
               texts.end());
-    EXPECT_FALSE(device_is_open());
-    EXPECT_EQ(app_state(), kSearching);
+    EXPECT_FALSE(connection().link().is_open());
+    EXPECT_EQ(connection().state(), AppState::searching);
 }
 
 TEST_F(IdentificationTest, ExitProgramInTheBootloaderWindowEndsWithCodeZero) {

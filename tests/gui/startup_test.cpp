@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
+#include "ui/startup.h"
 #include "gui/gui_fixture.h"
 #include "sim/sim_control.h"
 

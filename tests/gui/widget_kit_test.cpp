@@ -2,7 +2,7 @@
 
 #include <tuple>
 
-#include "app/widget_kit.h"
+#include "ui/widget_kit.h"
 #include "gui/config_page_fixture.h"
 
 namespace {
@@ -41,33 +41,6 @@ TEST_F(WidgetKitTest, SecondMessageReplacesTheFirst) {
 
     gtk_button_clicked(GTK_BUTTON(find_button(window, "OK")));
     EXPECT_EQ(message_slot(), nullptr) << "OK must empty the slot";
-}
-
-// The page tests see the markers at work; here, what they never meet there.
-TEST_F(WidgetKitTest, MarkersCompareNumbersAndOnlyEverSetSave) {
-    EXPECT_EQ(mark_save_button(true), 1) << "no page: nothing to colour, nothing to fail";
-    GtkWidget* save = make_button("Save");
-    GtkWidget* save_label = gtk_bin_get_child(GTK_BIN(save));
-    set_save_button(save);
-    GtkWidget* box = make_row_box();
-    GtkWidget* entry = nullptr;
-    GtkEntryBuffer* buffer = add_entry(box, nullptr, &entry);
-    // {text, reference, red}: the entry compares the number its text starts with.
-    const std::tuple<const char*, int, bool> levels[] = {
-        {"0500", 500, false}, {"abc", 0, false}, {"7", 0, true}, {"0", 0, false}};
-    bool save_red = false;  // a marker sets Save, never clears it
-    for (const auto& [text, reference, expected] : levels) {
-        gtk_entry_buffer_set_text(buffer, text, -1);
-        mark_level_entry(entry, buffer, reference);
-        save_red = save_red || expected;
-        EXPECT_EQ(drawn_red(entry, GTK_RC_TEXT, GTK_STATE_NORMAL), expected) << text;
-        EXPECT_EQ(drawn_red(save_label, GTK_RC_FG, GTK_STATE_NORMAL), save_red) << text;
-    }
-    mark_save_button(false);
-    EXPECT_FALSE(drawn_red(save_label, GTK_RC_FG, GTK_STATE_NORMAL));
-    gtk_widget_destroy(box);
-    gtk_widget_destroy(save);
-    EXPECT_EQ(mark_save_button(true), 1) << "a destroyed button must be forgotten";
 }
 
 TEST_F(WidgetKitTest, QuestionAnswersAndEscapeCountsAsNo) {

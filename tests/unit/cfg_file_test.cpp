@@ -4,12 +4,14 @@
 
 #include "config/cfg_file.h"
 #include "config/config_operations.h"
-#include "config_fake_page.h"
+#include "recording_page.h"
+
+#include <tuple>
 
 namespace {
 
 TEST(CfgFileTest, WriterGivesAllTenKeysWithCrLfAndTakesTheReferencesFromThePage) {
-    FakeConfigPage page;
+    RecordingPage page;
     page.level = "3";
     page.selected_car = 43;
     page.choices = {2, 3, 0, 2, 0, 0, 0, 0};
@@ -19,20 +21,20 @@ TEST(CfgFileTest, WriterGivesAllTenKeysWithCrLfAndTakesTheReferencesFromThePage)
               "prog_output=0\r\n");
 
     page.level = "0257x";
-    page.level_marked = true;
+    page.level_red = true;
     page.choices[kProgOutput] = 2;
-    page.choice_marked[kProgOutput] = true;
-    page.save_marked = true;
+    page.choice_red[kProgOutput] = true;
+    page.save_red = true;
     const std::string text = write_config_text(page);
     EXPECT_NE(text.find("canlevel=257\r\n"), std::string::npos);
     EXPECT_NE(text.find("prog_output=2\r\n"), std::string::npos);
-    EXPECT_EQ(config_reference().level, 257);
-    EXPECT_EQ(config_reference().choices[kProgOutput], 2);
+    EXPECT_EQ(page.reference().level, 257);
+    EXPECT_EQ(page.reference().choices[kProgOutput], 2);
     EXPECT_EQ(page.marks(), "Save") << "only a write to the device clears Save";
 }
 
 TEST(CfgFileTest, CarNumberIsLookedUpUnderTheFileLevel) {
-    FakeConfigPage page;
+    RecordingPage page;
     read_config_text(page, "canlevel=3\ncarnumber=43\n");
     ASSERT_FALSE(page.vehicle_requests.empty());
     const VehicleRequest& last = page.vehicle_requests.back();
@@ -50,7 +52,7 @@ TEST(CfgFileTest, ReaderToleratesLineEndsAndMalformedLines) {
         "von_speed\nunknown=3\nvon_speed=1\nVOFF_SPEED=0\n\n=2\nvoff_speed=4\nprog_output=2",
     };
     for (const std::string& text : variants) {
-        FakeConfigPage page;
+        RecordingPage page;
         read_config_text(page, text);
         EXPECT_EQ(page.choices[kVonSpeed], 1) << text;
         EXPECT_EQ(page.choices[kVoffSpeed], 4) << text;
@@ -63,28 +65,28 @@ TEST(CfgFileTest, ReaderToleratesLineEndsAndMalformedLines) {
 }
 
 TEST(CfgFileTest, ValuesAreReadByTheirLeadingDigitsAndRepeatedKeysInFileOrder) {
-    FakeConfigPage page;
+    RecordingPage page;
     page.choices[kAnalogIgn] = 2;
     read_config_text(page, "von_speed=2=3\ncanlevel=abc\nholdon_time=1\nholdon_time=3\n");
     EXPECT_EQ(page.choices[kVonSpeed], 2);
     EXPECT_EQ(page.level, "abc");
-    EXPECT_EQ(config_reference().level, 0);
+    EXPECT_EQ(page.reference().level, 0);
     EXPECT_EQ(page.choices[kHoldonTime], 3);
-    EXPECT_EQ(config_reference().choices[kHoldonTime], 3);
+    EXPECT_EQ(page.reference().choices[kHoldonTime], 3);
     EXPECT_EQ(page.choices[kAnalogIgn], 2) << "a missing key leaves its field";
 
     read_config_text(page, "canlevel=257\n");
     EXPECT_EQ(page.level, "257");
-    EXPECT_EQ(config_reference().level, 257);
+    EXPECT_EQ(page.reference().level, 257);
 }
 
 TEST(CfgFileTest, OutOfRangeChoiceLeavesFieldAndReference) {
-    FakeConfigPage page;
+    RecordingPage page;
     page.choices[kVonSpeed] = 3;
-    config_reference().choices[kVonSpeed] = 1;
+    page.reference().choices[kVonSpeed] = 1;
     read_config_text(page, "von_speed=9\nvon_speed=-1\nspeedometer_scale=50\n");
     EXPECT_EQ(page.choices[kVonSpeed], 3);
-    EXPECT_EQ(config_reference().choices[kVonSpeed], 1);
+    EXPECT_EQ(page.reference().choices[kVonSpeed], 1);
     EXPECT_EQ(page.choices[kSpeedometerScale], 0);
 
     read_config_text(page, "speedometer_scale=49\n");
@@ -93,7 +95,7 @@ TEST(CfgFileTest, OutOfRangeChoiceLeavesFieldAndReference) {
 
 TEST(CfgFileTest, OverLongLinesAreSkippedWhole) {
     const std::string filler(300, 'x');
-    FakeConfigPage page;
+    RecordingPage page;
     // The tail of the long line must not turn into a line of its own.
     read_config_text(page, "von_speed=1" + filler + "\n" + filler + "voff_speed=4\n" +
                                std::string(250, ' ') + "x\nprog_output=2\n");
@@ -132,6 +134,29 @@ TEST(CfgFileTest, ExtensionIsAddedUnlessTheNameEndsInCfgOrCFG) {
                                          {"cfg", "cfg.cfg"}}) {
         EXPECT_EQ(with_config_extension(name), expected);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CfgFileTest, ADeviceByteNoChoiceShowsIsWrittenAsItIsAndStaysTheReference) {
+    RecordingPage page;
+    page.reference().choices[kAnalogIgn] = 0xFF;  // an erased block
+    page.choices[kAnalogIgn] = -1;                // the box shows nothing
+    EXPECT_NE(write_config_text(page).find("analog_ign=255\r\n"), std::string::npos);
+    EXPECT_EQ(page.reference().choices[kAnalogIgn], 0xFF) << "a later Save would write -1";
+}
+
+TEST(FieldMarks, TheLevelEntryComparesTheNumberItsTextStartsWith) {
+    const std::tuple<const char*, int, bool> cases[] = {{"0500", 500, false},
+                                                        {"abc", 0, false},
+                                                        {"7", 0, true},
+                                                        {"0", 0, false},
+                                                        {"12x", 12, false}};
+    for (const auto& [text, reference, red] : cases)
+        EXPECT_EQ(level_marked(text, reference), red) << text;
+    EXPECT_TRUE(choice_marked(-1, 3)) << "a box without a selection differs from its byte";
 }
 
 }  // namespace

@@ -4,36 +4,46 @@
 #include <hidapi.h>
 
 #include <string>
+#include <vector>
 
-#include "console/traffic_log.h"
-#include "device/link_compat.h"
+#include "device/device_link.h"
 #include "device/frame_codec.h"
 #include "sim/sim_control.h"
 
 namespace {
+
+// What the link hands on besides replies.
+struct TextRecorder : LinkObserver {
+    void device_text(std::string_view text) override { texts += text; }
+    void link_failed(std::string_view cause) override { failures.emplace_back(cause); }
+    std::string texts;
+    std::vector<std::string> failures;
+};
 
 class DeviceLinkTest : public ::testing::Test {
    protected:
     void SetUp() override {
         sim::reset();
         hid_init();
-        clear_traffic();
+        link.set_observer(&recorder);
     }
-    void TearDown() override { close_device(); }
 
     void open(sim::Product product) {
         sim::set_product(product);
-        ASSERT_EQ(open_device(), 1);
+        ASSERT_EQ(link.open(), OpenResult::link);
         sim::clear_received();
     }
     // Polls until a reply comes or the tries run out; the reply's code, or -1.
-    static int next_reply_code(int tries = 5) {
+    int next_reply_code(int tries = 5) {
         for (int i = 0; i < tries; ++i) {
-            if (poll_device())
-                return device_reply().code();
+            if (link.poll())
+                return link.reply().code();
         }
         return -1;
     }
+
+    TextRecorder recorder;
+    DeviceLink link;
 };
 
 TEST_F(DeviceLinkTest, OpenRecognisesEachProductString) {
@@ -46,17 +56,17 @@ TEST_F(DeviceLinkTest, OpenRecognisesEachProductString) {
     };
     for (const auto& [product, expected] : cases) {
         sim::set_product(product);
-        const int result = open_device();
-        EXPECT_EQ(std::to_string(result) + ": kind " + std::to_string(device_kind()) + ", " +
-                      (device_is_open() ? std::to_string(report_size()) + "-byte reports"
-                                        : std::string("closed")) +
+        const int result = static_cast<int>(link.open());
+        EXPECT_EQ(std::to_string(result) + ": kind " + std::to_string(int(link.kind())) + ", " +
+                      (link.is_open() ? std::to_string(link.report_size()) + "-byte reports"
+                                      : std::string("closed")) +
                       ", " + std::to_string(sim::open_handles()) + " handle",
                   expected);
-        close_device();
-        EXPECT_EQ(device_kind(), kDeviceNone);
+        link.close();
+        EXPECT_EQ(link.kind(), DeviceKind::none);
     }
     sim::plug(false);
-    EXPECT_EQ(open_device(), 0);
+    EXPECT_EQ(link.open(), OpenResult::nothing);
 }
 
 TEST_F(DeviceLinkTest, CommandsGoOutExactlyAsFramesAndRepliesComeOnlyAfterAPoll) {
@@ -64,32 +74,32 @@ TEST_F(DeviceLinkTest, CommandsGoOutExactlyAsFramesAndRepliesComeOnlyAfterAPoll)
         open(product);
         const auto before = sim::written_reports();
         const uint8_t payload[] = {0x00, 0x10};
-        send_frame(5, payload, 2);
+        link.send_frame(5, payload, 2);
         auto expected = before;
-        for (const auto& report : frame_to_reports("!030500106C#", report_size()))
+        for (const auto& report : frame_to_reports("!030500106C#", link.report_size()))
             expected.push_back(report);
         EXPECT_EQ(sim::written_reports(), expected);
         EXPECT_EQ(sim::count_commands(5), 1);
 
-        send_command(4);
-        ASSERT_TRUE(poll_device());
-        EXPECT_EQ(device_reply().code(), 8);
-        EXPECT_EQ(device_reply().reply_length, 7);
-        EXPECT_EQ(device_reply().payload()[0] | device_reply().payload()[1] << 8, 718);
-        close_device();
+        link.send_command(4);
+        ASSERT_TRUE(link.poll());
+        EXPECT_EQ(link.reply().code(), 8);
+        EXPECT_EQ(link.reply().reply_length, 7);
+        EXPECT_EQ(link.reply().payload()[0] | link.reply().payload()[1] << 8, 718);
+        link.close();
     }
 }
 
 TEST_F(DeviceLinkTest, OversizedPayloadIsRefusedAndNothingIsWritten) {
     open(sim::Product::programmer_long);
     uint8_t payload[200] = {};
-    send_command(0x66, payload, 144);
+    link.send_command(0x66, payload, 144);
     EXPECT_EQ(sim::count_commands(0x66), 0);
     const size_t before = sim::written_reports().size();  // the drain before it polled
-    send_frame(0x66, payload, 144);
-    send_frame(0x66, payload, -1);
+    link.send_frame(0x66, payload, 144);
+    link.send_frame(0x66, payload, -1);
     EXPECT_EQ(sim::written_reports().size(), before);
-    send_frame(0x66, payload, 143);
+    link.send_frame(0x66, payload, 143);
     EXPECT_EQ(sim::count_commands(0x66), 1);
 }
 
@@ -99,21 +109,21 @@ TEST_F(DeviceLinkTest, DamagedFramesNeverComeThroughAndTheNextGoodOneDoes) {
         open(sim::Product::programmer_short);
         sim::queue_raw_reply("!0101AC#");
         sim::set_next_reply_fault(fault);
-        send_frame(4);
+        link.send_frame(4);
         EXPECT_EQ(next_reply_code(), 8) << "the damaged frame came through, or nothing did";
-        close_device();
+        link.close();
     }
 }
 
 TEST_F(DeviceLinkTest, ReplyTextSplitOrSharedAcrossReportsIsReassembled) {
     open(sim::Product::programmer_long);
     sim::set_chunk_limit(3);
-    send_command(4);
+    link.send_command(4);
     EXPECT_EQ(next_reply_code(1), 8);
 
     sim::set_two_frames_in_one_run(true);
     const uint8_t zero = 0;
-    send_command(0x0A, &zero, 1);
+    link.send_command(0x0A, &zero, 1);
     EXPECT_EQ(next_reply_code(1), 0x1A);
     const int polls = sim::poll_reports();
     EXPECT_EQ(next_reply_code(1), 0x0A);
@@ -123,48 +133,49 @@ TEST_F(DeviceLinkTest, ReplyTextSplitOrSharedAcrossReportsIsReassembled) {
 TEST_F(DeviceLinkTest, OverlongReplyTextIsDroppedAndTheLinkRecovers) {
     open(sim::Product::programmer_long);
     sim::queue_raw_reply("!" + std::string(1100, 'A'));
-    EXPECT_FALSE(poll_device());
-    drain_replies();
-    send_command(4);
+    EXPECT_FALSE(link.poll());
+    link.drain();
+    link.send_command(4);
     EXPECT_EQ(next_reply_code(1), 8);
 }
 
 TEST_F(DeviceLinkTest, LogLinesAndErrorDumpsGoToTheConsoleAndAreNeverReturned) {
     open(sim::Product::programmer_long);
     sim::queue_log_line("engine start\n");
-    send_frame(4);
+    link.send_frame(4);
     EXPECT_EQ(next_reply_code(1), 8) << "the log line was handed to the caller";
-    EXPECT_NE(traffic_text().find("]> engine start\r\n"), std::string::npos) << traffic_text();
+    EXPECT_EQ(recorder.texts, "engine start\n") << recorder.texts;
 
     sim::queue_error_dump({"stack", "fault at 1D00"});
-    EXPECT_FALSE(poll_device());
+    EXPECT_FALSE(link.poll());
     for (const char* part : {"!!!ERROR!!!", "stack", "fault at"})
-        EXPECT_NE(traffic_text().find(part), std::string::npos) << traffic_text();
-    send_command(4);
+        EXPECT_NE(recorder.texts.find(part), std::string::npos) << recorder.texts;
+    link.send_command(4);
     EXPECT_EQ(next_reply_code(1), 8);
 }
 
 TEST_F(DeviceLinkTest, ShortWriteClosesTheLinkAndStopsTheFrame) {
     open(sim::Product::programmer_short);
     sim::fail_writes_after(1);
-    send_frame(4);  // two reports in short mode: the second write comes up short
-    EXPECT_FALSE(device_is_open());
-    EXPECT_EQ(device_kind(), kDeviceNone);
+    link.send_frame(4);  // two reports in short mode: the second write comes up short
+    EXPECT_FALSE(link.is_open());
+    EXPECT_EQ(link.kind(), DeviceKind::none);
     EXPECT_EQ(sim::count_commands(4), 0);
-    EXPECT_FALSE(poll_device());
+    EXPECT_FALSE(link.poll());
 
     open(sim::Product::programmer_long);
     sim::fail_writes_after(0);
-    EXPECT_FALSE(poll_device());
-    EXPECT_FALSE(device_is_open());
-    EXPECT_FALSE(program_link().last_failure().empty());
+    EXPECT_FALSE(link.poll());
+    EXPECT_FALSE(link.is_open());
+    EXPECT_EQ(recorder.failures.size(), 2u) << "each closing says why, once";
+    EXPECT_NE(link.last_failure().find("short write"), std::string::npos);
 }
 
 TEST_F(DeviceLinkTest, SendCommandDrainsStaleReplies) {
     open(sim::Product::programmer_long);
-    send_frame(4);  // its reply is never fetched
+    link.send_frame(4);  // its reply is never fetched
     const uint8_t read_request[] = {0x01, 13};
-    send_command(5, read_request, 2);
+    link.send_command(5, read_request, 2);
     EXPECT_EQ(next_reply_code(1), 6) << "a stale identity reply was taken as the answer";
 }
 

@@ -45,7 +45,7 @@ TEST_F(LanguageChoice, RequestBeatsStoredLanguageWhichBeatsLocale) {
     EXPECT_EQ(choose("pl", {}), kPolish);
     EXPECT_EQ(choose("", {}), kCzech);
     EXPECT_EQ(user_settings().language, "cs_CZ");  // kept whole, only matched by its language
-    EXPECT_EQ(lang_text(0), "ano"s);
+    EXPECT_EQ(lang_text(Text::yes), "ano"s);
     setenv("LANG", "pl_PL.UTF-8", 1);
     EXPECT_EQ(choose("", {}), kPolish);
 }

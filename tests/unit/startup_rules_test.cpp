@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/single_instance.h"
-#include "app/window_size.h"
+#include "app/window_size_rule.h"
 
 TEST(WindowSize, EveryMonitorMustHoldTheFixedArea) {
     EXPECT_TRUE(fits_fixed_size({{1010, 670}}));

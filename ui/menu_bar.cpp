@@ -1,10 +1,10 @@
-#include "app/menu_bar.h"
+#include "ui/menu_bar.h"
 
 #include "app/language.h"
 #include "app/language_choice.h"
 #include "app/user_settings.h"
-#include "app/widget_kit.h"
-#include "config/cfg_file_menu.h"
+#include "ui/widget_kit.h"
+#include "ui/cfg_file_menu.h"
 
 namespace {
 
@@ -48,7 +48,8 @@ GtkWidget* make_submenu_item(const char* text, GtkWidget* menu) {
 }  // namespace
 
 const char* update_preference_label(uint8_t preference) {
-    return lang_text(preference ? 50 : 49);
+    return lang_text(preference ? Text::no_update_check_at_startup
+                                : Text::check_updates_at_startup);
 }
 
 GtkWidget* update_preference_label_widget() {
@@ -71,15 +72,18 @@ void build_menu_bar(GtkWidget* box) {
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
 
     GtkWidget* tools = gtk_menu_new();
-    append_item(tools, lang_text(23), G_CALLBACK(on_firmware_update), nullptr);
+    append_item(tools, lang_text(Text::firmware_update), G_CALLBACK(on_firmware_update), nullptr);
     GtkWidget* preference =
         append_item(tools, update_preference_label(user_settings().update_check),
                     G_CALLBACK(on_update_preference), nullptr);
     g_update_preference_label = gtk_bin_get_child(GTK_BIN(preference));
-    append_item(tools, lang_text(44), G_CALLBACK(on_load_config_file), nullptr);
-    append_item(tools, lang_text(43), G_CALLBACK(on_save_config_file), nullptr);
-    append_item(tools, lang_text(66), G_CALLBACK(on_remote_access), nullptr);
-    gtk_menu_shell_append(GTK_MENU_SHELL(bar), make_submenu_item(lang_text(20), tools));
+    append_item(tools, lang_text(Text::load_config_from_file), G_CALLBACK(on_load_config_file),
+                nullptr);
+    append_item(tools, lang_text(Text::save_config_to_file), G_CALLBACK(on_save_config_file),
+                nullptr);
+    append_item(tools, lang_text(Text::enable_remote_access), G_CALLBACK(on_remote_access),
+                nullptr);
+    gtk_menu_shell_append(GTK_MENU_SHELL(bar), make_submenu_item(lang_text(Text::tools), tools));
 
     GtkWidget* languages = gtk_menu_new();
     for (const LanguageRow& row : LanguageList) {
@@ -88,5 +92,6 @@ void build_menu_bar(GtkWidget* box) {
         append_item(languages, row.menu_label, G_CALLBACK(on_language),
                     const_cast<char*>(row.code));
     }
-    gtk_menu_shell_append(GTK_MENU_SHELL(bar), make_submenu_item(lang_text(34), languages));
+    gtk_menu_shell_append(GTK_MENU_SHELL(bar),
+                          make_submenu_item(lang_text(Text::language), languages));
 }

@@ -1,14 +1,11 @@
-#include "app/widget_kit.h"
+#include "ui/widget_kit.h"
 
 #include <cstring>
 
 #include "app/language.h"
-#include "app/number_text.h"
-#include "platform/sleep.h"
 
 namespace {
 
-GtkWidget* g_save_button = nullptr;
 GtkWidget* g_message_slot = nullptr;
 
 const char* const kFontNames[kFontCount] = {
@@ -33,9 +30,9 @@ void on_message_slot_destroyed(GtkWidget* window, gpointer) {
         g_message_slot = nullptr;
 }
 
-void on_save_button_destroyed(GtkWidget* button, gpointer) {
-    if (g_save_button == button)
-        g_save_button = nullptr;
+gboolean mark_elapsed(gpointer elapsed) {
+    *static_cast<bool*>(elapsed) = true;
+    return FALSE;
 }
 
 }  // namespace
@@ -124,47 +121,6 @@ GtkWidget* add_spacer(GtkWidget* box, int width, int height) {
     return spacer;
 }
 
-void set_save_button(GtkWidget* button) {
-    if (g_save_button == button)
-        return;
-    g_save_button = button;
-    if (button)
-        g_signal_connect(button, "destroy", G_CALLBACK(on_save_button_destroyed), nullptr);
-}
-
-int mark_save_button(bool flag) {
-    if (!g_save_button)
-        return 1;
-    GtkWidget* label = gtk_bin_get_child(GTK_BIN(g_save_button));
-    if (label)
-        gtk_widget_modify_fg(label, GTK_STATE_NORMAL, flag ? &kPureRed : nullptr);
-    return 1;
-}
-
-int mark_level_entry(GtkWidget* entry, GtkEntryBuffer* buffer, int reference) {
-    const int value = leading_int(gtk_entry_buffer_get_text(buffer));
-    if (value != reference) {
-        gtk_widget_modify_text(entry, GTK_STATE_NORMAL, &kPureRed);
-        mark_save_button(true);
-    } else {
-        gtk_widget_modify_text(entry, GTK_STATE_NORMAL, nullptr);
-    }
-    return 1;
-}
-
-int mark_choice(GtkWidget* combo_box, int reference) {
-    GtkWidget* child = gtk_bin_get_child(GTK_BIN(combo_box));
-    const bool changed = gtk_combo_box_get_active(GTK_COMBO_BOX(combo_box)) != reference;
-    if (child) {
-        const GdkColor* colour = changed ? &kPureRed : nullptr;
-        gtk_widget_modify_text(child, GTK_STATE_NORMAL, colour);
-        gtk_widget_modify_text(child, GTK_STATE_SELECTED, colour);
-    }
-    if (changed)
-        mark_save_button(true);
-    return 1;
-}
-
 GtkWidget* message_slot() {
     return g_message_slot;
 }
@@ -185,10 +141,8 @@ void clear_message_slot() {
 }
 
 void wait_for_message_slot_empty(int pause_ms) {
-    while (g_message_slot) {
-        process_pending_events();
-        sleep_ms(pause_ms);
-    }
+    while (g_message_slot)
+        serve_events_for(pause_ms);
 }
 
 GtkWidget* open_message_window() {
@@ -197,7 +151,7 @@ GtkWidget* open_message_window() {
     gtk_window_set_modal(GTK_WINDOW(window), TRUE);
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ALWAYS);
-    gtk_window_set_title(GTK_WINDOW(window), lang_text(21));
+    gtk_window_set_title(GTK_WINDOW(window), lang_text(Text::message));
     gtk_window_set_deletable(GTK_WINDOW(window), FALSE);
     return window;
 }
@@ -235,8 +189,9 @@ void show_message(const char* text) {
 
 bool ask_question(GtkWidget* parent, const char* text) {
     GtkWidget* dialog = gtk_dialog_new_with_buttons(
-        lang_text(46), parent ? GTK_WINDOW(parent) : nullptr, GTK_DIALOG_DESTROY_WITH_PARENT,
-        lang_text(0), GTK_RESPONSE_ACCEPT, lang_text(1), GTK_RESPONSE_NONE, nullptr);
+        lang_text(Text::question), parent ? GTK_WINDOW(parent) : nullptr,
+        GTK_DIALOG_DESTROY_WITH_PARENT, lang_text(Text::yes), GTK_RESPONSE_ACCEPT,
+        lang_text(Text::no), GTK_RESPONSE_NONE, nullptr);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
     gtk_window_set_deletable(GTK_WINDOW(dialog), FALSE);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
@@ -296,4 +251,14 @@ void apply_font_to_children(GtkWidget* container, PangoFontDescription* font) {
 void process_pending_events() {
     while (gtk_events_pending())
         gtk_main_iteration();
+}
+
+void serve_events_for(int milliseconds) {
+    process_pending_events();
+    if (milliseconds <= 0)
+        return;
+    bool elapsed = false;
+    g_timeout_add(static_cast<guint>(milliseconds), mark_elapsed, &elapsed);
+    while (!elapsed)
+        g_main_context_iteration(nullptr, TRUE);
 }

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "ui/startup.h"
 
 #include <gtk/gtk.h>
 #include <hidapi.h>
@@ -7,23 +7,17 @@
 #include <cstring>
 
 #include "app/hidden_switch.h"
+#include "app/language.h"
 #include "app/language_choice.h"
-#include "app/main_loop.h"
-#include "app/main_window.h"
-#include "app/menu_bar.h"
+#include "ui/main_loop.h"
+#include "ui/main_window.h"
+#include "ui/menu_bar.h"
 #include "app/single_instance.h"
 #include "app/user_settings.h"
-#include "app/widget_kit.h"
+#include "ui/widget_kit.h"
+#include "platform/processes.h"
 #include "platform/profile_folder.h"
 #include "update/update_check.h"
-
-bool has_hidden_switch_argument(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] && std::strcmp(argv[i], "tarvel") == 0)
-            return true;
-    }
-    return false;
-}
 
 int run_program(int argc, char** argv) {
     // Sockets need no start-up call on POSIX.
@@ -32,7 +26,11 @@ int run_program(int argc, char** argv) {
     // The theme chosen in the menu lives in the user's own resource file.
     gtk_rc_add_default_file(profile_file(".qngrc-2.0").c_str());
     gtk_init(&argc, &argv);
-    enforce_single_instance(argc > 0 ? argv[0] : nullptr);
+    if (other_copy_running(argc > 0 ? argv[0] : nullptr)) {
+        show_message(lang_text(Text::runs_only_once));
+        wait_for_message_slot_empty(50);
+        exit_program(1);
+    }
     set_hidden_switch(has_hidden_switch_argument(argc, argv));
     const char* update_message = startup_update_check();
     if (hid_init() != 0) {

@@ -1,24 +1,33 @@
-#include "config/config_page.h"
+#include "ui/config_page.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/language.h"
-#include "app/widget_kit.h"
+#include "ui/widget_kit.h"
 #include "config/config_operations.h"
 #include "config/config_page_access.h"
 #include "config/config_reference.h"
-#include "config/status_indicators.h"
-#include "config/vehicle_selection.h"
-#include "device/live_status.h"
+#include "config/field_marks.h"
+#include "device/device_link.h"
+#include "device/status_indicators.h"
+#include "ui/vehicle_selection.h"
 
 namespace {
 
 constexpr int kIndicatorRows = 5;
 
 // Row labels of the eight choice rows; the switch-off mode row has none.
-constexpr int kChoiceRowLabels[kChoiceFieldCount] = {86, 87, 88, 89, -1, 90, 91, 92};
+constexpr std::optional<Text> kChoiceRowLabels[kChoiceFieldCount] = {Text::switch_on_speed,
+                                                                     Text::switch_off_speed,
+                                                                     Text::hold_on_time,
+                                                                     Text::switch_off_time,
+                                                                     std::nullopt,
+                                                                     Text::analogue_ignition_input,
+                                                                     Text::speedometer_scale,
+                                                                     Text::programmable_output};
 
 struct PageWidgets {
     GtkWidget* root = nullptr;
@@ -31,6 +40,8 @@ struct PageWidgets {
     std::array<int8_t, kStatusIndicatorCount> indicator_lit{-1, -1, -1, -1, -1, -1, -1, -1, -1};
     GtkWidget* speed_label = nullptr;
     GtkWidget* save_button = nullptr;
+    ConfigReference reference;
+    DeviceLink* link = nullptr;  // the connection's, for the buttons
 };
 
 PageWidgets g_page;
@@ -69,6 +80,36 @@ int choice_field_of(GtkWidget* box) {
     return -1;
 }
 
+void mark_save_button(bool flag) {
+    if (!g_page.save_button)
+        return;
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(g_page.save_button));
+    if (label)
+        gtk_widget_modify_fg(label, GTK_STATE_NORMAL, flag ? &kPureRed : nullptr);
+}
+
+void mark_level_entry() {
+    if (level_marked(gtk_entry_buffer_get_text(g_page.level_buffer), g_page.reference.level)) {
+        gtk_widget_modify_text(g_page.level_entry, GTK_STATE_NORMAL, &kPureRed);
+        mark_save_button(true);
+    } else {
+        gtk_widget_modify_text(g_page.level_entry, GTK_STATE_NORMAL, nullptr);
+    }
+}
+
+void mark_choice(GtkWidget* combo_box, int reference) {
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(combo_box));
+    const bool changed =
+        choice_marked(gtk_combo_box_get_active(GTK_COMBO_BOX(combo_box)), reference);
+    if (child) {
+        const GdkColor* colour = changed ? &kPureRed : nullptr;
+        gtk_widget_modify_text(child, GTK_STATE_NORMAL, colour);
+        gtk_widget_modify_text(child, GTK_STATE_SELECTED, colour);
+    }
+    if (changed)
+        mark_save_button(true);
+}
+
 class PageAccess : public ConfigPageAccess {
    public:
     int choice_index(ChoiceField field) const override {
@@ -79,7 +120,7 @@ class PageAccess : public ConfigPageAccess {
         set_active_and_notify(GTK_COMBO_BOX(g_page.choice_boxes[field]), index);
     }
     void remark_choice(ChoiceField field) override {
-        mark_choice(g_page.choice_boxes[field], config_reference().choices[field]);
+        mark_choice(g_page.choice_boxes[field], g_page.reference.choices[field]);
     }
 
     std::string level_text() const override {
@@ -104,25 +145,28 @@ class PageAccess : public ConfigPageAccess {
     int32_t selected_car_number() const override { return ::selected_car_number(); }
     int32_t current_level() const override { return ::current_level(); }
 
-    void show_message_entry(int entry) override { show_message(lang_text(entry)); }
+    ConfigReference& reference() override { return g_page.reference; }
+
+    void show_message_entry(Text entry) override { show_message(lang_text(entry)); }
 };
 
 PageAccess g_access;
+bool g_page_exists = false;
 
 void on_calibrate_clicked(GtkButton*, gpointer) {
-    calibrate_speedometer();
+    calibrate_speedometer(*g_page.link, g_access);
 }
 void on_defaults_clicked(GtkButton*, gpointer) {
-    load_configuration(kLoadDefaults);
+    load_configuration(*g_page.link, g_access, LoadKind::defaults);
 }
 void on_load_clicked(GtkButton*, gpointer) {
-    load_configuration(kLoadFromDevice);
+    load_configuration(*g_page.link, g_access, LoadKind::from_device);
 }
 void on_save_clicked(GtkButton*, gpointer) {
-    save_configuration();
+    save_configuration(*g_page.link, g_access);
 }
 
-GtkWidget* add_vehicle_row(GtkWidget* column, int label_entry) {
+GtkWidget* add_vehicle_row(GtkWidget* column, Text label_entry) {
     GtkWidget* row = make_row_box();
     add_row_label(row, lang_text(label_entry));
     pack_row(column, row);
@@ -137,10 +181,10 @@ GtkWidget* add_vehicle_list(GtkWidget* row) {
 }
 
 void build_vehicle_block(GtkWidget* column) {
-    g_page.manufacturer_list = add_vehicle_list(add_vehicle_row(column, 32));
-    g_page.model_list = add_vehicle_list(add_vehicle_row(column, 33));
+    g_page.manufacturer_list = add_vehicle_list(add_vehicle_row(column, Text::car_manufacturer));
+    g_page.model_list = add_vehicle_list(add_vehicle_row(column, Text::car_model));
 
-    GtkWidget* level_row = add_vehicle_row(column, 103);
+    GtkWidget* level_row = add_vehicle_row(column, Text::can_level_selection);
     g_page.level_buffer =
         add_entry(level_row, G_CALLBACK(on_level_entry_changed), &g_page.level_entry);
     gtk_widget_set_size_request(g_page.level_entry, 50, 20);
@@ -150,7 +194,6 @@ void build_vehicle_block(GtkWidget* column) {
     attach_vehicle_widgets(GTK_COMBO_BOX(g_page.manufacturer_list),
                            GTK_COMBO_BOX(g_page.model_list), GTK_ENTRY(g_page.level_entry),
                            font(kFontArial7));
-    config_reference().level = 0;
     fill_model_list();
 }
 
@@ -161,23 +204,21 @@ void build_choice_rows(GtkWidget* column) {
         if (info.choices) {
             for (int k = 0; k < info.count; ++k) {
                 const ChoiceText& choice = info.choices[k];
-                texts.push_back(choice.entry >= 0 ? lang_text(choice.entry) : choice.text);
+                texts.push_back(choice.fixed ? choice.fixed : lang_text(choice.entry));
             }
         }
-        const int label = kChoiceRowLabels[i];
-        g_page.choice_boxes[i] = add_choice_row(column, label >= 0 ? lang_text(label) : "",
+        const std::optional<Text> label = kChoiceRowLabels[i];
+        g_page.choice_boxes[i] = add_choice_row(column, label ? lang_text(*label) : "",
                                                 info.choices ? texts.data() : nullptr, info.count,
                                                 G_CALLBACK(on_choice_changed));
     }
-    for (int32_t& reference : config_reference().choices)
-        reference = 0;
 }
 
 void build_help_text(GtkWidget* column) {
     add_separator(column);
     GtkWidget* row = gtk_hbox_new(FALSE, 0);
     gtk_widget_show(row);
-    GtkWidget* help = make_label(lang_text(101));
+    GtkWidget* help = make_label(lang_text(Text::help_text));
     gtk_label_set_line_wrap(GTK_LABEL(help), TRUE);
     gtk_widget_set_size_request(help, 990, 145);
     gtk_widget_modify_font(help, font(kFontArial8));
@@ -208,22 +249,22 @@ void build_buttons(GtkWidget* column) {
     GtkWidget* row = gtk_hbox_new(FALSE, 1);
     gtk_widget_show(row);
     add_tight_spacer(row, 10, 5);
-    g_signal_connect(add_page_button(row, lang_text(102)), "clicked",
+    g_signal_connect(add_page_button(row, lang_text(Text::calibrate)), "clicked",
                      G_CALLBACK(on_calibrate_clicked), nullptr);
-    g_signal_connect(add_page_button(row, lang_text(35)), "clicked",
+    g_signal_connect(add_page_button(row, lang_text(Text::default_settings)), "clicked",
                      G_CALLBACK(on_defaults_clicked), nullptr);
-    g_signal_connect(add_page_button(row, lang_text(36)), "clicked", G_CALLBACK(on_load_clicked),
-                     nullptr);
-    g_page.save_button = add_page_button(row, lang_text(37));
+    g_signal_connect(add_page_button(row, lang_text(Text::load)), "clicked",
+                     G_CALLBACK(on_load_clicked), nullptr);
+    g_page.save_button = add_page_button(row, lang_text(Text::save));
     g_signal_connect(g_page.save_button, "clicked", G_CALLBACK(on_save_clicked), nullptr);
-    set_save_button(g_page.save_button);
     pack_row(column, row);
 }
 
 }  // namespace
 
-void build_config_page() {
+void build_config_page(DeviceLink& link) {
     destroy_config_page();
+    g_page.link = &link;
 
     g_page.root = gtk_hbox_new(FALSE, 0);
     // Held by us as well, so the page can be destroyed whether or not it was ever packed.
@@ -239,12 +280,16 @@ void build_config_page() {
     build_help_text(column);
     build_indicators(column);
     build_buttons(column);
-    set_config_page_access(&g_access);
+    g_page_exists = true;
 }
 
-void show_config_page(GtkWidget* box) {
-    build_config_page();
-    load_configuration(kLoadSilently);
+ConfigPageAccess* config_page_access() {
+    return g_page_exists ? &g_access : nullptr;
+}
+
+void show_config_page(GtkWidget* box, DeviceLink& link) {
+    build_config_page(link);
+    load_configuration(link, g_access, LoadKind::silently);
     if (g_page.root && box)
         gtk_box_pack_start(GTK_BOX(box), g_page.root, FALSE, FALSE, 0);
     process_pending_events();
@@ -255,8 +300,7 @@ GtkWidget* config_page_root() {
 }
 
 void destroy_config_page() {
-    set_config_page_access(nullptr);
-    set_save_button(nullptr);
+    g_page_exists = false;
     detach_vehicle_widgets();
     GtkWidget* root = g_page.root;
     g_page = PageWidgets{};
@@ -311,7 +355,6 @@ GtkWidget* add_status_indicator(GtkWidget* row, int index) {
     g_page.indicators[index] = button;
     if (index == kSpeedIndicator) {
         g_page.speed_label = label;
-        clear_speed_available();
     }
     return button;
 }
@@ -319,14 +362,14 @@ GtkWidget* add_status_indicator(GtkWidget* row, int index) {
 void on_choice_changed(GtkComboBox* box, gpointer) {
     const int field = choice_field_of(GTK_WIDGET(box));
     if (field >= 0)
-        mark_choice(GTK_WIDGET(box), config_reference().choices[field]);
+        mark_choice(GTK_WIDGET(box), g_page.reference.choices[field]);
 }
 
 void on_level_entry_changed(GtkEditable*, gpointer) {
     if (!g_page.level_entry)
         return;
     follow_level_entry_text(gtk_entry_buffer_get_text(g_page.level_buffer));
-    mark_level_entry(g_page.level_entry, g_page.level_buffer, config_reference().level);
+    mark_level_entry();
 }
 
 void paint_status_indicator(int index, bool lit) {

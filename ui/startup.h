@@ -3,5 +3,3 @@
 
 // Runs the program; returns only with an exit code when start-up fails.
 int run_program(int argc, char** argv);
-// True when any argument after the program name is exactly "tarvel".
-bool has_hidden_switch_argument(int argc, char** argv);

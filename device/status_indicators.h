@@ -15,8 +15,3 @@ struct StatusIndicator {
 };
 // Nine indicators and an end record whose colour (black) is the labels' text colour.
 extern const StatusIndicator StatusIndicatorTable[kStatusIndicatorCount + 1];
-
-// Background of indicator i in the insensitive state: its colour when lit, the theme's when not.
-void paint_status_indicator(int index, bool lit);
-// The text of the speed indicator (indicator 4).
-void set_speed_label(const char* text);

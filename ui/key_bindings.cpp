@@ -1,4 +1,4 @@
-#include "app/key_bindings.h"
+#include "ui/key_bindings.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <gdk/gdktypes.h>

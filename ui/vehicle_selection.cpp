@@ -1,16 +1,16 @@
-#include "config/vehicle_selection.h"
+#include "ui/vehicle_selection.h"
 
 #include <string>
 #include <utility>
 
 #include "app/language.h"
-#include "app/widget_kit.h"
+#include "ui/widget_kit.h"
 
 namespace {
 
 // The model list never holds more entries than this; the largest manufacturer has 75 rows.
 constexpr std::size_t kModelRowMapRoom = 512;
-constexpr int kYearWordEntry = 6;
+constexpr Text kYearWordEntry = Text::year;
 
 struct VehicleSelection {
     GtkComboBox* manufacturer_list = nullptr;

@@ -5,13 +5,19 @@
 
 #include <gtk/gtk.h>
 
+#include "config/config_page_access.h"
 #include "config/config_record.h"
 
+class DeviceLink;
+
 // Builds the page (not yet packed into the main window); an earlier page is destroyed first.
-void build_config_page();
+// Its buttons work on this link.
+void build_config_page(DeviceLink& link);
 // Builds the page, reads the device's configuration into it without a message, and only
 // then packs it into the box, so it never shows half-filled.
-void show_config_page(GtkWidget* box);
+void show_config_page(GtkWidget* box, DeviceLink& link);
+// The page as the device operations and the .cfg commands see it; null while no page exists.
+ConfigPageAccess* config_page_access();
 // The page root for identification to pack; null when no page exists.
 GtkWidget* config_page_root();
 // Destroys the page and forgets its widgets (the "Save" button included).
@@ -39,3 +45,8 @@ GtkWidget* config_level_entry();
 GtkWidget* config_save_button();
 GtkWidget* status_indicator_button(int index);
 GtkWidget* config_speed_label();
+
+// Background of indicator i in the insensitive state: its colour when lit, the theme's when not.
+void paint_status_indicator(int index, bool lit);
+// The text of the speed indicator.
+void set_speed_label(const char* text);

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "ui/startup.h"
 
 int main(int argc, char** argv) {
     return run_program(argc, argv);

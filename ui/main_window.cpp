@@ -1,10 +1,10 @@
-#include "app/main_window.h"
+#include "ui/main_window.h"
 
-#include "app/key_bindings.h"
+#include "ui/key_bindings.h"
 #include "app/language.h"
-#include "app/widget_kit.h"
-#include "app/window_size.h"
-#include "device/link_compat.h"
+#include "ui/widget_kit.h"
+#include "ui/window_size.h"
+#include "ui/connection.h"
 #include "platform/processes.h"
 
 namespace {
@@ -21,7 +21,7 @@ struct MainWindow {
 MainWindow g_main;
 
 gboolean on_delete_event(GtkWidget*, GdkEvent*, gpointer) {
-    close_device();
+    connection().link().close();
     exit_program(0);
 }
 
@@ -40,7 +40,7 @@ void create_main_window() {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     g_main.window = window;
     char title[200];
-    g_snprintf(title, sizeof title, lang_text(2), "718", 2, 20, 0);
+    g_snprintf(title, sizeof title, lang_text(Text::window_title), "718", 2, 20, 0);
     gtk_window_set_title(GTK_WINDOW(window), title);
     g_signal_connect(window, "delete-event", G_CALLBACK(on_delete_event), nullptr);
     g_signal_connect(window, "key_press_event", G_CALLBACK(on_key_press), nullptr);

@@ -1,4 +1,4 @@
-#include "app/window_size.h"
+#include "ui/window_size.h"
 
 #include <gdk/gdk.h>
 
@@ -29,16 +29,6 @@ bool desktop_work_area(GdkScreen* screen, GdkRectangle& area) {
 }
 
 }  // namespace
-
-bool fits_fixed_size(const std::vector<WorkArea>& areas) {
-    int smallest_width = 10000;
-    int smallest_height = 10000;
-    for (const WorkArea& area : areas) {
-        smallest_width = std::min(smallest_width, area.width);
-        smallest_height = std::min(smallest_height, area.height);
-    }
-    return smallest_width > kMainAreaWidth - 1 && smallest_height > kMainAreaHeight - 1;
-}
 
 std::vector<WorkArea> monitor_work_areas() {
     std::vector<WorkArea> areas;

@@ -1,27 +1,17 @@
-#include "config/cfg_file_menu.h"
+#include "ui/cfg_file_menu.h"
 
 #include <gtk/gtk.h>
 
 #include "app/language.h"
-#include "app/main_window.h"
+#include "ui/main_window.h"
 #include "app/user_settings.h"
-#include "app/widget_kit.h"
+#include "ui/widget_kit.h"
 #include "config/cfg_file.h"
 #include "config/config_page_access.h"
+#include "ui/config_page.h"
 #include "platform/files.h"
 
 namespace {
-
-constexpr int kLoadTitle = 14;
-constexpr int kSaveTitle = 16;
-constexpr int kSavedMessage = 17;
-constexpr int kOpenButton = 18;
-constexpr int kCancelButton = 22;
-constexpr int kSaveButton = 61;
-constexpr int kNoDeviceMessage = 74;
-constexpr int kWriteErrorMessage = 79;
-constexpr int kOpenErrorMessage = 80;
-constexpr int kLoadedMessage = 11;
 
 // The message texts carry one "%s" for the file name; a translation without it shows as is.
 std::string with_file_name(const char* format, const std::string& name) {
@@ -34,10 +24,10 @@ std::string with_file_name(const char* format, const std::string& name) {
 
 // Runs a chooser; on "accept" remembers its folder in the user settings and returns the chosen
 // file name, otherwise an empty text.
-std::string choose_file(GtkFileChooserAction action, int title, int accept_button) {
+std::string choose_file(GtkFileChooserAction action, Text title, Text accept_button) {
     GtkWidget* parent = main_window();
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
-        lang_text(title), parent ? GTK_WINDOW(parent) : nullptr, action, lang_text(kCancelButton),
+        lang_text(title), parent ? GTK_WINDOW(parent) : nullptr, action, lang_text(Text::cancel),
         GTK_RESPONSE_CANCEL, lang_text(accept_button), GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileFilter* filter = gtk_file_filter_new();
     // File names on Windows match without regard to case; keep ".CFG" files visible here too.
@@ -68,7 +58,7 @@ std::string choose_file(GtkFileChooserAction action, int title, int accept_butto
 ConfigPageAccess* page_or_refusal() {
     ConfigPageAccess* page = config_page_access();
     if (!page)
-        show_message(lang_text(kNoDeviceMessage));
+        show_message(lang_text(Text::no_usb_device));
     return page;
 }
 
@@ -76,7 +66,7 @@ ConfigPageAccess* page_or_refusal() {
 
 size_t read_file_whole(std::string& out, const std::string& name, size_t max_bytes) {
     if (!read_whole_file(name, max_bytes, out)) {
-        show_message(with_file_name(lang_text(kOpenErrorMessage), name).c_str());
+        show_message(with_file_name(lang_text(Text::error_opening_file), name).c_str());
         return 0;
     }
     return out.size();
@@ -85,14 +75,15 @@ size_t read_file_whole(std::string& out, const std::string& name, size_t max_byt
 bool write_file_whole(const std::string& data, const std::string& name) {
     if (write_whole_file(name, data))
         return true;
-    show_message(with_file_name(lang_text(kWriteErrorMessage), name).c_str());
+    show_message(with_file_name(lang_text(Text::error_writing_file), name).c_str());
     return false;
 }
 
 void save_config_file() {
     if (!page_or_refusal())
         return;
-    const std::string name = choose_file(GTK_FILE_CHOOSER_ACTION_SAVE, kSaveTitle, kSaveButton);
+    const std::string name =
+        choose_file(GTK_FILE_CHOOSER_ACTION_SAVE, Text::save_to_disk, Text::save_button);
     if (!name.empty())
         save_config_file_as(name);
 }
@@ -100,7 +91,8 @@ void save_config_file() {
 void load_config_file() {
     if (!page_or_refusal())
         return;
-    const std::string name = choose_file(GTK_FILE_CHOOSER_ACTION_OPEN, kLoadTitle, kOpenButton);
+    const std::string name =
+        choose_file(GTK_FILE_CHOOSER_ACTION_OPEN, Text::load_from_file, Text::open);
     if (!name.empty())
         load_config_file_from(name);
 }
@@ -111,7 +103,7 @@ void save_config_file_as(const std::string& name) {
         return;
     const std::string text = write_config_text(*page);
     if (write_file_whole(text, with_config_extension(name))) {
-        show_message(lang_text(kSavedMessage));
+        show_message(lang_text(Text::config_saved));
     }
 }
 
@@ -123,5 +115,5 @@ void load_config_file_from(const std::string& name) {
     if (read_file_whole(data, name, kConfigFileMaxBytes) == 0)
         return;
     read_config_text(*page, data);
-    show_message(lang_text(kLoadedMessage));
+    show_message(lang_text(Text::config_loaded));
 }

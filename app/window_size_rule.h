@@ -13,6 +13,3 @@ constexpr int kMainAreaHeight = 670;
 
 // True when the smallest work-area width is above 1009 and the smallest height above 669.
 bool fits_fixed_size(const std::vector<WorkArea>& areas);
-
-// Work areas of every monitor of the default screen (GDK).
-std::vector<WorkArea> monitor_work_areas();

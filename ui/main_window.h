@@ -3,7 +3,7 @@
 
 #include <gtk/gtk.h>
 
-#include "app/status_labels.h"
+#include "ui/status_labels.h"
 
 // Window, scroll area and main box; fixed size or maximised by the monitors' work areas.
 void create_main_window();

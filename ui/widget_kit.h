@@ -25,12 +25,6 @@ void add_end_spacer(GtkWidget* box);
 // An empty label used as a fixed spacer, packed without expand or fill, padding 1.
 GtkWidget* add_spacer(GtkWidget* box, int width, int height);
 
-// The configuration page's "Save" button, target of mark_save_button; null when no page.
-void set_save_button(GtkWidget* button);
-int mark_save_button(bool flag);
-int mark_level_entry(GtkWidget* entry, GtkEntryBuffer* buffer, int reference);
-int mark_choice(GtkWidget* combo_box, int reference);
-
 // The single message slot.
 void show_message(const char* text);
 // A modal, fixed-size, centred "Message" window without a close control, put in the slot
@@ -40,7 +34,7 @@ void present_message_window(GtkWidget* window);
 GtkWidget* message_slot();
 void set_message_slot(GtkWidget* window);
 void clear_message_slot();
-// Runs GTK events with short sleeps until the message slot is empty.
+// Serves GTK events until the message slot is empty.
 void wait_for_message_slot_empty(int pause_ms = 10);
 bool ask_question(GtkWidget* parent, const char* text);
 bool is_all_digits(const char* text);
@@ -70,3 +64,6 @@ void apply_font_to_children(GtkWidget* container, PangoFontDescription* font);
 
 // Processes every pending GTK event.
 void process_pending_events();
+// Waits this long while GTK handles events as they arrive (input, redraws, accessibility
+// requests) instead of sleeping through them: every pause of the program goes through here.
+void serve_events_for(int milliseconds);

@@ -1,28 +1,28 @@
-#include "device/device_windows.h"
+#include "ui/device_windows.h"
 
 #include <gtk/gtk.h>
 
 #include "app/language.h"
-#include "app/widget_kit.h"
-#include "device/link_compat.h"
+#include "ui/widget_kit.h"
+#include "ui/connection.h"
 #include "platform/processes.h"
 
 namespace {
 
 struct WindowButton {
-    int entry;
+    Text entry;
     int width;
     GCallback handler;
 };
 
 void on_exit_program(GtkWidget*, gpointer) {
-    close_device();
+    connection().link().close();
     exit_program(0);
 }
 
 void on_try_again(GtkWidget*, gpointer) {
     clear_message_slot();
-    close_device();
+    connection().link().close();
 }
 
 // Firmware flashing and remote access are not part of this build yet; their buttons are
@@ -57,23 +57,22 @@ void run_blocking_window(GtkWidget* window) {
 }  // namespace
 
 void show_bootloader_window() {
-    close_device();
     GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
-        {48, 180, G_CALLBACK(on_not_available)},
-        {66, 180, G_CALLBACK(on_not_available)},
-        {64, 180, G_CALLBACK(on_exit_program)},
+        {Text::program, 180, G_CALLBACK(on_not_available)},
+        {Text::enable_remote_access, 180, G_CALLBACK(on_not_available)},
+        {Text::exit_program, 180, G_CALLBACK(on_exit_program)},
     };
-    fill_blocking_window(window, lang_text(42), buttons);
+    fill_blocking_window(window, lang_text(Text::not_programmed), buttons);
     run_blocking_window(window);
 }
 
 void show_incompatible_window(const char* text) {
     GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
-        {64, 170, G_CALLBACK(on_exit_program)},
-        {65, 190, G_CALLBACK(on_not_available)},
-        {107, 170, G_CALLBACK(on_try_again)},
+        {Text::exit_program, 170, G_CALLBACK(on_exit_program)},
+        {Text::change_firmware, 190, G_CALLBACK(on_not_available)},
+        {Text::try_again, 170, G_CALLBACK(on_try_again)},
     };
     fill_blocking_window(window, text, buttons);
     run_blocking_window(window);

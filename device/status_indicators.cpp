@@ -1,4 +1,4 @@
-#include "config/status_indicators.h"
+#include "device/status_indicators.h"
 
 const StatusIndicator StatusIndicatorTable[kStatusIndicatorCount + 1] = {
     {"OUTPUT_J1-3_FRONT_SENSOR", 0xFFA500, 0, 0},

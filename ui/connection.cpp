@@ -1,0 +1,181 @@
+#include "ui/connection.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/hidden_switch.h"
+#include "app/language.h"
+#include "config/vehicle_lookup.h"
+#include "console/traffic_log.h"
+#include "device/command_codes.h"
+#include "ui/config_page.h"
+#include "ui/device_windows.h"
+#include "ui/main_loop.h"
+#include "ui/main_window.h"
+#include "ui/widget_kit.h"
+
+namespace {
+
+constexpr int kNoDevicePauseMs = 100;
+
+// A drop-down list left open over a page that is about to go would hold a grab on a
+// destroyed widget, so it is closed first.
+void pop_down_open_combo_box() {
+    GtkWidget* window = main_window();
+    if (!window)
+        return;
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+    if (!focus)
+        return;
+    GtkWidget* parent = gtk_widget_get_parent(focus);
+    if (!parent)
+        return;
+    if (std::strncmp(G_OBJECT_TYPE_NAME(parent), "GtkComboBox", 11) == 0) {
+        gtk_combo_box_popdown(GTK_COMBO_BOX(parent));
+    }
+}
+
+void paint_live_status(const LiveStatusUpdate& update) {
+    if (update.speed_text)
+        set_speed_label(update.speed_text->c_str());
+    if (update.lit) {
+        for (int i = 0; i < kStatusIndicatorCount; ++i) {
+            if (StatusIndicatorTable[i].byte_index != kNoStatusBit)
+                paint_status_indicator(i, (*update.lit)[i]);
+        }
+    }
+}
+
+}  // namespace
+
+Connection::Connection() {
+    link_.set_observer(this);
+    link_.set_pause(serve_events_for);
+}
+
+Connection& connection() {
+    static Connection the_connection;
+    return the_connection;
+}
+
+void Connection::device_text(std::string_view text) {
+    log_traffic(TrafficDirection::received, text);
+}
+
+void Connection::link_failed(std::string_view cause) {
+    log_traffic(TrafficDirection::received, "\nLink closed: " + std::string(cause) + "\n");
+}
+
+void Connection::restart() {
+    link_.close();
+    if (state_ != AppState::searching)
+        destroy_config_page();
+    state_ = AppState::searching;
+}
+
+void Connection::handle_lost_device() {
+    if (!combo_popped_down_) {
+        pop_down_open_combo_box();
+        combo_popped_down_ = true;
+    }
+    link_.pause(kNoDevicePauseMs);
+    if (state_ != AppState::searching) {
+        state_ = AppState::searching;
+        destroy_config_page();
+    }
+    set_status_label(lang_text(Text::searching));
+    set_info_label("");
+    set_version_label("");
+}
+
+// Returns true when the device was accepted or refused for good this time, so the next pass
+// starts at once.
+bool Connection::accept_identity(const DeviceIdentity& identity) {
+    set_firmware_number(identity.firmware_number());
+    const Identification result = identify_device(link_, identity, hidden_switch());
+    if (result.sub_version) {
+        sub_version_ = *result.sub_version;
+        char label[16];
+        std::snprintf(label, sizeof label, "(%d)  ", sub_version_.b);
+        set_version_label(label);
+    }
+    if (result.outcome == IdentifyOutcome::incompatible) {
+        char text[400];
+        std::snprintf(text, sizeof text, lang_text(Text::incompatible_firmware), identity.type_code,
+                      identity.firmware_high, identity.firmware_low, sub_version_.a,
+                      sub_version_.b);
+        show_incompatible_window(text);
+        return true;
+    }
+    set_status_label(identity.name().c_str());
+    if (result.outcome == IdentifyOutcome::unconfirmed)
+        return false;
+    if (result.old_firmware_warning)
+        show_message(lang_text(Text::firmware_too_old_warning));
+    else if (result.speed_signal == SpeedSignal::no_answer)
+        show_message(lang_text(Text::config_load_error));
+    else if (result.speed_signal == SpeedSignal::absent)
+        show_message(lang_text(Text::no_can_speed_warning));
+    live_status_.reset();
+    show_config_page(main_box(), link_);
+    state_ = AppState::connected;
+    return true;
+}
+
+bool Connection::handle_greeting_reply() {
+    fresh_.reset();
+    if (link_.poll())
+        fresh_ = link_.reply();
+    if (!fresh_ || state_ == AppState::connected)
+        return false;
+    if (fresh_->code() == reply::kGreeting) {
+        if (state_ == AppState::greeting_with_command1 && fresh_->carries(2) &&
+            fresh_->payload()[0] == 2 && fresh_->payload()[1] == 1) {
+            state_ = AppState::greeting_with_command4;
+        }
+    } else if (fresh_->code() == reply::kIdentity) {
+        if (const auto identity = decode_identity(*fresh_))
+            return accept_identity(*identity);
+    }
+    return false;
+}
+
+void Connection::step_state() {
+    switch (state_) {
+        case AppState::searching: {
+            const OpenResult opened = link_.open();
+            if (opened == OpenResult::link) {
+                set_status_label(lang_text(Text::please_wait));
+                link_.poll();
+                state_ = AppState::greeting_with_command1;
+            } else if (opened == OpenResult::bootloader) {
+                link_.close();
+                show_bootloader_window();
+            }
+            break;
+        }
+        case AppState::greeting_with_command1:
+            link_.send_frame(command::kGreeting);
+            break;
+        case AppState::greeting_with_command4:
+            link_.send_frame(command::kIdentify);
+            break;
+        case AppState::connected:
+            paint_live_status(live_status_.step(link_, fresh_ ? &*fresh_ : nullptr));
+            break;
+    }
+}
+
+bool Connection::step() {
+    if (!link_.is_open())
+        handle_lost_device();
+    else
+        combo_popped_down_ = false;
+    if (state_ != AppState::searching && handle_greeting_reply())
+        return true;
+    step_state();
+    return false;
+}

@@ -1,0 +1,53 @@
+// The device connection as the window shows it: searching, greeting, identification and the
+// connected page. It owns the one link with the device; the window's handlers reach the link
+// through it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "device/device_link.h"
+#include "device/identification.h"
+#include "device/live_status.h"
+
+enum class AppState : int32_t {
+    searching = 0,
+    greeting_with_command1 = 8,
+    greeting_with_command4 = 9,
+    connected = 16,
+};
+
+class Connection : private LinkObserver {
+   public:
+    Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    DeviceLink& link() { return link_; }
+    AppState state() const { return state_; }
+    // Back to searching with the link closed and no page (tests start from here).
+    void restart();
+    // One step of the state machine. True when identification asks for the next pass to
+    // start at once, without the pass's pause.
+    bool step();
+    // The sub-version as the device last told it; 0, 0 until it has answered once.
+    SubVersion sub_version() const { return sub_version_; }
+
+   private:
+    void device_text(std::string_view text) override;
+    void link_failed(std::string_view cause) override;
+    void handle_lost_device();
+    bool handle_greeting_reply();
+    bool accept_identity(const DeviceIdentity& identity);
+    void step_state();
+
+    DeviceLink link_;
+    AppState state_ = AppState::searching;
+    LiveStatus live_status_;
+    SubVersion sub_version_;
+    std::optional<DeviceReply> fresh_;  // what this pass's own poll brought
+    bool combo_popped_down_ = false;
+};
+
+// The window's one connection.
+Connection& connection();

@@ -1,0 +1,28 @@
+#include "ui/main_loop.h"
+
+#include <gtk/gtk.h>
+
+#include "remote/remote_access.h"
+#include "ui/connection.h"
+#include "ui/widget_kit.h"
+
+namespace {
+
+constexpr int kPassPauseMs = 10;
+
+}  // namespace
+
+void main_loop_pass() {
+    process_pending_events();
+    if (remote_access_active()) {
+        return;  // the relay step runs here once remote access exists
+    }
+    if (connection().step())
+        return;
+    serve_events_for(kPassPauseMs);
+}
+
+void run_main_loop() {
+    for (;;)
+        main_loop_pass();
+}
