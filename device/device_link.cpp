@@ -40,11 +40,11 @@ void DeviceLink::pause(int milliseconds) const {
 }
 
 void DeviceLink::report_text(std::string_view text) {
-    if (observer_)
-        observer_->device_text(text);
+    if (listeners_.on_device_text)
+        listeners_.on_device_text(text);
 }
 
-// A failed write or read closes the link; the cause goes to the observer and, once per
+// A failed write or read closes the link; the cause goes to the listeners and, once per
 // distinct cause, to standard error, so an unplug can be told from a permission problem.
 void DeviceLink::fail(const char* what) {
     std::string cause = what;
@@ -57,8 +57,8 @@ void DeviceLink::fail(const char* what) {
     if (cause != last_failure_)
         std::fprintf(stderr, "QN718 link closed: %s\n", cause.c_str());
     last_failure_ = cause;
-    if (observer_)
-        observer_->link_failed(cause);
+    if (listeners_.on_failure)
+        listeners_.on_failure(cause);
 }
 
 bool DeviceLink::write_report(const uint8_t* report, size_t size) {

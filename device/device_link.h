@@ -45,14 +45,12 @@ struct DeviceReply {
     bool carries(int count) const { return payload_length() >= count; }
 };
 
-// Where the link hands the text it does not return as a reply: device log lines and error
-// dumps (received), and why the link closed. The console records them.
-class LinkObserver {
-   public:
-    virtual ~LinkObserver() = default;
-    virtual void device_text(std::string_view text) = 0;
-    // The link closed on a failed write or read; cause is hidapi's text where it has one.
-    virtual void link_failed(std::string_view cause) = 0;
+// Where the link hands what it does not return as a reply: device log lines and error dumps
+// (received text), and why the link closed on a failed write or read (hidapi's text where it
+// has one). The console records both.
+struct LinkListeners {
+    std::function<void(std::string_view text)> on_device_text;
+    std::function<void(std::string_view cause)> on_failure;
 };
 
 // How the link waits between steps (the open delay, the USBIC frame pause). The window layer
@@ -66,10 +64,10 @@ class DeviceLink {
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
-    void set_observer(LinkObserver* observer) { observer_ = observer; }
+    void set_listeners(LinkListeners listeners) { listeners_ = std::move(listeners); }
     void set_pause(PauseFunction pause) { pause_ = std::move(pause); }
     void pause(int milliseconds) const;
-    // While set, device log lines come back as replies instead of going to the observer
+    // While set, device log lines come back as replies instead of going to the listeners
     // (the remote relay passes every frame to its server).
     void set_return_log_lines(bool on) { return_log_lines_ = on; }
 
@@ -126,7 +124,7 @@ class DeviceLink {
     bool pending_ = false;      // receive_text_ already holds the start of a further frame
     bool return_log_lines_ = false;
     DeviceReply reply_;
-    LinkObserver* observer_ = nullptr;
+    LinkListeners listeners_;
     PauseFunction pause_;
     std::string last_failure_;
 };

@@ -52,21 +52,18 @@ void paint_live_status(const LiveStatusUpdate& update) {
 }  // namespace
 
 Connection::Connection() {
-    link_.set_observer(this);
+    link_.set_listeners({
+        [](std::string_view text) { log_traffic(TrafficDirection::received, text); },
+        [](std::string_view cause) {
+            log_traffic(TrafficDirection::received, "\nLink closed: " + std::string(cause) + "\n");
+        },
+    });
     link_.set_pause(serve_events_for);
 }
 
 Connection& connection() {
     static Connection the_connection;
     return the_connection;
-}
-
-void Connection::device_text(std::string_view text) {
-    log_traffic(TrafficDirection::received, text);
-}
-
-void Connection::link_failed(std::string_view cause) {
-    log_traffic(TrafficDirection::received, "\nLink closed: " + std::string(cause) + "\n");
 }
 
 void Connection::restart() {

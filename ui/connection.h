@@ -17,7 +17,7 @@ enum class AppState : int32_t {
     connected = 16,
 };
 
-class Connection : private LinkObserver {
+class Connection {
    public:
     Connection();
     Connection(const Connection&) = delete;
@@ -34,8 +34,6 @@ class Connection : private LinkObserver {
     SubVersion sub_version() const { return sub_version_; }
 
    private:
-    void device_text(std::string_view text) override;
-    void link_failed(std::string_view cause) override;
     void handle_lost_device();
     bool handle_greeting_reply();
     bool accept_identity(const DeviceIdentity& identity);

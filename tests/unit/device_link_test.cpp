@@ -13,9 +13,7 @@
 namespace {
 
 // What the link hands on besides replies.
-struct TextRecorder : LinkObserver {
-    void device_text(std::string_view text) override { texts += text; }
-    void link_failed(std::string_view cause) override { failures.emplace_back(cause); }
+struct TextRecorder {
     std::string texts;
     std::vector<std::string> failures;
 };
@@ -25,7 +23,9 @@ class DeviceLinkTest : public ::testing::Test {
     void SetUp() override {
         sim::reset();
         hid_init();
-        link.set_observer(&recorder);
+        link.set_listeners(
+            {[this](std::string_view text) { recorder.texts += text; },
+             [this](std::string_view cause) { recorder.failures.emplace_back(cause); }});
     }
 
     void open(sim::Product product) {
