@@ -5,6 +5,7 @@
 #include "app/user_settings.h"
 #include "app/widget_kit.h"
 #include "config/cfg_file_menu.h"
+#include "ui/update_window.h"
 
 namespace {
 
@@ -63,6 +64,9 @@ void toggle_update_check_preference() {
         gtk_label_set_text(GTK_LABEL(g_update_preference_label),
                            update_preference_label(settings.update_check));
     }
+    // Switching the check on runs it at once; switching it off only relabels.
+    if (settings.update_check)
+        run_requested_update_check();
 }
 
 void build_menu_bar(GtkWidget* box) {

@@ -15,7 +15,7 @@
 #include "app/user_settings.h"
 #include "app/widget_kit.h"
 #include "platform/profile_folder.h"
-#include "update/update_check.h"
+#include "ui/update_window.h"
 
 bool has_hidden_switch_argument(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -34,7 +34,7 @@ int run_program(int argc, char** argv) {
     gtk_init(&argc, &argv);
     enforce_single_instance(argc > 0 ? argv[0] : nullptr);
     set_hidden_switch(has_hidden_switch_argument(argc, argv));
-    const char* update_message = startup_update_check();
+    const char* update_message = check_for_update();
     if (hid_init() != 0) {
         std::fprintf(stderr, "ERROR: %s\n", "hid_init");
         return 1;

@@ -12,8 +12,9 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 1
 fi
 
-HOME=$work USERPROFILE=$work QN718_SIM_MEMORY_FILE=$work/memory QN718_SIM_TRACE_FILE=$work/trace \
-  NO_AT_BRIDGE=1 "$demo" &
+# The update check at start-up goes to a closed loopback port, never to a real server.
+HOME=$work USERPROFILE=$work QN718_UPDATE_SERVER=127.0.0.1:1 \
+  QN718_SIM_MEMORY_FILE=$work/memory QN718_SIM_TRACE_FILE=$work/trace NO_AT_BRIDGE=1 "$demo" &
 pid=$!
 
 title="Quarnell programmer QN718 v.2.20.0"
