@@ -5,6 +5,7 @@
 #include "app/user_settings.h"
 #include "app/widget_kit.h"
 #include "config/cfg_file_menu.h"
+#include "ui/themes_menu.h"
 #include "ui/update_window.h"
 
 namespace {
@@ -93,4 +94,7 @@ void build_menu_bar(GtkWidget* box) {
                     const_cast<char*>(row.code));
     }
     gtk_menu_shell_append(GTK_MENU_SHELL(bar), make_submenu_item(lang_text(34), languages));
+
+    if (GtkWidget* themes = build_themes_menu())
+        gtk_menu_shell_append(GTK_MENU_SHELL(bar), themes);
 }

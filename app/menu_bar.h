@@ -1,4 +1,4 @@
-// The main window's menu bar: "Tools" and "Language".
+// The main window's menu bar: "Tools", "Language" and, when there are themes, "Themes".
 #pragma once
 
 #include <gtk/gtk.h>

@@ -15,6 +15,7 @@
 #include "app/user_settings.h"
 #include "app/widget_kit.h"
 #include "platform/profile_folder.h"
+#include "ui/themes_menu.h"
 #include "ui/update_window.h"
 
 bool has_hidden_switch_argument(int argc, char** argv) {
@@ -31,6 +32,7 @@ int run_program(int argc, char** argv) {
     choose_language(argc, argv);
     // The theme chosen in the menu lives in the user's own resource file.
     gtk_rc_add_default_file(profile_file(".qngrc-2.0").c_str());
+    use_themes_beside_program();
     gtk_init(&argc, &argv);
     enforce_single_instance(argc > 0 ? argv[0] : nullptr);
     set_hidden_switch(has_hidden_switch_argument(argc, argv));
