@@ -60,74 +60,35 @@ const std::string kHeaderOnly = "HTTP/1.0 200 OK\r\nContent-Length: 20\r\n\r\n";
 
 }  // namespace
 
+// The parser's own cases are in http_message_test; these are the ones that need a connection.
 TEST_F(UpdateCheckTest, VersionAnswers) {
     struct Case {
         const char* name;
         PeerReply reply;
         UpdateResult result;
-        bool offered;
-        ProgramVersion offer;
+        std::string offer;  // "" when nothing is offered
     };
-    const std::string long_line = "X-Pad: " + std::string(2100, 'p') + "\r\n";
+    const std::string header_12 = "HTTP/1.0 200 OK\r\nContent-Length: 12\r\n\r\n";
     const Case cases[] = {
-        {"same first two numbers",
-         {{http_response("VERSION 2.20.7")}},
-         UpdateResult::current,
-         false,
-         {}},
-        {"older", {{http_response("VERSION 2.19.4")}}, UpdateResult::declined, true, {2, 19, 0}},
-        {"newer major",
-         {{http_response("VERSION 3.0.1")}},
-         UpdateResult::declined,
-         true,
-         {3, 0, 0}},
-        {"any status line",
-         {{http_response("VERSION 2.21.0", "ICY 500 whatever")}},
-         UpdateResult::declined,
-         true,
-         {2, 21, 0}},
+        {"same first two", {{http_response("VERSION 2.20.7")}}, UpdateResult::current, ""},
+        {"older", {{http_response("VERSION 2.19.4")}}, UpdateResult::declined, "2.19.0"},
+        {"newer major", {{http_response("VERSION 3.0.1")}}, UpdateResult::declined, "3.0.0"},
         {"header split over receives",
          {{"HTTP/1.0 200 OK\r\nContent-Le", "ngth: 14\r\n", "\r\nVERSION 2.21.0"}, 60},
          UpdateResult::declined,
-         true,
-         {2, 21, 0}},
-        {"body cut to its length",
-         {{kHeaderOnly.substr(0, 17) + "Content-Length: 12\r\n\r\n" + "VERSION 2.21.0"}},
-         UpdateResult::check_error,
-         false,
-         {}},
-        {"no Content-Length",
-         {{"HTTP/1.0 200 OK\r\n\r\nVERSION 2.21.0"}},
-         UpdateResult::check_error,
-         false,
-         {}},
-        {"lower-case field",
-         {{"HTTP/1.0 200 OK\r\ncontent-length: 14\r\n\r\nVERSION 2.21.0"}},
-         UpdateResult::check_error,
-         false,
-         {}},
-        {"wrong case tag",
-         {{http_response("Version 2.21.0")}},
-         UpdateResult::check_error,
-         false,
-         {}},
-        {"header end too late",
-         {{"HTTP/1.0 200 OK\r\n" + long_line + kHeaderOnly.substr(17)}},
-         UpdateResult::check_error,
-         false,
-         {}},
-        {"closed without a word", {{}}, UpdateResult::check_error, false, {}},
+         "2.21.0"},
+        {"body cut to its length", {{header_12 + "VERSION 2.21.0"}}, UpdateResult::check_error, ""},
+        {"closed without a word", {{}}, UpdateResult::check_error, ""},
     };
     for (const Case& c : cases) {
         LoopbackHttpPeer peer({c.reply});
         RecordingProgress progress(false);
         EXPECT_EQ(run(peer, progress), c.result) << c.name;
-        ASSERT_EQ(progress.offers.size(), c.offered ? 1u : 0u) << c.name;
-        if (c.offered) {
-            EXPECT_EQ(progress.offers[0].major, c.offer.major) << c.name;
-            EXPECT_EQ(progress.offers[0].minor, c.offer.minor) << c.name;
-            EXPECT_EQ(progress.offers[0].patch, c.offer.patch) << c.name;
-        }
+        std::string offers;
+        for (const ProgramVersion& v : progress.offers)
+            offers += std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
+                      std::to_string(v.patch);
+        EXPECT_EQ(offers, c.offer) << c.name;
         ASSERT_EQ(peer.requests().size(), 1u) << c.name;
         EXPECT_EQ(peer.requests()[0], "GET http://127.0.0.1:" + std::to_string(peer.port()) +
                                           "/programator/QN718_version HTTP/1.0\r\n\r\n")
