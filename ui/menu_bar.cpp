@@ -5,6 +5,8 @@
 #include "app/user_settings.h"
 #include "ui/widget_kit.h"
 #include "ui/cfg_file_menu.h"
+#include "ui/themes_menu.h"
+#include "ui/update_window.h"
 
 namespace {
 
@@ -64,6 +66,9 @@ void toggle_update_check_preference() {
         gtk_label_set_text(GTK_LABEL(g_update_preference_label),
                            update_preference_label(settings.update_check));
     }
+    // Switching the check on runs it at once; switching it off only relabels.
+    if (settings.update_check)
+        run_requested_update_check();
 }
 
 void build_menu_bar(GtkWidget* box) {
@@ -94,4 +99,7 @@ void build_menu_bar(GtkWidget* box) {
     }
     gtk_menu_shell_append(GTK_MENU_SHELL(bar),
                           make_submenu_item(lang_text(Text::language), languages));
+
+    if (GtkWidget* themes = build_themes_menu())
+        gtk_menu_shell_append(GTK_MENU_SHELL(bar), themes);
 }

@@ -1,4 +1,4 @@
-// The main window's menu bar: "Tools" and "Language".
+// The main window's menu bar: "Tools", "Language" and, when there are themes, "Themes".
 #pragma once
 
 #include <gtk/gtk.h>
@@ -6,7 +6,8 @@
 #include <cstdint>
 
 void build_menu_bar(GtkWidget* main_box);
-// Flips the start-up update-check preference, saves it and relabels its menu item.
+// Flips the start-up update-check preference, saves it and relabels its menu item; switching it
+// on runs the update check at once and shows its outcome.
 void toggle_update_check_preference();
 // Label of the update-preference item for a preference byte.
 const char* update_preference_label(uint8_t preference);

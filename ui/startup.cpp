@@ -17,7 +17,8 @@
 #include "ui/widget_kit.h"
 #include "platform/processes.h"
 #include "platform/profile_folder.h"
-#include "update/update_check.h"
+#include "ui/themes_menu.h"
+#include "ui/update_window.h"
 
 int run_program(int argc, char** argv) {
     // Sockets need no start-up call on POSIX.
@@ -25,6 +26,7 @@ int run_program(int argc, char** argv) {
     choose_language(argc, argv);
     // The theme chosen in the menu lives in the user's own resource file.
     gtk_rc_add_default_file(profile_file(".qngrc-2.0").c_str());
+    use_themes_beside_program();
     gtk_init(&argc, &argv);
     if (other_copy_running(argc > 0 ? argv[0] : nullptr)) {
         show_message(lang_text(Text::runs_only_once));
@@ -32,7 +34,7 @@ int run_program(int argc, char** argv) {
         exit_program(1);
     }
     set_hidden_switch(has_hidden_switch_argument(argc, argv));
-    const char* update_message = startup_update_check();
+    const char* update_message = check_for_update();
     if (hid_init() != 0) {
         std::fprintf(stderr, "ERROR: %s\n", "hid_init");
         return 1;

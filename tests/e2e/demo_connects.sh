@@ -16,7 +16,8 @@ fi
 # someone else (or a parallel test run) must not count as this one.
 copy=$work/qn718-e2e-$$
 cp "$demo" "$copy"
-HOME=$work USERPROFILE=$work QN718_SIM_MEMORY_FILE=$work/memory QN718_SIM_TRACE_FILE=$work/trace \
+# The update check at start-up goes to a closed loopback port, never to a real server.
+HOME=$work USERPROFILE=$work QN718_UPDATE_SERVER=127.0.0.1:1 QN718_SIM_MEMORY_FILE=$work/memory QN718_SIM_TRACE_FILE=$work/trace \
   NO_AT_BRIDGE=1 "$copy" &
 pid=$!
 
