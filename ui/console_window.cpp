@@ -86,16 +86,23 @@ void mark_entry(GtkWidget* entry, bool red) {
 }
 
 void send_from_console() {
+    // The wait for a response serves events; a second Send meanwhile would start an exchange
+    // inside the first one, so it is ignored.
+    static bool sending = false;
+    if (sending)
+        return;
     ConsoleRequest request;
     request.command_field = entry_text(g_console.command_entry);
     request.data_field = entry_text(g_console.data_entry);
     request.await_response = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(g_console.response));
-    // The wait for a response serves events, so the widgets are taken before it.
+    // The window may close during the wait; the fields are held until they are marked.
     GtkWidget* command_entry = g_console.command_entry;
     GtkWidget* data_entry = g_console.data_entry;
     g_object_ref(command_entry);
     g_object_ref(data_entry);
+    sending = true;
     const ConsoleSendResult result = console_send(program_link(), command_history(), request);
+    sending = false;
     mark_entry(command_entry, result.bad_command);
     mark_entry(data_entry, result.data_too_long);
     g_object_unref(command_entry);
