@@ -1,67 +1,123 @@
 #include "console/traffic_log.h"
 
+#include <algorithm>
 #include <cstdio>
 
-#include "platform/local_time.h"
+#include "console/log_file.h"
 
 namespace {
 
-constexpr size_t kStoreCapacity = 200000;
-constexpr size_t kDropBytes = 100000;
-constexpr size_t kMinimumRoom = 2048;
+TrafficStore g_store;
+LogFile g_log_file;
+TrafficView* g_view = nullptr;
 
-std::string g_store;
-bool g_line_start = true;
+}  // namespace
 
-std::string time_stamp(TrafficDirection direction) {
-    const LocalTime now = local_time_now();
-    char stamp[40];
-    std::snprintf(stamp, sizeof stamp, "[%04d.%02d.%02d %02d:%02d:%02d]%c ", now.year, now.month,
-                  now.day, now.hour, now.minute, now.second,
+std::string time_stamp(const LocalTime& when, TrafficDirection direction) {
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "[%04d.%02d.%02d %02d:%02d:%02d]%c ", when.year, when.month,
+                  when.day, when.hour, when.minute, when.second,
                   direction == TrafficDirection::sent ? '<' : '>');
     return stamp;
 }
 
-}  // namespace
-
-void log_traffic(TrafficDirection direction, std::string_view source) {
-    if (g_store.capacity() < kStoreCapacity)
-        g_store.reserve(kStoreCapacity);
-    if (kStoreCapacity - g_store.size() <= kMinimumRoom) {
-        g_store.erase(0, kDropBytes);
-    }
+std::string TrafficStore::format(TrafficDirection direction, std::string_view source,
+                                 const LocalTime& now) {
     std::string text;
     if (direction == TrafficDirection::sent) {
-        g_line_start = true;
+        line_start_ = true;
         text.push_back('\n');
     }
+    const std::string stamp = time_stamp(now, direction);
     for (const char byte : source) {
         const char c = static_cast<char>(byte & 0x7F);
         if (c == 0)
             break;
-        if (g_line_start) {
-            g_line_start = false;
-            text += time_stamp(direction);
+        if (line_start_) {
+            line_start_ = false;
+            text += stamp;
         }
         if (c == '\n') {
             text += "\r\n";
-            g_line_start = true;
+            line_start_ = true;
         } else if (c != '\r') {
             text.push_back(c);
         }
     }
-    // A single text larger than the guaranteed room keeps its newest part, so the store
-    // never grows past its capacity.
-    const size_t room = kStoreCapacity - 1 - g_store.size();
-    if (text.size() > room)
-        text.erase(0, text.size() - room);
-    g_store += text;
+    return text;
+}
+
+// Drops the oldest part when the guaranteed room is no longer free. The cut goes on to the end
+// of the line it falls into, so the store always starts with a whole line (the filter reads
+// a line's tag at a fixed place behind its stamp); only a single line longer than the whole
+// drop is cut in the middle.
+bool TrafficStore::make_room() {
+    if (kCapacity - 1 - text_.size() >= kGuaranteedRoom)
+        return false;
+    size_t cut = kDropBytes;
+    if (text_[cut - 1] != '\n') {
+        const size_t line_end = text_.find('\n', cut);
+        if (line_end != std::string::npos)
+            cut = line_end + 1;
+    }
+    text_.erase(0, cut);
+    return true;
+}
+
+TrafficStore::Added TrafficStore::add(TrafficDirection direction, std::string_view source,
+                                      const LocalTime& now) {
+    if (text_.capacity() < kCapacity)
+        text_.reserve(kCapacity);
+    Added added;
+    added.text = format(direction, source, now);
+    // One text can expand past the guaranteed room (many short lines each get a stamp), so it
+    // goes in pieces that each fit.
+    std::string_view rest = added.text;
+    do {
+        if (make_room())
+            added.shortened = true;
+        const size_t count = std::min(rest.size(), kCapacity - 1 - text_.size());
+        text_.append(rest.substr(0, count));
+        rest.remove_prefix(count);
+    } while (!rest.empty());
+    return added;
+}
+
+void set_traffic_view(TrafficView* view) {
+    g_view = view;
+}
+
+void log_traffic(TrafficDirection direction, std::string_view text) {
+    const TrafficStore::Added added = g_store.add(direction, text, local_time_now());
+    g_log_file.write(added.text);
+    if (!g_view)
+        return;
+    if (added.shortened)
+        g_view->traffic_shortened();
+    else
+        g_view->traffic_added(added.text);
 }
 
 const std::string& traffic_text() {
-    return g_store;
+    return g_store.text();
 }
 
 void clear_traffic() {
     g_store.clear();
+}
+
+bool start_traffic_log(const std::string& path, std::string_view first_text) {
+    if (!g_log_file.open(path))
+        return false;
+    g_store.clear();
+    g_log_file.write(first_text);
+    return true;
+}
+
+void stop_traffic_log() {
+    g_log_file.close();
+}
+
+bool traffic_log_open() {
+    return g_log_file.is_open();
 }

@@ -1,16 +1,72 @@
-// The console's record of device traffic. The link hands device log lines and error dumps
-// here; the console window shows the same record.
+// The console's record of device traffic: every line sent or received since start, time-stamped,
+// in a bounded store. The link hands device log lines and error dumps here; the console window
+// shows the same record, and an open log file receives it as it comes, also while the window
+// is closed.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "platform/local_time.h"
+
 enum class TrafficDirection { sent, received };
 
-// Appends text (ending early at a NUL) as time-stamped console lines, sent ("<") or
-// received (">").
+// "[2024.03.07 14:05:09]< ": the line's own text starts behind it.
+constexpr size_t kTimeStampLength = 23;
+std::string time_stamp(const LocalTime& when, TrafficDirection direction);
+
+// The text of all recorded lines, in the form the log file gets: each line starts with its
+// stamp and ends with CR LF, and a lone LF stands before every sent line.
+class TrafficStore {
+   public:
+    static constexpr size_t kCapacity = 200000;  // bytes, a terminator's byte included
+    static constexpr size_t kDropBytes = 100000;
+    static constexpr size_t kGuaranteedRoom = 2048;
+
+    struct Added {
+        std::string text;        // what was recorded, whole, as the log file gets it
+        bool shortened = false;  // the oldest lines went to make room
+    };
+    // Records source as sent or received text. Bytes are taken as 7-bit characters; a NUL
+    // ends the text; LF ends a line, CR is dropped. Received text without a final LF leaves
+    // the line open: the next received text continues it without a new stamp.
+    Added add(TrafficDirection direction, std::string_view source, const LocalTime& now);
+
+    const std::string& text() const { return text_; }
+    // Empties the store; an open line stays open.
+    void clear() { text_.clear(); }
+    bool at_line_start() const { return line_start_; }
+
+   private:
+    std::string format(TrafficDirection direction, std::string_view source, const LocalTime& now);
+    bool make_room();
+
+    std::string text_;
+    bool line_start_ = true;
+};
+
+// Where recorded traffic is shown: the console window while it is open.
+class TrafficView {
+   public:
+    virtual ~TrafficView() = default;
+    // New text at the end of the store.
+    virtual void traffic_added(std::string_view text) = 0;
+    // The store lost its oldest lines (the view must be built again from it).
+    virtual void traffic_shortened() = 0;
+};
+void set_traffic_view(TrafficView* view);
+
+// Records text as sent or received lines in the program's one store, the log file and the view.
 void log_traffic(TrafficDirection direction, std::string_view text);
 
-// The whole record since start (or since it was last cleared).
+// The program's one store: the whole record since start, the last clear or the start of a log.
 const std::string& traffic_text();
 void clear_traffic();
+
+// The log file. Starting it appends first_text (what the console shows) to the file and
+// empties the store; everything recorded afterwards follows. False when the file cannot be
+// opened (nothing changes then).
+bool start_traffic_log(const std::string& path, std::string_view first_text);
+void stop_traffic_log();
+bool traffic_log_open();

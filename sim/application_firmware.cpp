@@ -159,14 +159,46 @@ void answer_sub_version() {
     queue_reply(reply::kDone, {f.sub_version_a, f.sub_version_b});
 }
 
-std::string log_line_text() {
+// Log lines start with a tag ("*CAN") where the console's filter should be able to pick them
+// out, and end with a line end, so each is a line of its own there.
+std::string log_line_text(int kind = 0) {
     const LiveValues values = current_values();
     const int tenths = static_cast<int>(values.speed * 10.0f);
-    char text[64];
+    char text[80];
     // Integer arithmetic keeps the text free of the locale's decimal sign.
-    std::snprintf(text, sizeof(text), "CAN: speed %d.%d km/h, status 0x%02X", tenths / 10,
-                  tenths % 10, values.status_bits);
+    switch (kind % 4) {
+        case 1:
+            std::snprintf(text, sizeof(text), "*IO inputs 0x%02X\n", values.status_bits);
+            break;
+        case 2:
+            std::snprintf(text, sizeof(text), "* CAN rx 0x3E9 8 %02X %02X 00 00 00 00 00 00\n",
+                          tenths & 0xFF, (tenths >> 8) & 0xFF);
+            break;
+        case 3:
+            std::snprintf(text, sizeof(text), "output check ok\n");
+            break;
+        default:
+            std::snprintf(text, sizeof(text), "*CAN speed %d.%d km/h, status 0x%02X\n", tenths / 10,
+                          tenths % 10, values.status_bits);
+            break;
+    }
     return text;
+}
+
+void send_log_lines(const std::vector<uint8_t>& payload) {
+    const int count = payload.empty() ? 1 : payload[0];
+    for (int i = 0; i < count; ++i)
+        queue_log_frame(log_line_text(i));
+    queue_reply(reply::kDone, {static_cast<uint8_t>(count)});
+}
+
+void send_error_dump() {
+    Output dump;
+    dump.kind = Output::Kind::error_dump;
+    dump.lines = {"PC=1D04 SP=07F0 SR=0081\n", "R0=00 R1=1F R2=84 R3=00\n",
+                  "stack 1D04 1C88 0412 0400\n"};
+    state().traffic.unasked.push_back(std::move(dump));
+    queue_reply(reply::kDone, {});
 }
 
 }  // namespace
@@ -202,6 +234,12 @@ void handle_command(uint8_t code, const std::vector<uint8_t>& payload) {
             break;
         case command::kSubVersion:
             answer_sub_version();
+            break;
+        case kLogLinesCommand:
+            send_log_lines(payload);
+            break;
+        case kErrorDumpCommand:
+            send_error_dump();
             break;
         default:
             break;  // unknown commands are ignored, as by the real firmware

@@ -7,6 +7,11 @@
 
 namespace sim {
 
+// Service commands of the simulated firmware, for the console: a burst of log lines (payload
+// byte 0 the count, 1 when absent) and an error dump. Both are answered with reply 1.
+constexpr uint8_t kLogLinesCommand = 0x30;
+constexpr uint8_t kErrorDumpCommand = 0x31;
+
 // One good command frame from the host.
 void handle_command(uint8_t code, const std::vector<uint8_t>& payload);
 

@@ -3,6 +3,8 @@
 #include <gdk/gdkkeysyms.h>
 #include <gdk/gdktypes.h>
 
+#include "ui/console_window.h"
+
 namespace {
 
 bool is_console_key(uint32_t keyval, uint32_t state) {
@@ -17,10 +19,10 @@ bool is_autoflash_key(uint32_t keyval, uint32_t state) {
 }  // namespace
 
 bool handle_main_window_key(uint32_t keyval, uint32_t modifier_state) {
-    // The console and the AUTOFLASH folder arrive in later builds; until then the keys are
-    // recognised but left to GTK.
     if (is_console_key(keyval, modifier_state))
-        return false;
+        return open_console();
+    // The AUTOFLASH folder arrives in a later build; until then the key is recognised but
+    // left to GTK.
     if (is_autoflash_key(keyval, modifier_state))
         return false;
     return false;

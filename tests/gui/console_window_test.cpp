@@ -1,0 +1,241 @@
+// The console window, the filter settings and the log button, played by hand.
+#include <gdk/gdkkeysyms.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ui/key_bindings.h"
+#include "app/language.h"
+#include "app/user_settings.h"
+#include "ui/widget_kit.h"
+#include "console/traffic_filter.h"
+#include "console/traffic_log.h"
+#include "ui/connection.h"
+#include "gui/gui_fixture.h"
+#include "platform/files.h"
+#include "sim/sim_control.h"
+#include "ui/console_window.h"
+#include "ui/filter_window.h"
+
+namespace {
+
+bool red(GtkWidget* widget, GtkRcFlags kind, GtkStateType state) {
+    GtkRcStyle* style = gtk_widget_get_modifier_style(widget);
+    const GdkColor& c = kind == GTK_RC_FG   ? style->fg[state]
+                        : kind == GTK_RC_BG ? style->bg[state]
+                                            : style->base[state];
+    return (style->color_flags[state] & kind) && c.red == 65535 && c.green == 0 && c.blue == 0;
+}
+
+gboolean press(GtkWidget* widget, guint keyval) {
+    GdkEventKey event{};
+    event.type = GDK_KEY_PRESS;
+    event.window = widget->window;
+    event.keyval = keyval;
+    gboolean handled = FALSE;
+    g_signal_emit_by_name(widget, "key_press_event", &event, &handled);
+    return handled;
+}
+
+std::vector<GtkWidget*> widgets_of_type(GtkWidget* root, GType type) {
+    std::vector<GtkWidget*> found;
+    find_widget(root, [&](GtkWidget* w) {
+        if (G_TYPE_CHECK_INSTANCE_TYPE(w, type))
+            found.push_back(w);
+        return false;
+    });
+    return found;
+}
+
+std::string view_text() {
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(console_widgets()->buffer, &start, &end);
+    gchar* text = gtk_text_buffer_get_text(console_widgets()->buffer, &start, &end, TRUE);
+    std::string copy = text;
+    g_free(text);
+    return copy;
+}
+
+// Each line's own text, behind its stamp, in view order.
+std::string shown_lines() {
+    std::string lines;
+    const std::string text = view_text();
+    for (size_t at = text.find("]> "); at != std::string::npos; at = text.find("]> ", at + 1))
+        lines += text.substr(at + 3, text.find_first_of("\r\n", at) - at - 3) + ";";
+    return lines;
+}
+
+class ConsoleWindowTest : public GuiTest {
+   protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        if (IsSkipped())
+            return;
+        folder_ =
+            std::filesystem::temp_directory_path() / ("qn718-console-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder_);
+        setenv("USERPROFILE", folder_.c_str(), 1);
+        clear_traffic();
+        for (const char* line : {"*CAN a\n", "plain\n", "*IO b\n"})
+            log_traffic(TrafficDirection::received, line);
+        ASSERT_TRUE(handle_main_window_key(GDK_s, GDK_CONTROL_MASK));
+        ASSERT_NE(console_widgets(), nullptr);
+        c_ = *console_widgets();
+    }
+    void TearDown() override {
+        if (gui_available()) {
+            close_console();
+            stop_traffic_log();
+            traffic_filter() = TrafficFilter{};
+            connection().link().close();
+            std::filesystem::remove_all(folder_);
+            unsetenv("USERPROFILE");
+        }
+        GuiTest::TearDown();
+    }
+    void set_filter_button(bool pressed) {
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(c_.filter_button), pressed);
+    }
+
+    std::filesystem::path folder_;
+    ConsoleWidgets c_;
+};
+
+TEST_F(ConsoleWindowTest, CtrlSOpensOneConsoleWithItsRowInEveryLanguage) {
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(c_.window)), "Console");
+    EXPECT_EQ(label_texts(gtk_widget_get_parent(c_.send_button)),
+              (std::vector<std::string>{"Command (hex):", "data:", "Send", "Autoscroll", "Response",
+                                        "Filter", "Log to file"}));
+    int width = 0, height = 0;
+    gtk_widget_get_size_request(c_.command_entry, &width, &height);
+    EXPECT_EQ(width * 100 + height, 3020);
+    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c_.autoscroll)));
+    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c_.response)));
+    EXPECT_EQ(view_text(), traffic_text());
+    ASSERT_TRUE(handle_main_window_key(GDK_S, GDK_CONTROL_MASK));
+    EXPECT_EQ(console_widgets()->window, c_.window) << "presented, not built twice";
+
+    for (int language = kLanguageCount - 1; language >= 0; --language) {
+        set_current_language(language);
+        close_console();
+        open_console();
+        GtkRequisition row;
+        gtk_widget_size_request(gtk_widget_get_parent(console_widgets()->send_button), &row);
+        gtk_window_get_default_size(GTK_WINDOW(console_widgets()->window), &width, &height);
+        EXPECT_LE(row.width, width) << "language " << language;
+    }
+}
+
+TEST_F(ConsoleWindowTest, SendsFromTheFieldsBrowsesAndClears) {
+    ASSERT_EQ(connection().link().open(), OpenResult::link);
+    gtk_entry_set_text(GTK_ENTRY(c_.command_entry), "G1");
+    gtk_button_clicked(GTK_BUTTON(c_.send_button));
+    EXPECT_TRUE(red(c_.command_entry, GTK_RC_BASE, GTK_STATE_NORMAL));
+    gtk_entry_set_text(GTK_ENTRY(c_.data_entry), std::string(144, 'x').c_str());
+    gtk_entry_set_text(GTK_ENTRY(c_.command_entry), "0a");
+    EXPECT_TRUE(press(c_.data_entry, GDK_Return));
+    EXPECT_TRUE(red(c_.data_entry, GTK_RC_BASE, GTK_STATE_NORMAL));
+    EXPECT_EQ(sim::count_commands(0x0A), 0);
+
+    gtk_entry_set_text(GTK_ENTRY(c_.data_entry), "\\x00\\x10");
+    EXPECT_TRUE(press(c_.data_entry, GDK_Return));
+    EXPECT_FALSE(red(c_.command_entry, GTK_RC_BASE, GTK_STATE_NORMAL));
+    EXPECT_FALSE(red(c_.data_entry, GTK_RC_BASE, GTK_STATE_NORMAL));
+    ASSERT_EQ(sim::count_commands(0x0A), 1);
+    EXPECT_EQ(sim::received_commands().back().payload, (std::vector<uint8_t>{0, 0x10}));
+    EXPECT_NE(view_text().find("]< \\x0a \\x00\\x10\r"), std::string::npos) << view_text();
+
+    EXPECT_TRUE(press(c_.command_entry, GDK_Up));
+    EXPECT_TRUE(press(c_.command_entry, GDK_Down));
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(c_.command_entry)), "0a");
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(c_.data_entry)), "\\x00\\x10");
+
+    EXPECT_TRUE(press(c_.window, GDK_F8));
+    EXPECT_EQ(view_text() + traffic_text(), "");
+    EXPECT_FALSE(press(c_.window, GDK_F7));
+}
+
+TEST_F(ConsoleWindowTest, FilterSettingsChooseTheTagsShown) {
+    set_filter_button(true);
+    GtkWidget* settings = filter_settings_window();
+    ASSERT_NE(settings, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(settings)), "Filter settings");
+    const auto entries = widgets_of_type(settings, GTK_TYPE_ENTRY);
+    const auto ticks = widgets_of_type(settings, GTK_TYPE_CHECK_BUTTON);
+    ASSERT_EQ(entries.size() * 100 + ticks.size(), 2526u) << "25 slots and untagged";
+    gtk_entry_set_text(GTK_ENTRY(entries[0]), "CAN");
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(ticks[1]), TRUE);
+    gtk_button_clicked(GTK_BUTTON(find_button(settings, "OK")));
+    EXPECT_EQ(filter_settings_window(), nullptr);
+    EXPECT_EQ(shown_lines(), "*CAN a;");
+    EXPECT_TRUE(red(c_.filter_button, GTK_RC_BG, GTK_STATE_ACTIVE));
+    EXPECT_TRUE(red(c_.filter_button, GTK_RC_BG, GTK_STATE_PRELIGHT));
+    EXPECT_EQ(user_settings().filter_strings[0], "CAN");
+    std::string saved;
+    read_whole_file((folder_ / kUserSettingsFileName).string(), 5000, saved);
+    EXPECT_NE(saved.find(std::string("\0CAN\0", 5)), std::string::npos) << "saved";
+
+    for (const char* line : {"later\n", "*CAN c\n"})
+        log_traffic(TrafficDirection::received, line);
+    EXPECT_EQ(shown_lines(), "*CAN a;*CAN c;") << "new lines pass the filter too";
+    set_filter_button(false);
+    EXPECT_EQ(shown_lines(), "*CAN a;plain;*IO b;later;*CAN c;");
+    EXPECT_FALSE(red(c_.filter_button, GTK_RC_BG, GTK_STATE_ACTIVE));
+
+    set_filter_button(true);  // cancelled: off, whatever was ticked
+    gtk_button_clicked(GTK_BUTTON(find_button(filter_settings_window(), "Cancel")));
+    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c_.filter_button)));
+    EXPECT_FALSE(traffic_filter().enabled);
+    EXPECT_EQ(shown_lines(), "*CAN a;plain;*IO b;later;*CAN c;");
+    EXPECT_EQ(traffic_filter().slots[0], "CAN") << "the applied choice stays";
+}
+
+TEST_F(ConsoleWindowTest, LogFileStartsWithWhatIsShownAndTakesEveryLaterLine) {
+    traffic_filter().enabled = true;  // nothing ticked: every line hidden from now on
+    reload_console_view();
+    log_traffic(TrafficDirection::received, "*CAN before\n");
+    const std::string path = (folder_ / "console.log").string();
+    write_whole_file(path, "earlier\n");
+    later(50, [this] {
+        GtkWidget* chooser = nullptr;
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* item = windows; item; item = item->next) {
+            if (GTK_IS_FILE_CHOOSER_DIALOG(item->data))
+                chooser = GTK_WIDGET(item->data);
+        }
+        g_list_free(windows);
+        ASSERT_NE(chooser, nullptr);
+        EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(chooser)), "Select log file");
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), folder_.c_str());
+        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(chooser), "console.log");
+        // The chooser takes the folder over from its own idle work.
+        later(300, [chooser] { gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT); });
+    });
+    gtk_button_clicked(GTK_BUTTON(c_.log_button));
+    EXPECT_EQ(user_settings().last_log_folder, folder_.string());
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(c_.log_button));
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)), "Stop logging");
+    EXPECT_TRUE(red(label, GTK_RC_FG, GTK_STATE_NORMAL));
+    log_traffic(TrafficDirection::received, "*IO after\n");
+    close_console();  // the file goes on without the window
+    log_traffic(TrafficDirection::received, "closed\n");
+    open_console();
+    label = gtk_bin_get_child(GTK_BIN(console_widgets()->log_button));
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)), "Stop logging");
+    gtk_button_clicked(GTK_BUTTON(console_widgets()->log_button));
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)), "Log to file");
+    EXPECT_FALSE(red(label, GTK_RC_FG, GTK_STATE_NORMAL));
+    std::string text;
+    read_whole_file(path, 1 << 20, text);
+    EXPECT_EQ(text.substr(0, 8), "earlier\n") << "appended";
+    EXPECT_EQ(text.find("before"), std::string::npos) << "the view showed nothing";
+    EXPECT_NE(text.find("]> *IO after\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("]> closed\r\n"), std::string::npos) << text;
+
+    start_log_file((folder_ / "no" / "such.log").string());
+    EXPECT_EQ(message_text(), "Can not open file!");
+    EXPECT_FALSE(traffic_log_open());
+}
+
+}  // namespace

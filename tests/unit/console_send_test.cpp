@@ -1,0 +1,125 @@
+// Raw commands from the console against the simulated device, and the log file.
+#include <gtest/gtest.h>
+
+#include <hidapi.h>
+
+#include <filesystem>
+#include <string>
+
+#include "console/console_command.h"
+#include "console/traffic_log.h"
+#include "device/device_link.h"
+#include "platform/files.h"
+#include "sim/sim_control.h"
+
+namespace {
+
+// The record without its time stamps, which the tests cannot know.
+std::string unstamped(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '[' && i + kTimeStampLength <= text.size() && text[i + 20] == ']')
+            out += text.substr(i + 21, 2), i += kTimeStampLength - 1;
+        else
+            out += text[i];
+    }
+    return out;
+}
+
+class ConsoleSendTest : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        sim::reset();
+        hid_init();
+        link_.set_listeners(
+            {[](std::string_view text) { log_traffic(TrafficDirection::received, text); }, {}});
+        link_.set_pause([this](int ms) { paused_ms_ += ms; });
+        ASSERT_EQ(link_.open(), OpenResult::link);
+        paused_ms_ = 0;
+        clear_traffic();
+        sim::clear_received();
+    }
+    ConsoleSendResult send(const char* command, const std::string& data, bool response = false) {
+        return console_send(link_, history_, {command, data, response});
+    }
+
+    DeviceLink link_;
+    CommandHistory history_;
+    int paused_ms_ = 0;
+};
+
+TEST_F(ConsoleSendTest, SendsTheTypedFrameAndRecordsItFirst) {
+    const ConsoleSendResult result = send("0a", "\\x00\\x10");
+    EXPECT_TRUE(result.delivered);
+    ASSERT_EQ(sim::received_commands().size(), 1u);
+    EXPECT_EQ(sim::received_commands()[0].code, 0x0A);
+    EXPECT_EQ(sim::received_commands()[0].payload, (std::vector<uint8_t>{0x00, 0x10}));
+    EXPECT_EQ(unstamped(traffic_text()), "\n< \\x0a \\x00\\x10\r\n") << "the command as typed";
+    EXPECT_EQ(history_.entry(0).command, "0a");
+    EXPECT_EQ(paused_ms_, 0) << "no wait without Response";
+}
+
+TEST_F(ConsoleSendTest, RefusedFieldsSendRecordAndStoreNothing) {
+    struct Case {
+        const char* command;
+        std::string data;
+        bool bad_command;
+        bool data_too_long;
+    };
+    for (const Case& c : {Case{"G1", "", true, false}, Case{"1", "", true, false},
+                          Case{"", "", true, false}, Case{"0a", std::string(144, 'x'), false, true},
+                          Case{"0g", std::string(200, 'x'), true, true}}) {
+        const ConsoleSendResult result = send(c.command, c.data);
+        EXPECT_EQ(result.bad_command, c.bad_command) << c.command;
+        EXPECT_EQ(result.data_too_long, c.data_too_long) << c.command;
+    }
+    EXPECT_EQ(sim::received_commands().size(), 0u);
+    EXPECT_EQ(traffic_text(), "");
+    EXPECT_EQ(history_.write_index(), 99);
+    EXPECT_TRUE(send("0a", std::string(143, 'x')).delivered) << "a full frame goes";
+}
+
+TEST_F(ConsoleSendTest, ResponseIsTheFirstReplyWithCodeOne) {
+    sim::set_sub_version(0x48, 0x69);
+    EXPECT_EQ(send("f4", "", true).response, "01 - 4869 - \"Hi\"\n");
+    EXPECT_EQ(unstamped(traffic_text()), "\n< \\xf4 \r\n> 01 - 4869 - \"Hi\"\r\n");
+
+    clear_traffic();  // device log lines come in the middle and are recorded as they come
+    EXPECT_EQ(send("30", "\\x02", true).response, "01 - 02 - \"?\"\n");
+    EXPECT_NE(traffic_text().find("]> *IO inputs"), std::string::npos) << traffic_text();
+
+    paused_ms_ = 0;  // the speed query's replies carry other codes: no response at all
+    clear_traffic();
+    EXPECT_EQ(send("0A", "\\x00", true).response, "");
+    EXPECT_EQ(paused_ms_, 40 * 50);
+    EXPECT_EQ(unstamped(traffic_text()), "\n< \\x0A \\x00\r\n");
+}
+
+TEST_F(ConsoleSendTest, LogFileAppendsEverythingFromItsStart) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("qn718-log-" + std::to_string(getpid())))
+            .string();
+    std::filesystem::remove(path);
+    log_traffic(TrafficDirection::received, "before\n");
+    ASSERT_TRUE(start_traffic_log(path, "shown\r"));
+    EXPECT_EQ(traffic_text(), "") << "the store starts over with the log";
+    send("f4", "");
+    clear_traffic();  // F8: the file keeps everything
+    log_traffic(TrafficDirection::received, "after\n");
+    std::string text;
+    read_whole_file(path, 1 << 20, text);
+    EXPECT_EQ(unstamped(text), "shown\r\n< \\xf4 \r\n> after\r\n") << "readable while open";
+    stop_traffic_log();
+    ASSERT_TRUE(start_traffic_log(path, "again\r"));
+    stop_traffic_log();
+    read_whole_file(path, 1 << 20, text);
+    EXPECT_EQ(unstamped(text), "shown\r\n< \\xf4 \r\n> after\r\nagain\r") << "appended";
+    std::filesystem::remove(path);
+
+    log_traffic(TrafficDirection::received, "kept\n");
+    EXPECT_FALSE(start_traffic_log(path + "/no/such/folder", ""));
+    EXPECT_FALSE(traffic_log_open());
+    EXPECT_NE(traffic_text().find("kept"), std::string::npos);
+}
+
+}  // namespace
