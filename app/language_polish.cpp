@@ -110,7 +110,7 @@ const LanguageTable kPolishTable = {
     /* 103 */ "Wybór poziomu CAN-bus:",
     /* 104 */ "Kalibracja zakończona.",
     /* 105 */ "UWAGA!\nUrządzenie nie odczytuje sygnału prędkości z magistrali CAN w tym pojeździe.\nSpróbuj trybu EOBD lub trybu analogowego\nalbo sprawdź, czy jest nowsze oprogramowanie QN718.",
-    /* 106 */ "Próbuj połączyć ponownie po rozłączeniu.",
+    /* 106 */ "Próbuj połączyć się ponownie po rozłączeniu.",
     /* 107 */ "Spróbuj ponownie",
     /* 108 */ "UWAGA: Niezbędna zmiana oprogramowania QN718 do wersji >=0022.",
 };
