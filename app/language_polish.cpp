@@ -113,5 +113,8 @@ const LanguageTable kPolishTable = {
     /* 106 */ "Próbuj połączyć się ponownie po rozłączeniu.",
     /* 107 */ "Spróbuj ponownie",
     /* 108 */ "UWAGA: Niezbędna zmiana oprogramowania QN718 do wersji >=0022.",
+    /* 109 */ "Znaleziono QN718, ale brak do niego dostępu",
+    /* 110 */ "Nie można otworzyć QN718 (%s): ten użytkownik nie ma do niego dostępu.\nZainstaluj regułę udev, a następnie podłącz urządzenie ponownie:",
+    /* 111 */ "Nie można otworzyć QN718 (%s), choć reguła udev jest zainstalowana.\nZastosuj regułę do urządzenia (lub podłącz je ponownie):",
 };
 // clang-format on
