@@ -19,4 +19,4 @@ constexpr const char* kInstallRuleCommand =
     "sudo tee /etc/udev/rules.d/70-qn718.rules";
 // Runs the installed rules again for devices that were plugged in before the rule came.
 constexpr const char* kApplyRuleCommand =
-    "sudo udevadm trigger --subsystem-match=hidraw --action=add";
+    "sudo udevadm trigger --subsystem-match=hidraw --action=change";
