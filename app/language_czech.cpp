@@ -114,5 +114,8 @@ const LanguageTable kCzechTable = {
     /* 106 */ "Try to reconnect after disconnected.",
     /* 107 */ "Try again",
     /* 108 */ "WARNING: Change firmware to version >=0022",
+    /* 109 */ "QN718 nalezen, ale chybí k němu přístup",
+    /* 110 */ "QN718 (%s) nelze otevřít: tento uživatel k němu nemá přístup.\nNainstalujte pravidlo udev a poté zařízení znovu připojte:",
+    /* 111 */ "QN718 (%s) nelze otevřít, přestože je pravidlo udev nainstalováno.\nPoužijte pravidlo na zařízení (nebo je znovu připojte):",
 };
 // clang-format on

@@ -113,5 +113,8 @@ const LanguageTable kEnglishTable = {
     /* 106 */ "Try to reconnect after disconnected.",
     /* 107 */ "Try again",
     /* 108 */ "WARNING: Change firmware to version >=0022",
+    /* 109 */ "QN718 found, but no access to it",
+    /* 110 */ "The QN718 (%s) cannot be opened: this user has no access to it.\nInstall the udev rule, then plug the device in again:",
+    /* 111 */ "The QN718 (%s) cannot be opened, although the udev rule is installed.\nApply the rule to the device (or plug it in again):",
 };
 // clang-format on

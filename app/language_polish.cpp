@@ -110,8 +110,11 @@ const LanguageTable kPolishTable = {
     /* 103 */ "Wybór poziomu CAN-bus:",
     /* 104 */ "Kalibracja zakończona.",
     /* 105 */ "UWAGA!\nUrządzenie nie odczytuje sygnału prędkości z magistrali CAN w tym pojeździe.\nSpróbuj trybu EOBD lub trybu analogowego\nalbo sprawdź, czy jest nowsze oprogramowanie QN718.",
-    /* 106 */ "Próbuj połączyć ponownie po rozłączeniu.",
+    /* 106 */ "Próbuj połączyć się ponownie po rozłączeniu.",
     /* 107 */ "Spróbuj ponownie",
     /* 108 */ "UWAGA: Niezbędna zmiana oprogramowania QN718 do wersji >=0022.",
+    /* 109 */ "Znaleziono QN718, ale brak do niego dostępu",
+    /* 110 */ "Nie można otworzyć QN718 (%s): ten użytkownik nie ma do niego dostępu.\nZainstaluj regułę udev, a następnie podłącz urządzenie ponownie:",
+    /* 111 */ "Nie można otworzyć QN718 (%s), choć reguła udev jest zainstalowana.\nZastosuj regułę do urządzenia (lub podłącz je ponownie):",
 };
 // clang-format on

@@ -114,5 +114,8 @@ const LanguageTable kSlovakTable = {
     /* 106 */ "Try to reconnect after disconnected.",
     /* 107 */ "Try again",
     /* 108 */ "WARNING: Change firmware to version >=0022",
+    /* 109 */ "QN718 nájdený, ale chýba k nemu prístup",
+    /* 110 */ "QN718 (%s) nemožno otvoriť: tento používateľ k nemu nemá prístup.\nNainštalujte pravidlo udev a potom zariadenie znova pripojte:",
+    /* 111 */ "QN718 (%s) nemožno otvoriť, hoci pravidlo udev je nainštalované.\nPoužite pravidlo na zariadenie (alebo ho znova pripojte):",
 };
 // clang-format on

@@ -113,5 +113,8 @@ enum class Text : int {
     reconnect_after_disconnect = 106,  // "Try to reconnect after disconnected."
     try_again = 107,                   // "Try again"
     firmware_too_old_warning = 108,    // "WARNING: Change firmware to version >=0022"
+    device_no_access = 109,            // "QN718 found, but no access to it"
+    udev_rule_missing = 110,           // "The QN718 (%s) cannot be opened: this user has no ..."
+    udev_rule_not_applied = 111,       // "The QN718 (%s) cannot be opened, although the udev ..."
 };
-constexpr int kLanguageEntries = 109;
+constexpr int kLanguageEntries = 112;

@@ -92,6 +92,10 @@ HID_API_EXPORT hid_device* HID_API_CALL hid_open(unsigned short vendor_id,
         g_global_error = L"no such device";
         return nullptr;
     }
+    if (s.usb.open_refused) {
+        g_global_error = L"Permission denied";
+        return nullptr;
+    }
     auto handle = std::make_unique<hid_device_>();
     handle->report_size = product_id == 0xF1C9 ? 64 : 8;
     handle->plug_generation = s.usb.plug_generation;

@@ -126,6 +126,10 @@ void set_init_fails(bool fails) {
     state().usb.init_fails = fails;
 }
 
+void set_open_refused(bool refused) {
+    state().usb.open_refused = refused;
+}
+
 void set_trace_file(const std::string& path) {
     state().trace_file = path;
 }

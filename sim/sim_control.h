@@ -31,6 +31,8 @@ void set_init_fails(bool fails);
 
 void plug(bool plugged);
 bool plugged();
+// The device stays plugged but hid_open fails, as for a hidraw node that belongs to root.
+void set_open_refused(bool refused);
 void set_product(Product product);
 void set_product_id(uint16_t product_id);
 void set_product_string(const std::string& text);

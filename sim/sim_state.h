@@ -37,7 +37,8 @@ struct UsbIdentity {
     uint16_t product_id = 0xF1C9;
     std::string product_string = "USB HID Progr";
     uint64_t plug_generation = 1;
-    bool init_fails = false;  // hid_init reports failure, as without a usable HID subsystem
+    bool init_fails = false;    // hid_init reports failure, as without a usable HID subsystem
+    bool open_refused = false;  // listed but not opened, as a node without access rights
 };
 
 struct FirmwareSettings {

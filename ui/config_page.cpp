@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/language.h"
+#include "ui/accessibility.h"
 #include "ui/widget_kit.h"
 #include "config/config_operations.h"
 #include "config/config_page_access.h"
@@ -166,27 +167,32 @@ void on_save_clicked(GtkButton*, gpointer) {
     save_configuration(*g_page.link, g_access);
 }
 
-GtkWidget* add_vehicle_row(GtkWidget* column, Text label_entry) {
+GtkWidget* add_vehicle_row(GtkWidget* column, Text label_entry, GtkWidget** label) {
     GtkWidget* row = make_row_box();
-    add_row_label(row, lang_text(label_entry));
+    *label = add_row_label(row, lang_text(label_entry));
     pack_row(column, row);
     return row;
 }
 
-GtkWidget* add_vehicle_list(GtkWidget* row) {
+GtkWidget* add_vehicle_list(GtkWidget* column, Text label_entry) {
+    GtkWidget* label = nullptr;
+    GtkWidget* row = add_vehicle_row(column, label_entry, &label);
     GtkWidget* list = make_choice_box();
     gtk_box_pack_start(GTK_BOX(row), list, TRUE, TRUE, 1);
     apply_font_to_children(list, font(kFontArial7));
+    tie_label_to_control(label, list);
     return list;
 }
 
 void build_vehicle_block(GtkWidget* column) {
-    g_page.manufacturer_list = add_vehicle_list(add_vehicle_row(column, Text::car_manufacturer));
-    g_page.model_list = add_vehicle_list(add_vehicle_row(column, Text::car_model));
+    g_page.manufacturer_list = add_vehicle_list(column, Text::car_manufacturer);
+    g_page.model_list = add_vehicle_list(column, Text::car_model);
 
-    GtkWidget* level_row = add_vehicle_row(column, Text::can_level_selection);
+    GtkWidget* level_label = nullptr;
+    GtkWidget* level_row = add_vehicle_row(column, Text::can_level_selection, &level_label);
     g_page.level_buffer =
         add_entry(level_row, G_CALLBACK(on_level_entry_changed), &g_page.level_entry);
+    tie_label_to_control(level_label, g_page.level_entry);
     gtk_widget_set_size_request(g_page.level_entry, 50, 20);
     gtk_widget_modify_font(g_page.level_entry, font(kFontArial7));
     gtk_box_pack_start(GTK_BOX(level_row), make_label(""), FALSE, FALSE, 1);
@@ -313,8 +319,10 @@ void destroy_config_page() {
 GtkWidget* add_choice_row(GtkWidget* parent, const char* label_text, const char* const* choices,
                           int choice_count, GCallback changed_handler) {
     GtkWidget* row = make_row_box();
-    add_row_label(row, label_text);
+    GtkWidget* label = add_row_label(row, label_text);
     GtkWidget* box = make_choice_box();
+    if (*label_text)
+        tie_label_to_control(label, box);
     if (choices) {
         for (int k = 0; k < choice_count; ++k)
             gtk_combo_box_append_text(GTK_COMBO_BOX(box), choices[k]);
@@ -343,7 +351,7 @@ GtkWidget* add_page_button(GtkWidget* row, const char* label_text) {
 
 GtkWidget* add_status_indicator(GtkWidget* row, int index) {
     const StatusIndicator& record = StatusIndicatorTable[index];
-    GtkWidget* button = gtk_button_new();
+    GtkWidget* button = make_indicator_button();
     GtkWidget* label = make_label(record.label);
     const GdkColor text_colour = gdk_colour(StatusIndicatorTable[kStatusIndicatorCount].colour);
     gtk_widget_modify_fg(label, GTK_STATE_INSENSITIVE, &text_colour);
@@ -380,6 +388,7 @@ void paint_status_indicator(int index, bool lit) {
     if (g_page.indicator_lit[index] == state)
         return;
     g_page.indicator_lit[index] = state;
+    set_indicator_lit(g_page.indicators[index], lit);
     const GdkColor colour = gdk_colour(StatusIndicatorTable[index].colour);
     gtk_widget_modify_bg(g_page.indicators[index], GTK_STATE_INSENSITIVE, lit ? &colour : nullptr);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/device_access_hint.h"
 #include "app/hidden_switch.h"
 #include "app/language.h"
 #include "config/vehicle_lookup.h"
@@ -20,6 +21,9 @@
 namespace {
 
 constexpr int kNoDevicePauseMs = 100;
+// About once a second: the look at the device nodes costs more than hidapi's search, and
+// someone who plugs the device in needs the answer soon, not at once.
+constexpr int kPassesPerAccessCheck = 10;
 
 // A drop-down list left open over a page that is about to go would hold a grab on a
 // destroyed widget, so it is closed first.
@@ -59,6 +63,13 @@ Connection::Connection() {
         },
     });
     link_.set_pause(serve_events_for);
+    access_check_ = [] { return find_hid_access_problem(kDeviceVendorId); };
+}
+
+void Connection::set_access_check(AccessCheck check) {
+    access_check_ = std::move(check);
+    access_problem_.reset();
+    passes_to_access_check_ = 0;
 }
 
 Connection& connection() {
@@ -83,9 +94,38 @@ void Connection::handle_lost_device() {
         state_ = AppState::searching;
         destroy_config_page();
     }
-    set_status_label(lang_text(Text::searching));
-    set_info_label("");
+    show_search_status();
     set_version_label("");
+}
+
+void Connection::show_search_status() {
+    if (access_problem_) {
+        const DeviceAccessHint hint = device_access_hint(*access_problem_);
+        set_status_label(hint.status.c_str());
+        set_info_label(hint.details.c_str());
+    } else {
+        set_status_label(lang_text(Text::searching));
+        set_info_label("");
+    }
+}
+
+// Without a udev rule hidapi sees no device at all, and the search would go on silently for
+// ever; the hint says so once, and again only when the situation changes.
+void Connection::check_device_access() {
+    if (passes_to_access_check_ > 0) {
+        --passes_to_access_check_;
+        return;
+    }
+    passes_to_access_check_ = kPassesPerAccessCheck - 1;
+    std::optional<HidAccessProblem> problem = access_check_ ? access_check_() : std::nullopt;
+    if (problem == access_problem_)
+        return;
+    access_problem_ = std::move(problem);
+    if (access_problem_) {
+        const DeviceAccessHint hint = device_access_hint(*access_problem_);
+        std::fprintf(stderr, "%s\n%s\n", hint.status.c_str(), hint.details.c_str());
+    }
+    show_search_status();
 }
 
 // Returns true when the device was accepted or refused for good this time, so the next pass
@@ -144,6 +184,12 @@ void Connection::step_state() {
     switch (state_) {
         case AppState::searching: {
             const OpenResult opened = link_.open();
+            if (opened == OpenResult::nothing) {
+                check_device_access();
+                break;
+            }
+            access_problem_.reset();
+            passes_to_access_check_ = 0;
             if (opened == OpenResult::link) {
                 set_status_label(lang_text(Text::please_wait));
                 link_.poll();

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "device/device_link.h"
 #include "device/identification.h"
 #include "device/live_status.h"
+#include "platform/hid_access.h"
 
 enum class AppState : int32_t {
     searching = 0,
@@ -32,12 +34,18 @@ class Connection {
     bool step();
     // The sub-version as the device last told it; 0, 0 until it has answered once.
     SubVersion sub_version() const { return sub_version_; }
+    // Asked, while searching finds nothing, whether a QN718 is plugged in that this user may
+    // not open; the platform's look at /sys and /dev unless replaced.
+    using AccessCheck = std::function<std::optional<HidAccessProblem>()>;
+    void set_access_check(AccessCheck check);
 
    private:
     void handle_lost_device();
     bool handle_greeting_reply();
     bool accept_identity(const DeviceIdentity& identity);
     void step_state();
+    void check_device_access();
+    void show_search_status();
 
     DeviceLink link_;
     AppState state_ = AppState::searching;
@@ -45,6 +53,9 @@ class Connection {
     SubVersion sub_version_;
     std::optional<DeviceReply> fresh_;  // what this pass's own poll brought
     bool combo_popped_down_ = false;
+    AccessCheck access_check_;
+    std::optional<HidAccessProblem> access_problem_;  // as last shown
+    int passes_to_access_check_ = 0;
 };
 
 // The window's one connection.

@@ -29,6 +29,33 @@ gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer) {
     return handle_main_window_key(event->keyval, event->state) ? TRUE : FALSE;
 }
 
+// The main area is what the user sees of the page. The scroll area around it also holds the
+// viewport's frame and, for a page taller than the area, the vertical scroll bar; a request of
+// the bare area would leave the page narrower than itself and add a horizontal bar that hides
+// the right edge of the status row.
+void request_main_area_size(GtkWidget* scroll_area) {
+    GtkRequisition bar{};
+    gtk_widget_size_request(gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scroll_area)),
+                            &bar);
+    gint spacing = 0;
+    gtk_widget_style_get(scroll_area, "scrollbar-spacing", &spacing, nullptr);
+    int frame_width = 0;
+    int frame_height = 0;
+    GtkWidget* viewport = gtk_bin_get_child(GTK_BIN(scroll_area));
+    if (viewport && gtk_viewport_get_shadow_type(GTK_VIEWPORT(viewport)) != GTK_SHADOW_NONE) {
+        gtk_widget_ensure_style(viewport);
+        frame_width += 2 * gtk_widget_get_style(viewport)->xthickness;
+        frame_height += 2 * gtk_widget_get_style(viewport)->ythickness;
+    }
+    if (gtk_scrolled_window_get_shadow_type(GTK_SCROLLED_WINDOW(scroll_area)) != GTK_SHADOW_NONE) {
+        gtk_widget_ensure_style(scroll_area);
+        frame_width += 2 * gtk_widget_get_style(scroll_area)->xthickness;
+        frame_height += 2 * gtk_widget_get_style(scroll_area)->ythickness;
+    }
+    gtk_widget_set_size_request(scroll_area, kMainAreaWidth + frame_width + bar.width + spacing,
+                                kMainAreaHeight + frame_height);
+}
+
 void set_label(GtkWidget* label, const char* text) {
     if (label)
         set_label_text(label, text);
@@ -56,7 +83,7 @@ void create_main_window() {
     gtk_widget_show(g_main.main_box);
 
     if (fits_fixed_size(monitor_work_areas())) {
-        gtk_widget_set_size_request(g_main.scroll_area, kMainAreaWidth, kMainAreaHeight);
+        request_main_area_size(g_main.scroll_area);
         gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
     } else {
         gtk_window_maximize(GTK_WINDOW(window));

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/language.h"
+#include "ui/accessibility.h"
 
 namespace {
 
@@ -184,6 +185,7 @@ void show_message(const char* text) {
     pack_fixed(row, gap, 0);
     pack_fixed(column, row, 0);
     add_end_spacer(column);
+    announce_as_alert(window, text);
     present_message_window(window);
 }
 
@@ -197,6 +199,7 @@ bool ask_question(GtkWidget* parent, const char* text) {
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
     gtk_container_add(GTK_CONTAINER(content), make_label(text));
+    announce_as_alert(dialog, text);
     const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
     return response == GTK_RESPONSE_ACCEPT;
