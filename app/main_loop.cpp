@@ -15,6 +15,7 @@
 #include "device/live_status.h"
 #include "platform/sleep.h"
 #include "remote/remote_access.h"
+#include "ui/autoflash_window.h"
 
 namespace {
 
@@ -125,6 +126,7 @@ void main_loop_pass() {
     if (g_app_state > 7 && handle_greeting_reply())
         return;
     step_connection_state();
+    run_autoflash_step();
     sleep_ms(kPassPauseMs);
 }
 

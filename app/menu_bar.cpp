@@ -5,13 +5,14 @@
 #include "app/user_settings.h"
 #include "app/widget_kit.h"
 #include "config/cfg_file_menu.h"
+#include "ui/firmware_windows.h"
 
 namespace {
 
 GtkWidget* g_update_preference_label = nullptr;
 
 void on_firmware_update(GtkWidget*, gpointer) {
-    // Firmware flashing is not part of this build yet.
+    flash_firmware(FlashMode::from_application);
 }
 
 void on_update_preference(GtkWidget*, gpointer) {

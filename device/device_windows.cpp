@@ -6,6 +6,7 @@
 #include "app/widget_kit.h"
 #include "device/link_compat.h"
 #include "platform/processes.h"
+#include "ui/firmware_windows.h"
 
 namespace {
 
@@ -25,8 +26,18 @@ void on_try_again(GtkWidget*, gpointer) {
     close_device();
 }
 
-// Firmware flashing and remote access are not part of this build yet; their buttons are
-// shown so the window keeps its layout, and do nothing.
+void on_program(GtkWidget*, gpointer) {
+    clear_message_slot();
+    flash_firmware(FlashMode::from_bootloader);
+}
+
+void on_change_firmware(GtkWidget*, gpointer) {
+    clear_message_slot();
+    flash_firmware(FlashMode::from_application);
+}
+
+// Remote access is not part of this build yet; its button is shown so the window keeps its
+// layout, and does nothing.
 void on_not_available(GtkWidget*, gpointer) {}
 
 void fill_blocking_window(GtkWidget* window, const char* text, const WindowButton (&buttons)[3]) {
@@ -60,7 +71,7 @@ void show_bootloader_window() {
     close_device();
     GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
-        {48, 180, G_CALLBACK(on_not_available)},
+        {48, 180, G_CALLBACK(on_program)},
         {66, 180, G_CALLBACK(on_not_available)},
         {64, 180, G_CALLBACK(on_exit_program)},
     };
@@ -72,7 +83,7 @@ void show_incompatible_window(const char* text) {
     GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
         {64, 170, G_CALLBACK(on_exit_program)},
-        {65, 190, G_CALLBACK(on_not_available)},
+        {65, 190, G_CALLBACK(on_change_firmware)},
         {107, 170, G_CALLBACK(on_try_again)},
     };
     fill_blocking_window(window, text, buttons);
