@@ -133,7 +133,10 @@ bool marker_in_place() {
 
 void leave_bus_and_return_as(Product product) {
     SimState& s = state();
+    // A fault armed against the command that caused the restart still strikes.
+    const int commands_until_unplug = s.faults.commands_until_unplug;
     drop_off_bus();
+    s.faults.commands_until_unplug = commands_until_unplug;
     s.reenumeration.pending = true;
     s.reenumeration.product = product;
     s.reenumeration.at_ms = monotonic_ms() + (s.real_timeouts ? kReenumerationMs : 0);
