@@ -6,6 +6,7 @@
 
 #include "device/command_codes.h"
 #include "device/frame_codec.h"
+#include "sim/bootloader.h"
 #include "sim/live_motion.h"
 #include "sim/memory_file.h"
 #include "sim/sim_state.h"
@@ -240,6 +241,9 @@ void handle_command(uint8_t code, const std::vector<uint8_t>& payload) {
             break;
         case kErrorDumpCommand:
             send_error_dump();
+            break;
+        case command::kEnterBootloader:
+            restart_into_bootloader();
             break;
         default:
             break;  // unknown commands are ignored, as by the real firmware

@@ -116,6 +116,7 @@ DemoSettings read_demo_settings(const EnvironmentLookup& lookup) {
 
 void apply_demo_settings(const DemoSettings& settings) {
     set_real_timeouts(true);
+    set_bootloader_report_interval_us(1000);
     set_product(settings.product);
     plug(settings.plugged);
     set_device_type(settings.type_code);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/sleep.h"
+#include "sim/bootloader.h"
 #include "sim/environment.h"
 #include "sim/report_layer.h"
 #include "sim/sim_state.h"
@@ -13,7 +14,6 @@ namespace {
 
 using sim::state;
 
-const char kBootloaderProduct[] = "USB Bootloader";
 // Nothing ever arrives unasked, so a blocking read with nothing queued would hang for good;
 // it gives up after this long instead, as a device that stopped answering would look.
 constexpr int kBlockingReadGiveUpMs = 500;
@@ -50,11 +50,14 @@ void erase_handle(hid_device* dev, std::vector<std::unique_ptr<hid_device_>>& li
 }
 
 // Which program answers on the bus: the application firmware's text frames, or the
-// bootloader's binary requests (not simulated yet: it takes every request in silence).
+// bootloader's binary requests.
 void deliver_to_device(const unsigned char* data, size_t length, int report_size) {
-    if (state().usb.product_string == kBootloaderProduct)
+    if (sim::bootloader_enumerated()) {
+        sim::take_bootloader_report(data, length);
         return;
-    sim::take_output_report(data, length, report_size);
+    }
+    const size_t report_length = std::min(length, static_cast<size_t>(report_size) + 1);
+    sim::take_output_report(data, report_length, report_size);
 }
 
 }  // namespace
@@ -86,6 +89,7 @@ int HID_API_EXPORT HID_API_CALL hid_exit(void) {
 HID_API_EXPORT hid_device* HID_API_CALL hid_open(unsigned short vendor_id,
                                                  unsigned short product_id,
                                                  const wchar_t* serial_number) {
+    sim::settle_bus();
     sim::SimState& s = state();
     if (vendor_id != sim::kVendorId || !s.usb.plugged || product_id != s.usb.product_id ||
         serial_number != nullptr) {
@@ -132,8 +136,7 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* 
         --s.faults.writes_left;
     sim::keep_bounded(s.observed.written);
     s.observed.written.emplace_back(data, data + length);
-    const size_t report_length = std::min(length, static_cast<size_t>(handle->report_size) + 1);
-    deliver_to_device(data, report_length, handle->report_size);
+    deliver_to_device(data, length, handle->report_size);
     return static_cast<int>(length);
 }
 
@@ -142,6 +145,8 @@ int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device* dev, unsigned char*
     hid_device* handle = usable(dev);
     if (!handle || !data)
         return -1;
+    if (sim::bootloader_enumerated())
+        return sim::read_bootloader_report(data, length, milliseconds);
     sim::SimState& s = state();
     auto& queue = s.traffic.input_reports;
     if (!queue.empty()) {
@@ -181,6 +186,7 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device* dev) {
             s.traffic.input_reports.clear();
             s.traffic.host_text.clear();
             s.traffic.host_frame_open = false;
+            s.bootloader_runtime.replies.clear();
         }
     } else {
         erase_handle(dev, s.retired);

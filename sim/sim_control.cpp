@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "sim/application_firmware.h"
+#include "sim/bootloader.h"
 #include "sim/environment.h"
 #include "sim/memory_file.h"
 #include "sim/sim_state.h"
@@ -28,6 +29,7 @@ void set_real_timeouts(bool real) {
 
 void plug(bool plugged) {
     SimState& s = state();
+    s.reenumeration.pending = false;  // the test's word wins over a restart under way
     if (plugged == s.usb.plugged)
         return;
     if (plugged) {
@@ -240,6 +242,54 @@ int open_count() {
 }
 int open_handles() {
     return static_cast<int>(state().handles.size());
+}
+
+}  // namespace sim
+
+namespace sim {
+
+void set_bootloader_hardware_type(uint32_t type) {
+    state().bootloader.hardware_type = type;
+}
+void set_bootloader_version(uint8_t major, uint8_t minor) {
+    state().bootloader.version = static_cast<uint32_t>(major) << 8 | minor;
+}
+void set_bootloader_start_address(uint32_t address) {
+    state().bootloader.start_address = address;
+}
+void change_bootloader_query_from(int query, int byte_index, uint8_t value) {
+    BootloaderSettings& b = state().bootloader;
+    b.changed_from_query = query;
+    b.changed_index = byte_index;
+    b.changed_value = value;
+}
+void set_bootloader_readback_differs(int read_back) {
+    state().bootloader.readback_differs_at = read_back;
+}
+void unplug_bootloader_after_requests(int requests) {
+    state().bootloader.requests_until_unplug = requests > 0 ? requests : -1;
+}
+void set_bootloader_report_interval_us(int microseconds) {
+    state().bootloader.report_interval_us = std::max(microseconds, 0);
+}
+void set_bootloader_erase_ms(int milliseconds) {
+    state().bootloader.erase_ms = std::max(milliseconds, 0);
+}
+int bootloader_requests() {
+    return state().bootloader_runtime.requests;
+}
+std::vector<uint8_t> bootloader_flash(uint32_t address, size_t count) {
+    std::vector<uint8_t> bytes(count, 0xFF);
+    const std::vector<uint8_t>& flash = state().bootloader_runtime.flash;
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t at = uint64_t{address} + i;
+        if (!flash.empty() && at >= kFlashBase && at < kFlashBase + kFlashSize)
+            bytes[i] = flash[at - kFlashBase];
+    }
+    return bytes;
+}
+bool restart_pending() {
+    return state().reenumeration.pending;
 }
 
 }  // namespace sim

@@ -98,6 +98,33 @@ void set_readback_differs_at(int index);     // read-back after a write differs 
                                              // (of offset, count, data); -1 for none
 void unplug_after_commands(int commands);    // the device disappears mid-operation
 
+// The USB HID bootloader (product "USB Bootloader"). The application's command 0x10 and the
+// bootloader's restart make the device leave the bus and come back as the other one, at the
+// next hid_open with fast time-outs, 700 ms later with real ones. The restarted application
+// reports the firmware number found in the flashed image ("QN718FW" and four digits within
+// its first 4 KiB), and comes back only when the valid marker was written.
+void set_bootloader_hardware_type(uint32_t type);  // default 6
+void set_bootloader_version(uint8_t major, uint8_t minor);  // default 1.2
+void set_bootloader_start_address(uint32_t address);  // in every query reply
+// From the query-th query on (counted from 1 since the bootloader enumerated), reply byte
+// byte_index reads value; query 0 switches this off.
+void change_bootloader_query_from(int query, int byte_index, uint8_t value);
+// The read_back-th read-back since enumeration (from 1) differs in its last byte; 0: none.
+void set_bootloader_readback_differs(int read_back);
+// The device leaves the bus right after taking this many more requests, and stays away.
+void unplug_bootloader_after_requests(int requests);
+// Each bootloader report (either way) takes the next free slot of a grid of this period, as
+// on a full-speed interrupt endpoint; 0 (default) costs nothing. The demo uses 1000.
+void set_bootloader_report_interval_us(int microseconds);
+// How long the erase keeps the bootloader from answering, with real time-outs (default 2500).
+void set_bootloader_erase_ms(int milliseconds);
+// Requests the bootloader took since the last reset.
+int bootloader_requests();
+// Program memory as the bootloader holds it (0xFF where never written).
+std::vector<uint8_t> bootloader_flash(uint32_t address, size_t count);
+// The device is away restarting and has not come back yet.
+bool restart_pending();
+
 // Observation.
 struct ReceivedCommand {
     uint8_t code;

@@ -37,6 +37,12 @@ void drop_off_bus() {
     s.runtime.calibration_polls_left = -1;
     s.runtime.written_since_read = false;
     s.faults.commands_until_unplug = -1;
+    s.reenumeration.pending = false;
+    s.bootloader_runtime.replies.clear();
+    s.bootloader_runtime.busy_until_ms = 0;
+    s.bootloader_runtime.queries = 0;
+    s.bootloader_runtime.read_backs = 0;
+    s.bootloader.requests_until_unplug = -1;
 }
 
 }  // namespace sim

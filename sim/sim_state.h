@@ -104,8 +104,50 @@ struct Observation {
     int opens = 0;  // successful hid_open calls
 };
 
+// The USB HID bootloader: settings a test arms, and what it holds while it runs.
+struct BootloaderSettings {
+    uint32_t hardware_type = 6;
+    uint32_t version = 0x0102;
+    uint32_t start_address = 0x1D006000;
+    // From this query on (counted from 1 since the bootloader enumerated) reply byte
+    // changed_index carries changed_value; 0: never.
+    int changed_from_query = 0;
+    int changed_index = 0;
+    uint8_t changed_value = 0;
+    int readback_differs_at = 0;     // the n-th read-back since enumeration differs; 0: none
+    int requests_until_unplug = -1;  // the device leaves the bus after this many requests
+    int report_interval_us = 0;      // each report takes a bus slot this long; 0: no pacing
+    int erase_ms = 2500;             // only with real time-outs
+};
+
+// The bootloader's reply waiting for hid_read, and when it can be read at the earliest.
+struct BootloaderReplyReport {
+    std::vector<uint8_t> bytes;
+    int64_t ready_at_ms = 0;
+};
+
+struct BootloaderRuntime {
+    std::vector<uint8_t> flash;  // program memory from kFlashBase on; empty while never written
+    int queries = 0;
+    int read_backs = 0;
+    int requests = 0;
+    int64_t busy_until_ms = 0;  // erasing
+    std::deque<BootloaderReplyReport> replies;
+    int64_t last_slot_us = 0;  // end of the last bus slot a report took
+};
+
+// A device that restarts leaves the bus and comes back as another product a little later.
+struct Reenumeration {
+    bool pending = false;
+    Product product = Product::programmer_long;
+    int64_t at_ms = 0;
+};
+
 struct SimState {
     UsbIdentity usb;
+    BootloaderSettings bootloader;
+    BootloaderRuntime bootloader_runtime;
+    Reenumeration reenumeration;
     FirmwareSettings firmware;
     FirmwareRuntime runtime;
     Faults faults;

@@ -6,6 +6,7 @@
 #include "ui/widget_kit.h"
 #include "ui/connection.h"
 #include "platform/processes.h"
+#include "ui/firmware_windows.h"
 
 namespace {
 
@@ -25,8 +26,18 @@ void on_try_again(GtkWidget*, gpointer) {
     connection().link().close();
 }
 
-// Firmware flashing and remote access are not part of this build yet; their buttons are
-// shown so the window keeps its layout, and do nothing.
+void on_program(GtkWidget*, gpointer) {
+    clear_message_slot();
+    flash_firmware(FlashMode::from_bootloader);
+}
+
+void on_change_firmware(GtkWidget*, gpointer) {
+    clear_message_slot();
+    flash_firmware(FlashMode::from_application);
+}
+
+// Remote access is not part of this build yet; its button is shown so the window keeps its
+// layout, and does nothing.
 void on_not_available(GtkWidget*, gpointer) {}
 
 void fill_blocking_window(GtkWidget* window, const char* text, const WindowButton (&buttons)[3]) {
@@ -59,7 +70,7 @@ void run_blocking_window(GtkWidget* window) {
 void show_bootloader_window() {
     GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
-        {Text::program, 180, G_CALLBACK(on_not_available)},
+        {Text::program, 180, G_CALLBACK(on_program)},
         {Text::enable_remote_access, 180, G_CALLBACK(on_not_available)},
         {Text::exit_program, 180, G_CALLBACK(on_exit_program)},
     };
@@ -71,7 +82,7 @@ void show_incompatible_window(const char* text) {
     GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
         {Text::exit_program, 170, G_CALLBACK(on_exit_program)},
-        {Text::change_firmware, 190, G_CALLBACK(on_not_available)},
+        {Text::change_firmware, 190, G_CALLBACK(on_change_firmware)},
         {Text::try_again, 170, G_CALLBACK(on_try_again)},
     };
     fill_blocking_window(window, text, buttons);

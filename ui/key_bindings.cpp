@@ -4,6 +4,7 @@
 #include <gdk/gdktypes.h>
 
 #include "ui/console_window.h"
+#include "ui/autoflash_window.h"
 
 namespace {
 
@@ -12,7 +13,8 @@ bool is_console_key(uint32_t keyval, uint32_t state) {
 }
 
 bool is_autoflash_key(uint32_t keyval, uint32_t state) {
-    const uint32_t alt_like = GDK_MOD1_MASK | GDK_MOD2_MASK | GDK_MOD3_MASK | GDK_MOD4_MASK;
+    // Mod2 is NumLock on usual X keymaps: with it, plain Ctrl+F would choose a folder.
+    const uint32_t alt_like = GDK_MOD1_MASK | GDK_MOD3_MASK | GDK_MOD4_MASK;
     return (state & GDK_CONTROL_MASK) && (state & alt_like) && (keyval == GDK_f || keyval == GDK_F);
 }
 
@@ -21,9 +23,7 @@ bool is_autoflash_key(uint32_t keyval, uint32_t state) {
 bool handle_main_window_key(uint32_t keyval, uint32_t modifier_state) {
     if (is_console_key(keyval, modifier_state))
         return open_console();
-    // The AUTOFLASH folder arrives in a later build; until then the key is recognised but
-    // left to GTK.
     if (is_autoflash_key(keyval, modifier_state))
-        return false;
+        return choose_autoflash_folder();
     return false;
 }

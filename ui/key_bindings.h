@@ -1,5 +1,5 @@
-// The main window's two key bindings: Ctrl+S opens the console, Ctrl with Alt (or another
-// of Mod1..Mod4) and F chooses the AUTOFLASH folder.
+// The main window's two key bindings: Ctrl+S opens the console, Ctrl with Alt (or Mod3 or
+// Mod4; not Mod2, which is NumLock) and F chooses the AUTOFLASH folder.
 #pragma once
 
 #include <cstdint>

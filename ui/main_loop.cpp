@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "remote/remote_access.h"
+#include "ui/autoflash_window.h"
 #include "ui/connection.h"
 #include "ui/widget_kit.h"
 
@@ -19,6 +20,7 @@ void main_loop_pass() {
     }
     if (connection().step())
         return;
+    run_autoflash_step();
     serve_events_for(kPassPauseMs);
 }
 

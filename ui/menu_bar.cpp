@@ -7,13 +7,14 @@
 #include "ui/cfg_file_menu.h"
 #include "ui/themes_menu.h"
 #include "ui/update_window.h"
+#include "ui/firmware_windows.h"
 
 namespace {
 
 GtkWidget* g_update_preference_label = nullptr;
 
 void on_firmware_update(GtkWidget*, gpointer) {
-    // Firmware flashing is not part of this build yet.
+    flash_firmware(FlashMode::from_application);
 }
 
 void on_update_preference(GtkWidget*, gpointer) {

@@ -1,0 +1,234 @@
+#include "firmware/flasher.h"
+
+#include <hidapi.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/language.h"
+#include "device/command_codes.h"
+#include "device/device_link.h"
+#include "firmware/bootloader_protocol.h"
+#include "platform/files.h"
+
+namespace {
+
+constexpr Text kSwitchingText = Text::switching_to_flash_mode;
+constexpr Text kErasingText = Text::erasing_flash;
+
+constexpr int kEventPauseMs = 10;
+constexpr int kFinalPauseMs = 20;
+// The application needs a moment to leave the bus before the bootloader can be looked for.
+constexpr int kReenumerationPauseMs = 500;
+constexpr int kBootloaderSearchTries = 24;
+constexpr int kBootloaderRetryPauseMs = 200;
+
+// The bootloader handle while the flasher owns it; closed on every way out.
+class BootloaderHandle {
+   public:
+    explicit BootloaderHandle(hid_device* handle) : handle_(handle) {}
+    ~BootloaderHandle() {
+        if (handle_)
+            hid_close(handle_);
+    }
+    BootloaderHandle(const BootloaderHandle&) = delete;
+    BootloaderHandle& operator=(const BootloaderHandle&) = delete;
+    hid_device* get() const { return handle_; }
+
+   private:
+    hid_device* handle_;
+};
+
+void pause_and_serve(DeviceLink& link, FlashHost& host, int milliseconds) {
+    link.pause(milliseconds);
+    host.process_events();
+}
+
+enum class FileOutcome { loaded, give_up, corrupted, retry_later };
+
+// Chooses (or takes) the file and loads it until one passes the size check; then the tag and
+// check value decide once.
+FileOutcome select_file(FirmwareImage& image, FlashMode mode, FlashHost& host,
+                        const std::string& automatic_file) {
+    const bool automatic = mode == FlashMode::automatic;
+    for (;;) {
+        const std::string path = automatic ? automatic_file : host.choose_file();
+        if (path.empty())
+            return automatic ? FileOutcome::retry_later : FileOutcome::give_up;
+        std::string bytes;
+        if (!read_whole_file(path, kFirmwareBufferSize, bytes)) {
+            host.file_rejected(FileProblem::cannot_open, path);
+            if (automatic)
+                return FileOutcome::retry_later;
+            continue;
+        }
+        if (bytes.empty()) {
+            if (automatic)
+                return FileOutcome::retry_later;
+            continue;
+        }
+        const FirmwareFileCheck check = load_firmware_image(image, bytes);
+        if (check == FirmwareFileCheck::too_short) {
+            if (automatic)
+                return FileOutcome::retry_later;
+            host.file_rejected(FileProblem::too_short, path);
+            continue;
+        }
+        if (check != FirmwareFileCheck::good)
+            return automatic ? FileOutcome::retry_later : FileOutcome::corrupted;
+        return FileOutcome::loaded;
+    }
+}
+
+// The running application restarts into its bootloader, which enumerates as another device.
+hid_device* wait_for_bootloader(DeviceLink& link) {
+    link.pause(kReenumerationPauseMs);
+    for (int attempt = 0; attempt < kBootloaderSearchTries; ++attempt) {
+        if (link.open() == OpenResult::bootloader) {
+            // The link must not hold the device: the main loop searches afresh afterwards.
+            hid_device* handle = link.release_handle();
+            hid_set_nonblocking(handle, 0);
+            return handle;
+        }
+        // The application itself, not yet gone: let it go rather than hold it meanwhile.
+        link.close();
+        link.pause(kBootloaderRetryPauseMs);
+    }
+    return nullptr;
+}
+
+bool send_all(hid_device* handle, std::initializer_list<BootloaderReport> requests) {
+    for (const BootloaderReport& request : requests) {
+        if (!send_bootloader_request(handle, request))
+            return false;
+    }
+    return true;
+}
+
+bool erase_application(hid_device* handle) {
+    BootloaderReport unlock = bootloader_request(bootloader::kUnlock);
+    unlock[2] = 0x00;
+    return send_all(handle, {bootloader_request(bootloader::kComplete), unlock, unlock,
+                             bootloader_request(bootloader::kErase)}) &&
+           query_bootloader(handle, kBootloaderEraseTimeoutMs);
+}
+
+bool write_image(hid_device* handle, const FirmwareImage& image, uint32_t start_address,
+                 DeviceLink& link, FlashHost& host) {
+    int shown = -1;
+    for (int32_t offset = 0; offset < image.image_length;
+         offset += static_cast<int32_t>(kFlashBlockSize)) {
+        // Redrawing for every block would cost more than the blocks themselves.
+        const int permille = static_cast<int>(int64_t{offset} * 1000 / image.image_length);
+        if (permille != shown) {
+            shown = permille;
+            host.set_progress_fraction(permille / 1000.0);
+            char text[16];
+            std::snprintf(text, sizeof text, "%d%%", permille / 10);
+            host.set_progress_text(text);
+            host.process_events();
+        }
+        if (!write_flash_block(handle, image, offset, start_address))
+            return false;
+    }
+    host.set_progress_text("100%");
+    host.set_progress_fraction(1.0);
+    pause_and_serve(link, host, kFinalPauseMs);
+    return true;
+}
+
+bool finish_and_mark(hid_device* handle) {
+    const BootloaderReport complete = bootloader_request(bootloader::kComplete);
+    if (!send_bootloader_request(handle, complete) || !query_bootloader(handle))
+        return false;
+    BootloaderReport marker = data_request(bootloader::kWrite, kValidMarkerAddress,
+                                           kFirmwareTag.valid_marker, kValidMarkerSize);
+    if (!send_all(handle, {marker, complete}))
+        return false;
+    marker[1] = bootloader::kReadBack;
+    BootloaderReply reply{};
+    if (!send_bootloader_request(handle, marker) ||
+        !read_bootloader_reply(handle, reply, kBootloaderReplyTimeoutMs) ||
+        std::memcmp(reply.data(), marker.data() + 1, reply.size()) != 0)
+        return false;
+    return query_bootloader(handle);
+}
+
+FlashResult program_bootloader(hid_device* handle, const FirmwareImage& image, DeviceLink& link,
+                               FlashHost& host) {
+    BootloaderReply reply{};
+    // The first reply is taken as it comes; the queries after the erase are held to it.
+    if (!send_bootloader_request(handle, bootloader_request(bootloader::kQuery)) ||
+        !read_bootloader_reply(handle, reply, kBootloaderReplyTimeoutMs))
+        return FlashResult::write_error;
+    const QueryReply query = decode_query_reply(reply);
+    if (!image_fits(query.start_address, image.image_length))
+        return FlashResult::firmware_too_large;
+    char label[96];
+    std::snprintf(label, sizeof label, "Firmware %s bootloader ver %d.%d",
+                  kFirmwareTag.display_name, static_cast<int>(query.version >> 8 & 0xFFFFFF),
+                  static_cast<int>(query.version & 0xFF));
+    host.set_progress_label(label);
+    if (query.hardware_type != kFirmwareTag.hardware_type)
+        return FlashResult::hardware_incompatible;
+
+    host.clear_firmware_labels();
+    host.set_progress_text(lang_text(kErasingText));
+    pause_and_serve(link, host, kEventPauseMs);
+    if (!erase_application(handle) ||
+        !write_image(handle, image, query.start_address, link, host) || !finish_and_mark(handle))
+        return FlashResult::write_error;
+
+    // The device leaves the bus with the restart; whether the report arrived does not matter.
+    send_bootloader_request(handle, bootloader_request(bootloader::kRestart));
+    return FlashResult::programmed;
+}
+
+}  // namespace
+
+int flash_result_code(FlashResult result) {
+    return result == FlashResult::file_unusable ? 0 : 1;
+}
+
+bool image_fits(uint32_t start_address, int32_t image_length) {
+    if (image_length < 0 || start_address > kValidMarkerAddress)
+        return false;
+    const uint64_t blocks =
+        (static_cast<uint64_t>(image_length) + kFlashBlockSize - 1) / kFlashBlockSize;
+    return start_address + blocks * kFlashBlockSize <= kValidMarkerAddress;
+}
+
+FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mode, FlashHost& host,
+                           const std::string& automatic_file) {
+    if (mode != FlashMode::from_bootloader && !link.is_open())
+        return FlashResult::nothing_done;
+    switch (select_file(image, mode, host, automatic_file)) {
+        case FileOutcome::loaded:
+            break;
+        case FileOutcome::give_up:
+            return FlashResult::nothing_done;
+        case FileOutcome::corrupted:
+            return FlashResult::file_corrupted;
+        case FileOutcome::retry_later:
+            return FlashResult::file_unusable;
+    }
+
+    host.prepare();
+    if (link.is_open()) {
+        link.drain();
+        pause_and_serve(link, host, kEventPauseMs);
+    }
+    host.open_progress();
+    if (mode != FlashMode::from_bootloader && link.is_open()) {
+        host.set_progress_text(lang_text(kSwitchingText));
+        pause_and_serve(link, host, kEventPauseMs);
+        link.send_command(command::kEnterBootloader);
+    }
+    // The application's handle dies with the restart; closed here, it cannot be used by mistake.
+    link.close();
+
+    BootloaderHandle handle(wait_for_bootloader(link));
+    if (!handle.get())
+        return FlashResult::write_error;
+    return program_bootloader(handle.get(), image, link, host);
+}

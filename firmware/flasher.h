@@ -1,0 +1,62 @@
+// Replacing the device's firmware: the file, the switch into the bootloader, erase, block
+// writes with read-back, the application-valid marker and the restart.
+#pragma once
+
+#include <string>
+
+#include "firmware/firmware_image.h"
+
+class DeviceLink;
+
+enum class FlashMode {
+    from_bootloader,   // the device already waits in its bootloader; the link is closed
+    automatic,         // the AUTOFLASH watch: a given file, bad files pass in silence
+    from_application,  // a running device is switched into its bootloader first
+};
+
+enum class FlashResult {
+    nothing_done,           // no device (menu item), or the user cancelled the chooser
+    file_unusable,          // automatic mode only: nothing sent, try the same file later
+    file_corrupted,         // wrong tag or check value (interactive modes)
+    write_error,            // no bootloader, or any failed exchange with it
+    firmware_too_large,     // the image would reach the marker or beyond: nothing erased
+    hardware_incompatible,  // the bootloader reports another hardware type: nothing erased
+    programmed,
+};
+
+// 0 only when the AUTOFLASH watch should try the same file again, else 1.
+int flash_result_code(FlashResult result);
+
+// Why a chosen file is refused before anything is sent; the chooser then opens again.
+enum class FileProblem {
+    cannot_open,  // reported in every mode
+    too_short,    // reported in the interactive modes only
+};
+
+// What the window layer does for the flasher while it runs.
+class FlashHost {
+   public:
+    virtual ~FlashHost() = default;
+    // The firmware file the user picks; empty when the choice was cancelled.
+    virtual std::string choose_file() = 0;
+    virtual void file_rejected(FileProblem problem, const std::string& path) = 0;
+    // Before the device is touched: the status label is emptied and the side windows close.
+    virtual void prepare() = 0;
+    virtual void open_progress() = 0;
+    virtual void set_progress_text(const std::string& text) = 0;
+    virtual void set_progress_fraction(double fraction) = 0;
+    virtual void set_progress_label(const std::string& text) = 0;
+    // The version and info labels describe firmware that the erase removes.
+    virtual void clear_firmware_labels() = 0;
+    virtual void process_events() = 0;
+};
+
+// The image must end before the application-valid marker, counting the last block's padding:
+// 499,688 bytes at the usual start address.
+bool image_fits(uint32_t start_address, int32_t image_length);
+
+// One whole attempt. automatic_file is the file of the automatic mode. The waits go through
+// link.pause(); from the switch on, the link holds no device, and afterwards it is left closed
+// so that the next search finds the device afresh.
+FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mode, FlashHost& host,
+                           const std::string& automatic_file = {});

@@ -1,0 +1,193 @@
+// The firmware file check, the image buffer and the folder watch's rules.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <map>
+
+#include "firmware/autoflash.h"
+#include "firmware/firmware_image.h"
+#include "firmware/flasher.h"
+#include "platform/folder_scan.h"
+#include "unit/firmware_files.h"
+
+namespace {
+
+FirmwareFileCheck check(const std::string& file) {
+    return check_firmware_file(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+}
+
+TEST(FirmwareImage, CrcOfTheCheckTextAndItsPlaceInTheHeader) {
+    uint16_t crc = 0;
+    for (char c : std::string("123456789"))
+        crc = crc16_update(crc, static_cast<uint8_t>(c));
+    EXPECT_EQ(crc, 0xBB3D);
+
+    std::string file = make_firmware_file(9984);
+    EXPECT_EQ(check(file), FirmwareFileCheck::good);
+    std::swap(file[14], file[15]);  // high byte first is not the stored order
+    EXPECT_EQ(check(file), FirmwareFileCheck::wrong_check_value);
+}
+
+TEST(FirmwareImage, FileChecks) {
+    std::string wrong_tag = make_firmware_file(9984);
+    wrong_tag[5] = '_';  // the trailing blank belongs to the tag
+    std::string flipped = make_firmware_file(9984);
+    flipped[5000] ^= 0x01;
+    std::string short_file = make_firmware_file(9983);
+    const struct {
+        const char* name;
+        std::string file;
+        FirmwareFileCheck expected;
+    } cases[] = {
+        {"9,999 bytes", short_file, FirmwareFileCheck::too_short},
+        {"10,000 bytes", make_firmware_file(9984), FirmwareFileCheck::good},
+        {"empty", std::string(), FirmwareFileCheck::too_short},
+        {"wrong tag", wrong_tag, FirmwareFileCheck::wrong_tag},
+        {"one bit flipped", flipped, FirmwareFileCheck::wrong_check_value},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(check(c.file), c.expected) << c.name;
+}
+
+TEST(FirmwareImage, LongFileIsCutAndItsFirstPartChecked) {
+    std::string file = make_firmware_file(kFirmwareBufferSize - kFirmwareHeaderSize);
+    file.append(100, '\x5A');  // beyond the cut: neither checked nor kept
+    FirmwareImage image;
+    EXPECT_EQ(load_firmware_image(image, file), FirmwareFileCheck::good);
+    EXPECT_EQ(image.image_length, 525296);
+}
+
+TEST(FirmwareImage, LoadClearsWhatAnEarlierLongerFileLeft) {
+    FirmwareImage image;
+    load_firmware_image(image, std::string(40000, '\x77'));
+    ASSERT_EQ(load_firmware_image(image, make_firmware_file(9984)), FirmwareFileCheck::good);
+    EXPECT_EQ(image.image_length, 9984);
+    for (size_t i = 16 + 9984; i < 16 + 9984 + 56; ++i)
+        ASSERT_EQ(image.bytes[i], 0) << i;
+}
+
+TEST(FirmwareImage, LastBlockMustEndBeforeTheValidMarker) {
+    const struct {
+        uint32_t start;
+        int32_t length;
+        bool fits;
+    } cases[] = {
+        {0x1D006000, 499688, true},  // 8,923 whole blocks end at the marker
+        {0x1D006000, 499689, false},
+        {0x1D006000, 499711, false},  // ends below the last address,
+                                      // but its block would not
+        {0x1D007000, 495600, true},
+        {0x1D007000, 495601, false},
+        {0x1D080000, 10000, false},
+        {0xFFFFFF00, 10000, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(image_fits(c.start, c.length), c.fits)
+            << std::hex << c.start << " " << std::dec << c.length;
+}
+
+// A folder whose files and clock the test sets.
+class FakeFolder : public WatchedFolder {
+   public:
+    std::map<std::string, uint64_t> files;
+    uint64_t time = 0;
+    std::vector<FolderEntry> bin_files(const std::string& folder) override {
+        EXPECT_EQ(folder, "watch");
+        std::vector<FolderEntry> entries;
+        for (const auto& [name, written] : files)
+            entries.push_back({name, written});
+        return entries;
+    }
+    uint64_t now() override { return time; }
+};
+
+constexpr uint64_t kSecond = 10000000;
+
+class AutoflashTest : public ::testing::Test {
+   protected:
+    AutoflashWatch watch{"watch", 0, {}};
+    FakeFolder folder;
+    std::vector<std::string> flashed;
+    int answer = 1;
+
+    AutoflashStep step() {
+        return autoflash_step(watch, folder, [this](const std::string& file) {
+            flashed.push_back(file);
+            return answer;
+        });
+    }
+};
+
+TEST_F(AutoflashTest, FilesPresentAtTheFirstScanAreNeverFlashedANewOneOnceAfterSettling) {
+    folder.time = 1000 * kSecond;
+    folder.files = {{"a.bin", 900 * kSecond}, {"b.bin", 950 * kSecond}};
+    EXPECT_EQ(step(), AutoflashStep::first_scan);
+    EXPECT_EQ(step(), AutoflashStep::nothing_new);
+
+    folder.files["c.bin"] = 1000 * kSecond;
+    folder.time += 3 * kSecond - 1;  // 29,999,999 units old
+    EXPECT_EQ(step(), AutoflashStep::settling);
+    EXPECT_TRUE(flashed.empty());
+    folder.time += 1;
+    EXPECT_EQ(step(), AutoflashStep::flashed);
+    EXPECT_EQ(step(), AutoflashStep::nothing_new);
+    EXPECT_EQ(flashed, std::vector<std::string>{"c.bin"});
+
+    folder.files["old_copy.bin"] = 999 * kSecond;  // older than the newest seen
+    EXPECT_EQ(step(), AutoflashStep::nothing_new);
+}
+
+TEST_F(AutoflashTest, EmptyFolderFirstThenAFileIsNotAFirstScan) {
+    folder.time = 1000 * kSecond;
+    EXPECT_EQ(step(), AutoflashStep::nothing_new);
+    EXPECT_EQ(watch.newest_file_time, 1u);
+    folder.files["a.bin"] = 990 * kSecond;
+    EXPECT_EQ(step(), AutoflashStep::flashed);
+}
+
+TEST_F(AutoflashTest, FutureTimeCountsAsSettledAtOnce) {
+    folder.time = 1000 * kSecond;
+    folder.files["a.bin"] = 10 * kSecond;
+    step();
+    folder.files["b.bin"] = 2000 * kSecond;
+    EXPECT_EQ(step(), AutoflashStep::flashed);
+}
+
+TEST_F(AutoflashTest, UnusableFileIsTriedAgainUntilItIsGood) {
+    folder.time = 1000 * kSecond;
+    step();
+    folder.files["a.bin"] = 900 * kSecond;
+    answer = 0;
+    EXPECT_EQ(step(), AutoflashStep::retry);
+    EXPECT_EQ(step(), AutoflashStep::retry);
+    answer = 1;
+    EXPECT_EQ(step(), AutoflashStep::flashed);
+    EXPECT_EQ(step(), AutoflashStep::nothing_new);
+    EXPECT_EQ(flashed.size(), 3u);
+}
+
+TEST(FolderScan, BinFilesOfAnyCaseWithWindowsFileTimes) {
+    char pattern[] = "/tmp/qn718-scan-XXXXXX";
+    const std::string folder = mkdtemp(pattern);
+    write_firmware_file(folder, "a.bin", "x");
+    write_firmware_file(folder, "B.BIN", "x");
+    write_firmware_file(folder, "c.txt", "x");
+    mkdir((folder + "/d.bin").c_str(), 0700);
+    const timespec times[2] = {{1577836800, 500}, {1577836800, 500}};  // 2020-01-01 UTC
+    utimensat(AT_FDCWD, (folder + "/a.bin").c_str(), times, 0);
+
+    std::map<std::string, uint64_t> found;
+    for (const FolderEntry& entry : list_folder_files(folder, ".bin"))
+        found[entry.path] = entry.last_write_time;
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[folder + "/a.bin"], 132223104000000005ULL);
+    EXPECT_TRUE(found.count(folder + "/B.BIN"));
+    EXPECT_LE(found[folder + "/B.BIN"], file_time_now());
+    EXPECT_TRUE(list_folder_files(folder + "/missing", ".bin").empty());
+    std::system(("rm -rf " + folder).c_str());
+}
+
+}  // namespace

@@ -1,0 +1,333 @@
+// The flasher against the simulated bootloader: what goes over the wire, and how every
+// failure ends.
+#include <gtest/gtest.h>
+
+#include <hidapi.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "device/device_link.h"
+#include "firmware/bootloader_protocol.h"
+#include "firmware/flasher.h"
+#include "sim/sim_control.h"
+#include "unit/firmware_files.h"
+
+namespace {
+
+class FakeHost : public FlashHost {
+   public:
+    std::vector<std::string> choices;  // answered in order; then cancelled
+    int chooser_calls = 0;
+    std::vector<std::pair<FileProblem, std::string>> rejected;
+    std::vector<std::string> steps;
+    std::vector<double> fractions;
+
+    std::string choose_file() override {
+        return chooser_calls < static_cast<int>(choices.size()) ? choices[chooser_calls++] : "";
+    }
+    void file_rejected(FileProblem problem, const std::string& path) override {
+        rejected.emplace_back(problem, path);
+    }
+    void prepare() override { steps.push_back("prepare"); }
+    void open_progress() override { steps.push_back("progress"); }
+    void set_progress_text(const std::string& text) override { steps.push_back("text " + text); }
+    void set_progress_fraction(double fraction) override { fractions.push_back(fraction); }
+    void set_progress_label(const std::string& text) override { steps.push_back("label " + text); }
+    void clear_firmware_labels() override { steps.push_back("clear labels"); }
+    void process_events() override {}
+    bool saw(const std::string& step) const {
+        return std::find(steps.begin(), steps.end(), step) != steps.end();
+    }
+};
+
+const uint8_t kMarker[8] = {0x5A, 0x17, 0xC3, 0xE0, 0x94, 0x4B, 0x2D, 0x68};
+
+uint32_t address_in(const std::vector<uint8_t>& report) {
+    return report[2] | report[3] << 8 | report[4] << 16 | static_cast<uint32_t>(report[5]) << 24;
+}
+
+class FlasherTest : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        sim::reset();
+        hid_init();
+        link.set_pause([this](int ms) { paused_ms += ms; });
+        char pattern[] = "/tmp/qn718-flash-XXXXXX";
+        folder = mkdtemp(pattern);
+    }
+    void TearDown() override {
+        link.close();
+        std::system(("rm -rf " + folder).c_str());
+    }
+
+    // A device waiting in its bootloader, a file of image_length bytes chosen.
+    FlashResult flash_from_bootloader(size_t image_length) {
+        sim::set_product(sim::Product::bootloader);
+        file = make_firmware_file(image_length);
+        host.choices = {write_firmware_file(folder, "image.bin", file)};
+        return flash_firmware(link, image, FlashMode::from_bootloader, host);
+    }
+    std::vector<uint8_t> codes_sent() const {
+        std::vector<uint8_t> codes;
+        for (const auto& report : sim::written_reports())
+            if (report.size() == 65)
+                codes.push_back(report[1]);
+        return codes;
+    }
+    bool sent(uint8_t code) const {
+        const auto codes = codes_sent();
+        return std::find(codes.begin(), codes.end(), code) != codes.end();
+    }
+
+    DeviceLink link;
+    FirmwareImage image;
+    FakeHost host;
+    std::string folder;
+    std::string file;
+    int paused_ms = 0;
+};
+
+TEST_F(FlasherTest, FromBootloaderTheWireCarriesExactlyTheSequence) {
+    ASSERT_EQ(flash_from_bootloader(9984), FlashResult::programmed);
+
+    std::vector<uint8_t> expected = {0x02, 0x06, 0x03, 0x03, 0x04, 0x02};
+    for (int block = 0; block < 179; ++block) {
+        expected.push_back(0x05);
+        expected.push_back(0x07);
+    }
+    for (uint8_t code : {0x06, 0x02, 0x05, 0x06, 0x07, 0x02, 0x08})
+        expected.push_back(code);
+    const auto& reports = sim::written_reports();
+    ASSERT_EQ(codes_sent(), expected);
+    ASSERT_EQ(reports.size(), expected.size());
+
+    for (size_t i = 0; i < reports.size(); ++i) {
+        const auto& r = reports[i];
+        ASSERT_EQ(r.size(), 65u) << i;
+        EXPECT_EQ(r[0], 0) << i;
+        const bool carries_data = r[1] == 0x05 || r[1] == 0x07;
+        if (!carries_data) {
+            EXPECT_TRUE(std::all_of(r.begin() + 2, r.end(), [](uint8_t b) { return b == 0; }))
+                << "request " << i << " has bytes beyond its code";
+        }
+    }
+    // Blocks: address, count 56, two zero bytes, the data; the read-back repeats the write.
+    for (int block = 0; block < 179; ++block) {
+        const auto& write = reports[6 + 2 * block];
+        const auto& read_back = reports[7 + 2 * block];
+        ASSERT_EQ(address_in(write), 0x1D006000u + 56u * block);
+        ASSERT_EQ(write[6], 56);
+        ASSERT_EQ(write[7], 0);
+        ASSERT_EQ(write[8], 0);
+        for (int k = 0; k < 56; ++k) {
+            const size_t at = 16 + 56 * block + k;
+            const uint8_t want = at < file.size() ? static_cast<uint8_t>(file[at]) : 0;
+            ASSERT_EQ(write[9 + k], want) << "block " << block << " byte " << k;
+        }
+        ASSERT_TRUE(std::equal(write.begin() + 2, write.end(), read_back.begin() + 2));
+    }
+    // The marker: address, count 8, zeros up to byte 56, the marker in 57-64; read back.
+    const auto& marker = reports[reports.size() - 5];
+    EXPECT_EQ(address_in(marker), 0x1D07FFF8u);
+    EXPECT_EQ(marker[6], 8);
+    EXPECT_TRUE(std::all_of(marker.begin() + 7, marker.begin() + 57, [](uint8_t b) { return !b; }));
+    EXPECT_TRUE(std::equal(kMarker, kMarker + 8, marker.begin() + 57));
+    EXPECT_TRUE(
+        std::equal(marker.begin() + 2, marker.end(), reports[reports.size() - 3].begin() + 2));
+
+    // The last block carried 16 image bytes and 40 zero bytes, all of them now in flash.
+    const auto flash = sim::bootloader_flash(0x1D006000, 179 * 56);
+    EXPECT_TRUE(std::equal(file.begin() + 16, file.end(), flash.begin(),
+                           [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }));
+    EXPECT_TRUE(std::all_of(flash.end() - 40, flash.end(), [](uint8_t b) { return b == 0; }));
+
+    EXPECT_FALSE(link.is_open());
+    EXPECT_EQ(sim::open_handles(), 0);
+    EXPECT_TRUE(host.saw("label Firmware QN724 bootloader ver 1.2"));
+    EXPECT_TRUE(host.saw("text Erasing flash memory..."));
+    EXPECT_TRUE(host.saw("text 100%"));
+    EXPECT_FALSE(host.saw("text Switching to flash programming mode"));
+    EXPECT_EQ(host.fractions.size(), 180u);  // each block a new permille, then 1.0
+    EXPECT_TRUE(std::is_sorted(host.fractions.begin(), host.fractions.end()));
+}
+
+TEST_F(FlasherTest, FromApplicationSwitchesAndTheRestartedDeviceReportsTheNewFirmware) {
+    ASSERT_EQ(link.open(), OpenResult::link);
+    file = make_firmware_file(20000, 31);
+    host.choices = {write_firmware_file(folder, "new.bin", file)};
+    ASSERT_EQ(flash_firmware(link, image, FlashMode::from_application, host),
+              FlashResult::programmed);
+    EXPECT_EQ(sim::received_commands().back().code, 0x10);
+    // 358 blocks; nothing else reached the bootloader, beginning with the query.
+    EXPECT_EQ(sim::bootloader_requests(), 6 + 2 * 358 + 7);
+    const auto codes = codes_sent();
+    EXPECT_EQ(codes[codes.size() - sim::bootloader_requests()], 0x02);
+    EXPECT_TRUE(host.saw("text Switching to flash programming mode"));
+    EXPECT_GE(paused_ms, 500);
+
+    ASSERT_EQ(link.open(), OpenResult::link);
+    ASSERT_TRUE(link.send_command(0x04));
+    ASSERT_TRUE(link.await_reply(0x08, 5));
+    EXPECT_EQ(link.reply().payload()[2] << 8 | link.reply().payload()[3], 31);
+}
+
+TEST_F(FlasherTest, FailuresAndWhetherTheyCameBeforeTheErase) {
+    const struct {
+        const char* name;
+        std::function<void()> arm;
+        FlashResult result;
+        bool erased;
+    } cases[] = {
+        {"other hardware type", [] { sim::set_bootloader_hardware_type(7); },
+         FlashResult::hardware_incompatible, false},
+        {"start address in a later query", [] { sim::change_bootloader_query_from(2, 7, 0x1E); },
+         FlashResult::write_error, true},
+        {"block size in a later query", [] { sim::change_bootloader_query_from(2, 1, 0x40); },
+         FlashResult::write_error, true},
+        {"query after the last block", [] { sim::change_bootloader_query_from(3, 12, 0); },
+         FlashResult::write_error, true},
+        {"block read-back differs", [] { sim::set_bootloader_readback_differs(5); },
+         FlashResult::write_error, true},
+        {"marker read-back differs", [] { sim::set_bootloader_readback_differs(180); },
+         FlashResult::write_error, true},
+        {"short write", [] { sim::fail_writes_after(10); }, FlashResult::write_error, true},
+        {"short write of the first query", [] { sim::fail_writes_after(0); },
+         FlashResult::write_error, false},
+        {"no bootloader shows up", [] { sim::plug(false); }, FlashResult::write_error, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::reset();
+        sim::set_product(sim::Product::bootloader);
+        c.arm();
+        host = FakeHost{};
+        file = make_firmware_file(9984);
+        host.choices = {write_firmware_file(folder, "image.bin", file)};
+        EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host), c.result);
+        EXPECT_EQ(sent(0x04), c.erased);
+        EXPECT_FALSE(sent(0x08)) << "no restart after a failure";
+        EXPECT_FALSE(link.is_open());
+        EXPECT_EQ(sim::open_handles(), 0);
+    }
+}
+
+TEST_F(FlasherTest, NoBootloaderIsLookedForTwentyFourTimes) {
+    sim::plug(false);
+    host.choices = {write_firmware_file(folder, "image.bin", make_firmware_file(9984))};
+    EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
+              FlashResult::write_error);
+    EXPECT_EQ(paused_ms, 500 + 24 * (40 + 200));
+}
+
+TEST_F(FlasherTest, LargestImageFitsOneByteMoreIsRefusedBeforeTheErase) {
+    ASSERT_EQ(flash_from_bootloader(499688), FlashResult::programmed);
+    EXPECT_EQ(sim::bootloader_flash(0x1D07FFF8, 8), std::vector<uint8_t>(kMarker, kMarker + 8));
+
+    sim::reset();
+    host = FakeHost{};
+    EXPECT_EQ(flash_from_bootloader(499689), FlashResult::firmware_too_large);
+    EXPECT_FALSE(sent(0x04));
+    EXPECT_EQ(sim::open_handles(), 0);
+}
+
+TEST_F(FlasherTest, DeviceVanishingAnywhereNeverEndsInSuccess) {
+    // 371 requests in all for 179 blocks: 6 before the blocks, 358 for them, 7 after.
+    for (int requests : {1, 4, 5, 6, 7, 100, 364, 365, 366, 367, 368, 369, 370}) {
+        SCOPED_TRACE(requests);
+        sim::reset();
+        host = FakeHost{};
+        sim::set_product(sim::Product::bootloader);
+        sim::unplug_bootloader_after_requests(requests);
+        host.choices = {write_firmware_file(folder, "image.bin", make_firmware_file(9984))};
+        EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
+                  FlashResult::write_error);
+        EXPECT_FALSE(sim::plugged());
+        EXPECT_EQ(sim::open_handles(), 0);
+    }
+    sim::reset();
+    ASSERT_EQ(link.open(), OpenResult::link);
+    sim::unplug_after_commands(1);  // gone with the switch command, never back
+    host = FakeHost{};
+    host.choices = {write_firmware_file(folder, "image.bin", make_firmware_file(9984))};
+    EXPECT_EQ(flash_firmware(link, image, FlashMode::from_application, host),
+              FlashResult::write_error);
+}
+
+TEST_F(FlasherTest, AutomaticModeIsSilentAboutBadFilesAndSendsNothing) {
+    std::string bad_crc = make_firmware_file(9984);
+    bad_crc[100] ^= 1;
+    std::string bad_tag = make_firmware_file(9984);
+    bad_tag[0] = 'X';
+    const std::pair<const char*, std::string> files[] = {
+        {"being copied", make_firmware_file(9984).substr(0, 9999)},
+        {"empty", ""},
+        {"wrong tag", bad_tag},
+        {"wrong check value", bad_crc},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        sim::reset();
+        ASSERT_EQ(link.open(), OpenResult::link);
+        sim::clear_received();
+        host = FakeHost{};
+        const std::string path = write_firmware_file(folder, "auto.bin", bytes);
+        EXPECT_EQ(flash_firmware(link, image, FlashMode::automatic, host, path),
+                  FlashResult::file_unusable);
+        EXPECT_EQ(flash_result_code(FlashResult::file_unusable), 0);
+        EXPECT_TRUE(host.rejected.empty());
+        EXPECT_TRUE(host.steps.empty());
+        EXPECT_EQ(sim::count_commands(0x10), 0);
+        EXPECT_TRUE(link.is_open());
+    }
+    host = FakeHost{};
+    EXPECT_EQ(flash_firmware(link, image, FlashMode::automatic, host, folder + "/missing.bin"),
+              FlashResult::file_unusable);
+    ASSERT_EQ(host.rejected.size(), 1u);
+    EXPECT_EQ(host.rejected[0].first, FileProblem::cannot_open);
+    EXPECT_EQ(host.chooser_calls, 0);
+
+    host = FakeHost{};
+    ASSERT_EQ(link.open(), OpenResult::link);
+    const std::string good = write_firmware_file(folder, "good.bin", make_firmware_file(9984));
+    EXPECT_EQ(flash_firmware(link, image, FlashMode::automatic, host, good),
+              FlashResult::programmed);
+}
+
+TEST_F(FlasherTest, InteractiveChoiceAsksAgainAfterUnreadableOrShortFiles) {
+    sim::set_product(sim::Product::bootloader);
+    const std::string missing = folder + "/missing.bin";
+    const std::string short_file =
+        write_firmware_file(folder, "short.bin", make_firmware_file(9984).substr(0, 9999));
+    const std::string good = write_firmware_file(folder, "good.bin", make_firmware_file(9984));
+    host.choices = {missing, short_file, good};
+    EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
+              FlashResult::programmed);
+    const std::vector<std::pair<FileProblem, std::string>> expected = {
+        {FileProblem::cannot_open, missing}, {FileProblem::too_short, short_file}};
+    EXPECT_EQ(host.rejected, expected);
+
+    std::string bad = make_firmware_file(9984);
+    bad[200] ^= 1;
+    host = FakeHost{};
+    host.choices = {write_firmware_file(folder, "bad.bin", bad), good};
+    EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
+              FlashResult::file_corrupted);
+    EXPECT_EQ(host.chooser_calls, 1) << "no second choice after a wrong check value";
+
+    host = FakeHost{};
+    EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
+              FlashResult::nothing_done);
+}
+
+TEST_F(FlasherTest, WithoutADeviceTheMenuEntryDoesNothing) {
+    host.choices = {write_firmware_file(folder, "good.bin", make_firmware_file(9984))};
+    for (FlashMode mode : {FlashMode::from_application, FlashMode::automatic}) {
+        EXPECT_EQ(flash_firmware(link, image, mode, host, host.choices[0]),
+                  FlashResult::nothing_done);
+    }
+    EXPECT_EQ(host.chooser_calls, 0);
+    EXPECT_EQ(sim::open_count(), 0);
+}
+
+}  // namespace
