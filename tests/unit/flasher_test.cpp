@@ -286,12 +286,6 @@ TEST_F(FlasherTest, AutomaticModeIsSilentAboutBadFilesAndSendsNothing) {
     ASSERT_EQ(host.rejected.size(), 1u);
     EXPECT_EQ(host.rejected[0].first, FileProblem::cannot_open);
     EXPECT_EQ(host.chooser_calls, 0);
-
-    host = FakeHost{};
-    ASSERT_EQ(link.open(), OpenResult::link);
-    const std::string good = write_firmware_file(folder, "good.bin", make_firmware_file(9984));
-    EXPECT_EQ(flash_firmware(link, image, FlashMode::automatic, host, good),
-              FlashResult::programmed);
 }
 
 TEST_F(FlasherTest, InteractiveChoiceAsksAgainAfterUnreadableOrShortFiles) {
