@@ -146,7 +146,9 @@ class FirmwareWindowsTest : public ConnectionTest {
     }
     // The restarted device is found and identified by the main loop.
     static bool pass_until_status(const std::string& text) {
-        for (int i = 0; i < 300 && (status_label_text() != text || connection().state() != AppState::connected); ++i)
+        for (int i = 0; i < 300 && (status_label_text() != text ||
+                                    connection().state() != AppState::connected);
+             ++i)
             main_loop_pass();
         return status_label_text() == text;
     }
@@ -253,7 +255,7 @@ TEST_F(FirmwareWindowsTest, EachOutcomeShowsItsText) {
 
     // The automatic mode reads its file without a chooser and reports one it cannot open.
     sim::reset();
-    ASSERT_EQ(open_device(), 1);
+    ASSERT_EQ(connection().link().open(), OpenResult::link);
     MessageAnswerer ok;
     EXPECT_EQ(flash_firmware(FlashMode::automatic, missing), 0);
     run_events_until([] { return message_slot() == nullptr; });
