@@ -148,6 +148,11 @@ void on_destroyed(GtkWidget* window, gpointer) {
     }
 }
 
+void on_filter_toggled(GtkToggleButton* button, gpointer) {
+    filter_button_toggled(gtk_toggle_button_get_active(button),
+                          {g_console.window, g_console.filter_button, reload_console_view});
+}
+
 void on_log_clicked(GtkButton*, gpointer) {
     toggle_log_file();
 }
@@ -187,7 +192,7 @@ GtkWidget* build_command_row() {
 
     g_console.filter_button = gtk_toggle_button_new();
     gtk_container_add(GTK_CONTAINER(g_console.filter_button), make_label(lang_text(kFilterButton)));
-    g_signal_connect(g_console.filter_button, "toggled", G_CALLBACK(open_filter_settings), nullptr);
+    g_signal_connect(g_console.filter_button, "toggled", G_CALLBACK(on_filter_toggled), nullptr);
     gtk_widget_show(g_console.filter_button);
     pack(row, g_console.filter_button);
 

@@ -5,7 +5,6 @@
 #include "app/language.h"
 #include "ui/widget_kit.h"
 #include "console/traffic_filter.h"
-#include "ui/console_window.h"
 
 namespace {
 
@@ -21,10 +20,11 @@ struct FilterWindow {
     std::array<GtkWidget*, kFilterSlotCount> entries{};
 };
 FilterWindow g_filter;
+FilterOwner g_owner;
 
-GtkWidget* filter_button() {
-    const ConsoleWidgets* console = console_widgets();
-    return console ? console->filter_button : nullptr;
+void view_changed() {
+    if (g_owner.view_changed)
+        g_owner.view_changed();
 }
 
 void set_button_background(GtkWidget* button, std::initializer_list<GtkStateType> states,
@@ -78,8 +78,8 @@ void build_filter_window() {
     g_filter.window = window;
     gtk_window_set_title(GTK_WINDOW(window), lang_text(kFilterSettingsTitle));
     gtk_window_set_modal(GTK_WINDOW(window), TRUE);
-    if (const ConsoleWidgets* console = console_widgets())
-        gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(console->window));
+    if (g_owner.window)
+        gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(g_owner.window));
     g_signal_connect(window, "delete-event", G_CALLBACK(on_delete_event), nullptr);
     gtk_widget_show(window);
 
@@ -117,26 +117,29 @@ bool ticked(GtkWidget* tick) {
 
 }  // namespace
 
-gboolean open_filter_settings(GtkToggleButton* button, gpointer) {
-    if (!gtk_toggle_button_get_active(button)) {
-        set_button_background(GTK_WIDGET(button),
-                              {GTK_STATE_PRELIGHT, GTK_STATE_NORMAL, GTK_STATE_ACTIVE}, nullptr);
+void filter_button_toggled(bool pressed, const FilterOwner& owner) {
+    g_owner = owner;
+    if (!pressed) {
+        if (owner.filter_button) {
+            set_button_background(owner.filter_button,
+                                  {GTK_STATE_PRELIGHT, GTK_STATE_NORMAL, GTK_STATE_ACTIVE},
+                                  nullptr);
+        }
         traffic_filter().enabled = false;
-        reload_console_view();
-        return FALSE;
+        view_changed();
+        return;
     }
     if (g_filter.window)
         gtk_window_present(GTK_WINDOW(g_filter.window));
     else
         build_filter_window();
-    return FALSE;
 }
 
 gboolean apply_filter_settings() {
     if (!g_filter.window)
         return TRUE;
     // The pressed button shows that filtering is on.
-    if (GtkWidget* button = filter_button())
+    if (GtkWidget* button = g_owner.filter_button)
         set_button_background(button, {GTK_STATE_PRELIGHT, GTK_STATE_ACTIVE}, &kPureRed);
     FilterChoice choice;
     choice.show_untagged = ticked(g_filter.untagged);
@@ -149,7 +152,7 @@ gboolean apply_filter_settings() {
     apply_filter_choice(choice);
     gtk_widget_destroy(g_filter.window);
     g_filter = FilterWindow{};
-    reload_console_view();
+    view_changed();
     return TRUE;
 }
 
@@ -160,7 +163,7 @@ gboolean cancel_filter_settings() {
     g_filter = FilterWindow{};
     // Releasing the button runs its "toggled" handler, which switches the filter off and shows
     // every line.
-    if (GtkWidget* button = filter_button())
+    if (GtkWidget* button = g_owner.filter_button)
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(button), FALSE);
     gtk_widget_destroy(window);
     traffic_filter().enabled = false;

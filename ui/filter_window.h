@@ -4,9 +4,16 @@
 
 #include <gtk/gtk.h>
 
-// "toggled" of the "Filter" button: pressed opens the settings, released switches the
-// filter off and shows every line again.
-gboolean open_filter_settings(GtkToggleButton* button, gpointer);
+// The console the settings belong to.
+struct FilterOwner {
+    GtkWidget* window = nullptr;         // parent of the settings window
+    GtkWidget* filter_button = nullptr;  // drawn red while the filter is on
+    void (*view_changed)() = nullptr;    // shows the record again, through the filter
+};
+
+// The "Filter" button was toggled: pressed opens the settings, released switches the filter
+// off and shows every line again.
+void filter_button_toggled(bool pressed, const FilterOwner& owner);
 // "OK": the filter goes on with the ticked tags; the tag texts are saved.
 gboolean apply_filter_settings();
 // "Cancel" or closing the window: the filter goes off, the saved choice stays.
