@@ -1,3 +1,4 @@
+// Saving, loading, defaults and calibration against the simulated device, on a stand-in page.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -11,12 +12,6 @@
 namespace {
 
 using Messages = std::vector<Text>;
-constexpr Text kLoaded = Text::config_loaded, kLoadError = Text::config_load_error,
-               kSaved = Text::config_saved, kDefaultsLoaded = Text::defaults_loaded,
-               kWriteError = Text::write_error, kBadLevel = Text::bad_can_level,
-               kRequestFailed = Text::request_failed, kCalibrated = Text::calibration_finished,
-               kNoCanSpeed = Text::no_can_speed_warning;
-
 class ConfigOperationsTest : public ::testing::Test {
    protected:
     void SetUp() override {
@@ -47,7 +42,7 @@ TEST_F(ConfigOperationsTest, SaveRefusesBadLevelsAndTakesEmptyAsZero) {
     page.reference().level = 9;
     for (const char* text : {"255", "256", "65536", "-1", "12a"}) {
         EXPECT_FALSE(save(text)) << text;
-        EXPECT_EQ(page.messages, Messages{kBadLevel}) << text;
+        EXPECT_EQ(page.messages, Messages{Text::bad_can_level}) << text;
     }
     EXPECT_EQ(page.reference().level, 9);
     EXPECT_TRUE(sim::received_commands().empty());
@@ -55,7 +50,7 @@ TEST_F(ConfigOperationsTest, SaveRefusesBadLevelsAndTakesEmptyAsZero) {
     sim::set_memory_byte(kConfigBlockAddress, 3);
     EXPECT_TRUE(save(""));
     EXPECT_EQ(sim::memory_byte(kConfigBlockAddress), 0);
-    EXPECT_EQ(page.messages, Messages{kSaved});
+    EXPECT_EQ(page.messages, Messages{Text::config_saved});
 }
 
 TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
@@ -70,14 +65,14 @@ TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
     for (int i = 0; i < kConfigRecordSize; ++i)
         block.push_back(sim::memory_byte(kConfigBlockAddress + i));
     EXPECT_EQ(block, (std::vector<uint8_t>{255, 1, 2, 3, 4, 1, 2, 49, 2, 0x05, 0x46, 0x01, 0x2B}));
-    EXPECT_EQ(page.messages, Messages{kSaved});
+    EXPECT_EQ(page.messages, Messages{Text::config_saved});
     EXPECT_EQ(page.marks(), "");
     EXPECT_EQ(page.reference().level, 300);
     EXPECT_EQ(page.reference().choices[kSpeedometerScale], 49);
 
     sim::set_status_sequence("0");
     EXPECT_TRUE(save("3"));
-    EXPECT_EQ(page.messages, Messages{kNoCanSpeed}) << "the warning instead";
+    EXPECT_EQ(page.messages, Messages{Text::no_can_speed_warning}) << "the warning instead";
 }
 
 TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {
@@ -90,7 +85,7 @@ TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {
         sim::clear_received();
         page.save_red = true;
         EXPECT_FALSE(save("3")) << index;
-        EXPECT_EQ(page.messages, Messages{kWriteError}) << index;
+        EXPECT_EQ(page.messages, Messages{Text::write_error}) << index;
         EXPECT_EQ(sim::count_commands(9) + sim::count_commands(2), 0) << index;
         EXPECT_TRUE(page.save_red) << index;
     }
@@ -99,10 +94,10 @@ TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {
 TEST_F(ConfigOperationsTest, DeviceGoneMidOperationEndsInTheFailurePath) {
     sim::unplug_after_commands(1);  // the write arrives, the device drops off before read-back
     EXPECT_FALSE(save("3"));
-    EXPECT_EQ(page.messages, Messages{kWriteError});
+    EXPECT_EQ(page.messages, Messages{Text::write_error});
     page.messages.clear();
     EXPECT_FALSE(load_configuration(link, page, LoadKind::from_device));
-    EXPECT_EQ(page.messages, Messages{kLoadError});
+    EXPECT_EQ(page.messages, Messages{Text::config_load_error});
 }
 
 TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlock) {
@@ -111,7 +106,7 @@ TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlock) {
     page.choice_red[kVonSpeed] = true;
 
     EXPECT_TRUE(load_configuration(link, page, LoadKind::from_device));
-    EXPECT_EQ(page.messages, Messages{kLoaded});
+    EXPECT_EQ(page.messages, Messages{Text::config_loaded});
     EXPECT_EQ(page.level, "260");
     EXPECT_EQ(page.reference().level, 260);
     ASSERT_FALSE(page.vehicle_requests.empty());
@@ -138,7 +133,7 @@ TEST_F(ConfigOperationsTest, ReplyForAnotherOffsetOrCountIsNotTaken) {
         page.messages.clear();
         page.level = "7";
         EXPECT_FALSE(load_configuration(link, page, LoadKind::from_device));
-        EXPECT_EQ(page.messages, Messages{kLoadError});
+        EXPECT_EQ(page.messages, Messages{Text::config_load_error});
         EXPECT_EQ(sim::count_commands(5), 10);
         EXPECT_EQ(page.level, "7");
         EXPECT_TRUE(page.vehicle_requests.empty());
@@ -149,7 +144,7 @@ TEST_F(ConfigOperationsTest, DefaultsSendNothing) {
     page.choices = {4, 4, 3, 5, 1, 2, 20, 2};
     EXPECT_TRUE(load_configuration(link, page, LoadKind::defaults));
     EXPECT_TRUE(sim::received_commands().empty());
-    EXPECT_EQ(page.messages, Messages{kDefaultsLoaded});
+    EXPECT_EQ(page.messages, Messages{Text::defaults_loaded});
     EXPECT_EQ(page.level, "3");
     EXPECT_EQ(page.choices, (std::array<int, kChoiceFieldCount>{2, 3, 0, 2, 0, 0, 0, 0}));
     ASSERT_FALSE(page.vehicle_requests.empty());
@@ -164,7 +159,7 @@ TEST_F(ConfigOperationsTest, CalibrationSetsOnlyTheScaleWhateverTheMeasurementTa
         page.messages.clear();
         sim::set_calibration(static_cast<uint8_t>(delay_polls + 6), delay_polls);
         EXPECT_TRUE(calibrate_speedometer(link, page)) << delay_polls;
-        EXPECT_EQ(page.messages, Messages{kCalibrated});
+        EXPECT_EQ(page.messages, Messages{Text::calibration_finished});
         EXPECT_EQ(page.choices[kSpeedometerScale], delay_polls + 6) << delay_polls;
         EXPECT_EQ(page.reference().choices[kSpeedometerScale], 0) << "left for Save";
     }
@@ -173,7 +168,7 @@ TEST_F(ConfigOperationsTest, CalibrationSetsOnlyTheScaleWhateverTheMeasurementTa
     sim::set_calibration_silent(true);
     sim::clear_received();
     EXPECT_FALSE(calibrate_speedometer(link, page));
-    EXPECT_EQ(page.messages, Messages{kRequestFailed});
+    EXPECT_EQ(page.messages, Messages{Text::request_failed});
     EXPECT_EQ(sim::count_commands(7), 10);
 }
 
