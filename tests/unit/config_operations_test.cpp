@@ -12,6 +12,7 @@
 namespace {
 
 using Messages = std::vector<Text>;
+
 class ConfigOperationsTest : public ::testing::Test {
    protected:
     void SetUp() override {
@@ -25,6 +26,23 @@ class ConfigOperationsTest : public ::testing::Test {
         page.messages.clear();
         page.level = level_text;
         return save_configuration(link, page);
+    }
+    bool load(LoadKind kind) {
+        page.messages.clear();
+        return load_configuration(link, page, kind);
+    }
+    // "level (reference level) choices | car number | marks" as the page shows them.
+    std::string shown() {
+        std::string text = page.level + " (" + std::to_string(page.reference().level) + ")";
+        for (int choice : page.choices)
+            text += " " + std::to_string(choice);
+        return text + " | car " + std::to_string(page.selected_car) + " | " + page.marks();
+    }
+    std::vector<uint8_t> device_block() const {
+        std::vector<uint8_t> block;
+        for (int i = 0; i < kConfigRecordSize; ++i)
+            block.push_back(sim::memory_byte(kConfigBlockAddress + i));
+        return block;
     }
 
     DeviceLink link;
@@ -61,13 +79,10 @@ TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
 
     EXPECT_TRUE(save("300"));
     EXPECT_EQ(sent_codes(), (std::vector<uint8_t>{6, 5, 9, 2}));
-    std::vector<uint8_t> block;
-    for (int i = 0; i < kConfigRecordSize; ++i)
-        block.push_back(sim::memory_byte(kConfigBlockAddress + i));
-    EXPECT_EQ(block, (std::vector<uint8_t>{255, 1, 2, 3, 4, 1, 2, 49, 2, 0x05, 0x46, 0x01, 0x2B}));
+    EXPECT_EQ(device_block(),
+              (std::vector<uint8_t>{255, 1, 2, 3, 4, 1, 2, 49, 2, 0x05, 0x46, 0x01, 0x2B}));
     EXPECT_EQ(page.messages, Messages{Text::config_saved});
-    EXPECT_EQ(page.marks(), "");
-    EXPECT_EQ(page.reference().level, 300);
+    EXPECT_EQ(shown(), "300 (300) 1 2 3 4 1 2 49 2 | car 1350 | ");
     EXPECT_EQ(page.reference().choices[kSpeedometerScale], 49);
 
     sim::set_status_sequence("0");
@@ -76,12 +91,12 @@ TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
 }
 
 TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {
+    // Each of offset, count and the 13 data bytes read back wrong, then no read-back at all.
     for (int index = 0; index <= kConfigRecordSize + 2; ++index) {
-        if (index < kConfigRecordSize + 2) {
-            sim::set_readback_differs_at(index);  // of offset, count and the 13 data bytes
-        } else {
+        if (index < kConfigRecordSize + 2)
+            sim::set_readback_differs_at(index);
+        else
             sim::set_config_read_silent(true);
-        }
         sim::clear_received();
         page.save_red = true;
         EXPECT_FALSE(save("3")) << index;
@@ -95,32 +110,23 @@ TEST_F(ConfigOperationsTest, DeviceGoneMidOperationEndsInTheFailurePath) {
     sim::unplug_after_commands(1);  // the write arrives, the device drops off before read-back
     EXPECT_FALSE(save("3"));
     EXPECT_EQ(page.messages, Messages{Text::write_error});
-    page.messages.clear();
-    EXPECT_FALSE(load_configuration(link, page, LoadKind::from_device));
+    EXPECT_FALSE(load(LoadKind::from_device));
     EXPECT_EQ(page.messages, Messages{Text::config_load_error});
 }
 
-TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlock) {
+TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlockAndSilentlySaysNothing) {
     sim::set_memory(kConfigBlockAddress, {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03});
     page.save_red = true;
     page.choice_red[kVonSpeed] = true;
 
-    EXPECT_TRUE(load_configuration(link, page, LoadKind::from_device));
+    EXPECT_TRUE(load(LoadKind::from_device));
     EXPECT_EQ(page.messages, Messages{Text::config_loaded});
-    EXPECT_EQ(page.level, "260");
-    EXPECT_EQ(page.reference().level, 260);
-    ASSERT_FALSE(page.vehicle_requests.empty());
-    const VehicleRequest& last = page.vehicle_requests.back();
-    EXPECT_EQ(last.level, 260);
-    EXPECT_EQ(last.car_number, 1350);
-    EXPECT_TRUE(last.update_entry);
-    EXPECT_EQ(page.choices, (std::array<int, kChoiceFieldCount>{4, 0, 1, 5, 1, 2, 9, 1}));
+    EXPECT_EQ(shown(), "260 (260) 4 0 1 5 1 2 9 1 | car 1350 | ");
+    EXPECT_TRUE(page.vehicle_requests.back().update_entry);
     EXPECT_EQ(page.reference().choices[kSwitchoffTime], 5);
-    EXPECT_EQ(page.marks(), "");
 
-    page.messages.clear();
     sim::set_memory_byte(kConfigBlockAddress, 3);
-    EXPECT_TRUE(load_configuration(link, page, LoadKind::silently));
+    EXPECT_TRUE(load(LoadKind::silently));
     EXPECT_TRUE(page.messages.empty());
     EXPECT_EQ(page.level, "3");
 }
@@ -130,9 +136,8 @@ TEST_F(ConfigOperationsTest, ReplyForAnotherOffsetOrCountIsNotTaken) {
         sim::set_config_read_wrong_offset(wrong_offset);
         sim::set_config_read_wrong_count(!wrong_offset);
         sim::clear_received();
-        page.messages.clear();
         page.level = "7";
-        EXPECT_FALSE(load_configuration(link, page, LoadKind::from_device));
+        EXPECT_FALSE(load(LoadKind::from_device));
         EXPECT_EQ(page.messages, Messages{Text::config_load_error});
         EXPECT_EQ(sim::count_commands(5), 10);
         EXPECT_EQ(page.level, "7");
@@ -142,18 +147,14 @@ TEST_F(ConfigOperationsTest, ReplyForAnotherOffsetOrCountIsNotTaken) {
 
 TEST_F(ConfigOperationsTest, DefaultsSendNothing) {
     page.choices = {4, 4, 3, 5, 1, 2, 20, 2};
-    EXPECT_TRUE(load_configuration(link, page, LoadKind::defaults));
+    EXPECT_TRUE(load(LoadKind::defaults));
     EXPECT_TRUE(sim::received_commands().empty());
     EXPECT_EQ(page.messages, Messages{Text::defaults_loaded});
-    EXPECT_EQ(page.level, "3");
-    EXPECT_EQ(page.choices, (std::array<int, kChoiceFieldCount>{2, 3, 0, 2, 0, 0, 0, 0}));
-    ASSERT_FALSE(page.vehicle_requests.empty());
-    EXPECT_EQ(page.vehicle_requests.back().car_number, 43);
-    EXPECT_EQ(page.marks(), "");
+    EXPECT_EQ(shown(), "3 (3) 2 3 0 2 0 0 0 0 | car 43 | ");
 }
 
 TEST_F(ConfigOperationsTest, CalibrationSetsOnlyTheScaleWhateverTheMeasurementTakes) {
-    ASSERT_TRUE(load_configuration(link, page, LoadKind::silently));
+    ASSERT_TRUE(load(LoadKind::silently));
     // A measurement that ends while the next round drains its replies must still be seen.
     for (int delay_polls : {1, 2, 3, 4, 6}) {
         page.messages.clear();
