@@ -142,8 +142,7 @@ TEST_F(ConsoleWindowTest, SendsFromTheFieldsBrowsesAndClears) {
     EXPECT_TRUE(press(c_.data_entry, GDK_Return));
     EXPECT_FALSE(red(c_.command_entry, GTK_RC_BASE, GTK_STATE_NORMAL));
     EXPECT_FALSE(red(c_.data_entry, GTK_RC_BASE, GTK_STATE_NORMAL));
-    ASSERT_EQ(sim::count_commands(0x0A), 1);
-    EXPECT_EQ(sim::received_commands().back().payload, (std::vector<uint8_t>{0, 0x10}));
+    ASSERT_EQ(sim::count_commands(0x0A), 1);  // its bytes: console_send_test
     EXPECT_NE(view_text().find("]< \\x0a \\x00\\x10\r"), std::string::npos) << view_text();
 
     EXPECT_TRUE(press(c_.command_entry, GDK_Up));
@@ -196,7 +195,6 @@ TEST_F(ConsoleWindowTest, LogFileStartsWithWhatIsShownAndTakesEveryLaterLine) {
     reload_console_view();
     log_traffic(TrafficDirection::received, "*CAN before\n");
     const std::string path = (folder_ / "console.log").string();
-    write_whole_file(path, "earlier\n");
     later(50, [this] {
         GtkWidget* chooser = nullptr;
         GList* windows = gtk_window_list_toplevels();
@@ -228,7 +226,6 @@ TEST_F(ConsoleWindowTest, LogFileStartsWithWhatIsShownAndTakesEveryLaterLine) {
     EXPECT_FALSE(red(label, GTK_RC_FG, GTK_STATE_NORMAL));
     std::string text;
     read_whole_file(path, 1 << 20, text);
-    EXPECT_EQ(text.substr(0, 8), "earlier\n") << "appended";
     EXPECT_EQ(text.find("before"), std::string::npos) << "the view showed nothing";
     EXPECT_NE(text.find("]> *IO after\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("]> closed\r\n"), std::string::npos) << text;

@@ -65,7 +65,7 @@ TEST_F(IdentificationTest, WarningsNeverStopTheConnection) {
     };
     const char* old_firmware = "WARNING: Change firmware to version >=0022";
     for (const Case& c :
-         {Case{20, "1", old_firmware, 0}, Case{21, "1", old_firmware, 0},
+         {Case{21, "1", old_firmware, 0},
           Case{22, "0",
                "WARNING!\nThe device does not read speed signal from CAN bus in this vehicle.\n"
                "Please try EOBD mode or analogue mode or check for QN718 firmware upgrade.",

@@ -10,6 +10,7 @@
 
 #include "app/hidden_switch.h"
 #include "app/language_choice.h"
+#include "app/themes.h"
 #include "gui/gui_fixture.h"
 #include "ui/themes_menu.h"
 
@@ -79,10 +80,7 @@ TEST_F(ThemesMenuTest, ChoosingAThemeWritesTheResourceFileAndRestarts) {
 
     EXPECT_EXIT(choose_theme(folder), ::testing::ExitedWithCode(0), "");
     unsetenv("QN718_TEST_FOLDER");
-    EXPECT_EQ(read_file((folder / ".qngrc-2.0").string()),
-              "gtk-theme-name = \"Clearlooks\"\n"
-              "gtk-cursor-theme-name = \"Clearlooks\"\n"
-              "gtk-icon-theme-name = \"Clearlooks\"\n");
+    EXPECT_EQ(read_file((folder / ".qngrc-2.0").string()), theme_settings_text("Clearlooks"));
     for (int i = 0; i < 250 && !std::filesystem::exists(folder / "restarted"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(read_file((folder / "restarted").string()), "tarvel\n")

@@ -110,39 +110,34 @@ std::string read_file(const std::string& path) {
 }  // namespace
 
 TEST_F(UpdateWindowTest, SwitchingOnChecksAtOnceAndSaysWhatHappened) {
-    struct Case {
-        const char* name;
-        std::vector<PeerReply> replies;  // empty: QN718_UPDATE_SERVER names no server
+    const char* latest = "You have the latest version of program.";
+    const struct {
+        const char* answer;  // null: QN718_UPDATE_SERVER names no server
         const char* server;
         const char* message;
+    } cases[] = {
+        {"VERSION 2.20.7", nullptr, latest},
+        {"VERSION 2.19.4", nullptr, latest},  // offered, and declined
+        {"Version 2.21.0", nullptr, "Update check error."},
+        {nullptr, "127.0.0.1:1", "Cannot connect to server"},
+        {nullptr, "127.0.0.1:port", "Cannot find update server."},
     };
-    const Case cases[] = {
-        {"current",
-         {{{http_response("VERSION 2.20.7")}}},
-         nullptr,
-         "You have the latest version of program."},
-        {"declined",
-         {{{http_response("VERSION 2.19.4")}}},
-         nullptr,
-         "You have the latest version of program."},
-        {"bad answer", {{{http_response("Version 2.21.0")}}}, nullptr, "Update check error."},
-        {"refused", {}, "127.0.0.1:1", "Cannot connect to server"},
-        {"unusable setting", {}, "127.0.0.1:port", "Cannot find update server."},
-    };
-    for (const Case& c : cases) {
-        LoopbackHttpPeer peer(c.replies);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer ? c.answer : c.server);
+        LoopbackHttpPeer peer(c.answer ? std::vector<PeerReply>{{{http_response(c.answer)}}}
+                                       : std::vector<PeerReply>{});
         setenv("QN718_UPDATE_SERVER", c.server ? c.server : peer.address().c_str(), 1);
         QuestionAnswerer answerer(false);
-        EXPECT_EQ(switch_on_and_read_message(), c.message) << c.name;
-        EXPECT_EQ(user_settings().update_check, 1) << c.name;
-        EXPECT_EQ(read_file(folder_ + "/.qn718rc").substr(0, 1), std::string(1, '\1')) << c.name;
-        if (std::string(c.name) == "declined") {
+        EXPECT_EQ(switch_on_and_read_message(), c.message);
+        EXPECT_EQ(user_settings().update_check, 1);
+        EXPECT_EQ(read_file(folder_ + "/.qn718rc").substr(0, 1), std::string(1, '\1'));
+        if (c.answer && std::string(c.answer) == "VERSION 2.19.4") {
             EXPECT_EQ(answerer.questions,
                       std::vector<std::string>{
                           "Version 2.19.0 is available.\nDo you want to download latest version?"});
             EXPECT_TRUE(answerer.progress_hidden) << "the question hides the progress window";
         }
-        EXPECT_EQ(visible_toplevel("Checking for updates..."), nullptr) << c.name;
+        EXPECT_EQ(visible_toplevel("Checking for updates..."), nullptr);
     }
 }
 

@@ -34,7 +34,6 @@ using VehicleSelectionTest = ConfigPageGuiTest;
 TEST_F(VehicleSelectionTest, ModelWithAnotherLevelPutsItInTheEntryAndMarksEntryAndSave) {
     // The silent read shows the device's vehicle, unmarked.
     EXPECT_TRUE(page_built());
-    EXPECT_EQ(list_texts(config_manufacturer_list()).size(), 54u);
     EXPECT_EQ(page_selection(), "Volkswagen: Golf V 1K year 2003-2009 [3]");
     EXPECT_EQ(selected_car_number(), 43);
     EXPECT_EQ(page_marks(), "");
@@ -47,7 +46,6 @@ TEST_F(VehicleSelectionTest, ModelWithAnotherLevelPutsItInTheEntryAndMarksEntryA
     EXPECT_EQ(page_selection(), "Audi: A1 8X year 2010-2018 [3]");
 
     set_active(config_model_list(), 7);
-    EXPECT_EQ(models[7], "A4 8E year 2004-2008\nAfter facelift. (FL)");
     // The entry handler finds the level equal to the selection's and leaves the selection.
     EXPECT_EQ(page_selection(), "Audi: A4 8E year 2004-2008 [6]");
     EXPECT_EQ(selected_car_number(), 73);
@@ -106,12 +104,9 @@ TEST_F(VehicleSelectionTest, FirmwareFiltersTheListsAndTheLookup) {
     EXPECT_TRUE(list_texts(config_model_list()).empty());
     EXPECT_TRUE(model_row_map().empty());
 
-    set_firmware_number(16);
-    choose_manufacturer("Honda");
-    EXPECT_EQ(model_row_map(), (std::vector<int>{0, 1, 2, 4, 5, 6, 7}));
+    set_firmware_number(16);  // the list and the lookup themselves: vehicle_lookup_test
     select_vehicle(260, 1350, true);
     EXPECT_EQ(page_selection(), "Honda: Civic 10 gen. year 2015-2017 [260]");
-    EXPECT_NE(selected_car_number(), 1350);
     set_firmware_number(22);
     select_vehicle(260, 1350, true);
     EXPECT_EQ(page_selection(), "Honda: Civic 11 gen. year 2017-> [260]");

@@ -136,10 +136,6 @@ TEST(CfgFileTest, ExtensionIsAddedUnlessTheNameEndsInCfgOrCFG) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 TEST(CfgFileTest, ADeviceByteNoChoiceShowsIsWrittenAsItIsAndStaysTheReference) {
     RecordingPage page;
     page.reference().choices[kAnalogIgn] = 0xFF;  // an erased block

@@ -1,3 +1,4 @@
+// Saving, loading, defaults and calibration against the simulated device, on a stand-in page.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -11,11 +12,6 @@
 namespace {
 
 using Messages = std::vector<Text>;
-constexpr Text kLoaded = Text::config_loaded, kLoadError = Text::config_load_error,
-               kSaved = Text::config_saved, kDefaultsLoaded = Text::defaults_loaded,
-               kWriteError = Text::write_error, kBadLevel = Text::bad_can_level,
-               kRequestFailed = Text::request_failed, kCalibrated = Text::calibration_finished,
-               kNoCanSpeed = Text::no_can_speed_warning;
 
 class ConfigOperationsTest : public ::testing::Test {
    protected:
@@ -30,6 +26,23 @@ class ConfigOperationsTest : public ::testing::Test {
         page.messages.clear();
         page.level = level_text;
         return save_configuration(link, page);
+    }
+    bool load(LoadKind kind) {
+        page.messages.clear();
+        return load_configuration(link, page, kind);
+    }
+    // "level (reference level) choices | car number | marks" as the page shows them.
+    std::string shown() {
+        std::string text = page.level + " (" + std::to_string(page.reference().level) + ")";
+        for (int choice : page.choices)
+            text += " " + std::to_string(choice);
+        return text + " | car " + std::to_string(page.selected_car) + " | " + page.marks();
+    }
+    std::vector<uint8_t> device_block() const {
+        std::vector<uint8_t> block;
+        for (int i = 0; i < kConfigRecordSize; ++i)
+            block.push_back(sim::memory_byte(kConfigBlockAddress + i));
+        return block;
     }
 
     DeviceLink link;
@@ -47,7 +60,7 @@ TEST_F(ConfigOperationsTest, SaveRefusesBadLevelsAndTakesEmptyAsZero) {
     page.reference().level = 9;
     for (const char* text : {"255", "256", "65536", "-1", "12a"}) {
         EXPECT_FALSE(save(text)) << text;
-        EXPECT_EQ(page.messages, Messages{kBadLevel}) << text;
+        EXPECT_EQ(page.messages, Messages{Text::bad_can_level}) << text;
     }
     EXPECT_EQ(page.reference().level, 9);
     EXPECT_TRUE(sim::received_commands().empty());
@@ -55,7 +68,7 @@ TEST_F(ConfigOperationsTest, SaveRefusesBadLevelsAndTakesEmptyAsZero) {
     sim::set_memory_byte(kConfigBlockAddress, 3);
     EXPECT_TRUE(save(""));
     EXPECT_EQ(sim::memory_byte(kConfigBlockAddress), 0);
-    EXPECT_EQ(page.messages, Messages{kSaved});
+    EXPECT_EQ(page.messages, Messages{Text::config_saved});
 }
 
 TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
@@ -66,31 +79,28 @@ TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
 
     EXPECT_TRUE(save("300"));
     EXPECT_EQ(sent_codes(), (std::vector<uint8_t>{6, 5, 9, 2}));
-    std::vector<uint8_t> block;
-    for (int i = 0; i < kConfigRecordSize; ++i)
-        block.push_back(sim::memory_byte(kConfigBlockAddress + i));
-    EXPECT_EQ(block, (std::vector<uint8_t>{255, 1, 2, 3, 4, 1, 2, 49, 2, 0x05, 0x46, 0x01, 0x2B}));
-    EXPECT_EQ(page.messages, Messages{kSaved});
-    EXPECT_EQ(page.marks(), "");
-    EXPECT_EQ(page.reference().level, 300);
+    EXPECT_EQ(device_block(),
+              (std::vector<uint8_t>{255, 1, 2, 3, 4, 1, 2, 49, 2, 0x05, 0x46, 0x01, 0x2B}));
+    EXPECT_EQ(page.messages, Messages{Text::config_saved});
+    EXPECT_EQ(shown(), "300 (300) 1 2 3 4 1 2 49 2 | car 1350 | ");
     EXPECT_EQ(page.reference().choices[kSpeedometerScale], 49);
 
     sim::set_status_sequence("0");
     EXPECT_TRUE(save("3"));
-    EXPECT_EQ(page.messages, Messages{kNoCanSpeed}) << "the warning instead";
+    EXPECT_EQ(page.messages, Messages{Text::no_can_speed_warning}) << "the warning instead";
 }
 
 TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {
+    // Each of offset, count and the 13 data bytes read back wrong, then no read-back at all.
     for (int index = 0; index <= kConfigRecordSize + 2; ++index) {
-        if (index < kConfigRecordSize + 2) {
-            sim::set_readback_differs_at(index);  // of offset, count and the 13 data bytes
-        } else {
+        if (index < kConfigRecordSize + 2)
+            sim::set_readback_differs_at(index);
+        else
             sim::set_config_read_silent(true);
-        }
         sim::clear_received();
         page.save_red = true;
         EXPECT_FALSE(save("3")) << index;
-        EXPECT_EQ(page.messages, Messages{kWriteError}) << index;
+        EXPECT_EQ(page.messages, Messages{Text::write_error}) << index;
         EXPECT_EQ(sim::count_commands(9) + sim::count_commands(2), 0) << index;
         EXPECT_TRUE(page.save_red) << index;
     }
@@ -99,33 +109,24 @@ TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {
 TEST_F(ConfigOperationsTest, DeviceGoneMidOperationEndsInTheFailurePath) {
     sim::unplug_after_commands(1);  // the write arrives, the device drops off before read-back
     EXPECT_FALSE(save("3"));
-    EXPECT_EQ(page.messages, Messages{kWriteError});
-    page.messages.clear();
-    EXPECT_FALSE(load_configuration(link, page, LoadKind::from_device));
-    EXPECT_EQ(page.messages, Messages{kLoadError});
+    EXPECT_EQ(page.messages, Messages{Text::write_error});
+    EXPECT_FALSE(load(LoadKind::from_device));
+    EXPECT_EQ(page.messages, Messages{Text::config_load_error});
 }
 
-TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlock) {
+TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlockAndSilentlySaysNothing) {
     sim::set_memory(kConfigBlockAddress, {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03});
     page.save_red = true;
     page.choice_red[kVonSpeed] = true;
 
-    EXPECT_TRUE(load_configuration(link, page, LoadKind::from_device));
-    EXPECT_EQ(page.messages, Messages{kLoaded});
-    EXPECT_EQ(page.level, "260");
-    EXPECT_EQ(page.reference().level, 260);
-    ASSERT_FALSE(page.vehicle_requests.empty());
-    const VehicleRequest& last = page.vehicle_requests.back();
-    EXPECT_EQ(last.level, 260);
-    EXPECT_EQ(last.car_number, 1350);
-    EXPECT_TRUE(last.update_entry);
-    EXPECT_EQ(page.choices, (std::array<int, kChoiceFieldCount>{4, 0, 1, 5, 1, 2, 9, 1}));
+    EXPECT_TRUE(load(LoadKind::from_device));
+    EXPECT_EQ(page.messages, Messages{Text::config_loaded});
+    EXPECT_EQ(shown(), "260 (260) 4 0 1 5 1 2 9 1 | car 1350 | ");
+    EXPECT_TRUE(page.vehicle_requests.back().update_entry);
     EXPECT_EQ(page.reference().choices[kSwitchoffTime], 5);
-    EXPECT_EQ(page.marks(), "");
 
-    page.messages.clear();
     sim::set_memory_byte(kConfigBlockAddress, 3);
-    EXPECT_TRUE(load_configuration(link, page, LoadKind::silently));
+    EXPECT_TRUE(load(LoadKind::silently));
     EXPECT_TRUE(page.messages.empty());
     EXPECT_EQ(page.level, "3");
 }
@@ -135,10 +136,9 @@ TEST_F(ConfigOperationsTest, ReplyForAnotherOffsetOrCountIsNotTaken) {
         sim::set_config_read_wrong_offset(wrong_offset);
         sim::set_config_read_wrong_count(!wrong_offset);
         sim::clear_received();
-        page.messages.clear();
         page.level = "7";
-        EXPECT_FALSE(load_configuration(link, page, LoadKind::from_device));
-        EXPECT_EQ(page.messages, Messages{kLoadError});
+        EXPECT_FALSE(load(LoadKind::from_device));
+        EXPECT_EQ(page.messages, Messages{Text::config_load_error});
         EXPECT_EQ(sim::count_commands(5), 10);
         EXPECT_EQ(page.level, "7");
         EXPECT_TRUE(page.vehicle_requests.empty());
@@ -147,24 +147,20 @@ TEST_F(ConfigOperationsTest, ReplyForAnotherOffsetOrCountIsNotTaken) {
 
 TEST_F(ConfigOperationsTest, DefaultsSendNothing) {
     page.choices = {4, 4, 3, 5, 1, 2, 20, 2};
-    EXPECT_TRUE(load_configuration(link, page, LoadKind::defaults));
+    EXPECT_TRUE(load(LoadKind::defaults));
     EXPECT_TRUE(sim::received_commands().empty());
-    EXPECT_EQ(page.messages, Messages{kDefaultsLoaded});
-    EXPECT_EQ(page.level, "3");
-    EXPECT_EQ(page.choices, (std::array<int, kChoiceFieldCount>{2, 3, 0, 2, 0, 0, 0, 0}));
-    ASSERT_FALSE(page.vehicle_requests.empty());
-    EXPECT_EQ(page.vehicle_requests.back().car_number, 43);
-    EXPECT_EQ(page.marks(), "");
+    EXPECT_EQ(page.messages, Messages{Text::defaults_loaded});
+    EXPECT_EQ(shown(), "3 (3) 2 3 0 2 0 0 0 0 | car 43 | ");
 }
 
 TEST_F(ConfigOperationsTest, CalibrationSetsOnlyTheScaleWhateverTheMeasurementTakes) {
-    ASSERT_TRUE(load_configuration(link, page, LoadKind::silently));
+    ASSERT_TRUE(load(LoadKind::silently));
     // A measurement that ends while the next round drains its replies must still be seen.
     for (int delay_polls : {1, 2, 3, 4, 6}) {
         page.messages.clear();
         sim::set_calibration(static_cast<uint8_t>(delay_polls + 6), delay_polls);
         EXPECT_TRUE(calibrate_speedometer(link, page)) << delay_polls;
-        EXPECT_EQ(page.messages, Messages{kCalibrated});
+        EXPECT_EQ(page.messages, Messages{Text::calibration_finished});
         EXPECT_EQ(page.choices[kSpeedometerScale], delay_polls + 6) << delay_polls;
         EXPECT_EQ(page.reference().choices[kSpeedometerScale], 0) << "left for Save";
     }
@@ -173,7 +169,7 @@ TEST_F(ConfigOperationsTest, CalibrationSetsOnlyTheScaleWhateverTheMeasurementTa
     sim::set_calibration_silent(true);
     sim::clear_received();
     EXPECT_FALSE(calibrate_speedometer(link, page));
-    EXPECT_EQ(page.messages, Messages{kRequestFailed});
+    EXPECT_EQ(page.messages, Messages{Text::request_failed});
     EXPECT_EQ(sim::count_commands(7), 10);
 }
 

@@ -61,12 +61,21 @@ class FlasherTest : public ::testing::Test {
         std::system(("rm -rf " + folder).c_str());
     }
 
+    // A fresh host that chooses these files in turn (then cancels); the flasher's result.
+    FlashResult flash(FlashMode mode, std::vector<std::string> choices = {},
+                      const std::string& automatic_file = {}) {
+        host = FakeHost{};
+        host.choices = std::move(choices);
+        return flash_firmware(link, image, mode, host, automatic_file);
+    }
+    std::string image_file(size_t image_length = 9984, int number = 23) {
+        file = make_firmware_file(image_length, number);
+        return write_firmware_file(folder, "image.bin", file);
+    }
     // A device waiting in its bootloader, a file of image_length bytes chosen.
     FlashResult flash_from_bootloader(size_t image_length) {
         sim::set_product(sim::Product::bootloader);
-        file = make_firmware_file(image_length);
-        host.choices = {write_firmware_file(folder, "image.bin", file)};
-        return flash_firmware(link, image, FlashMode::from_bootloader, host);
+        return flash(FlashMode::from_bootloader, {image_file(image_length)});
     }
     std::vector<uint8_t> codes_sent() const {
         std::vector<uint8_t> codes;
@@ -154,10 +163,7 @@ TEST_F(FlasherTest, FromBootloaderTheWireCarriesExactlyTheSequence) {
 
 TEST_F(FlasherTest, FromApplicationSwitchesAndTheRestartedDeviceReportsTheNewFirmware) {
     ASSERT_EQ(link.open(), OpenResult::link);
-    file = make_firmware_file(20000, 31);
-    host.choices = {write_firmware_file(folder, "new.bin", file)};
-    ASSERT_EQ(flash_firmware(link, image, FlashMode::from_application, host),
-              FlashResult::programmed);
+    ASSERT_EQ(flash(FlashMode::from_application, {image_file(20000, 31)}), FlashResult::programmed);
     EXPECT_EQ(sim::received_commands().back().code, 0x10);
     // 358 blocks; nothing else reached the bootloader, beginning with the query.
     EXPECT_EQ(sim::bootloader_requests(), 6 + 2 * 358 + 7);
@@ -201,23 +207,14 @@ TEST_F(FlasherTest, FailuresAndWhetherTheyCameBeforeTheErase) {
         sim::reset();
         sim::set_product(sim::Product::bootloader);
         c.arm();
-        host = FakeHost{};
-        file = make_firmware_file(9984);
-        host.choices = {write_firmware_file(folder, "image.bin", file)};
-        EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host), c.result);
+        paused_ms = 0;
+        EXPECT_EQ(flash(FlashMode::from_bootloader, {image_file()}), c.result);
         EXPECT_EQ(sent(0x04), c.erased);
         EXPECT_FALSE(sent(0x08)) << "no restart after a failure";
         EXPECT_FALSE(link.is_open());
         EXPECT_EQ(sim::open_handles(), 0);
     }
-}
-
-TEST_F(FlasherTest, NoBootloaderIsLookedForTwentyFourTimes) {
-    sim::plug(false);
-    host.choices = {write_firmware_file(folder, "image.bin", make_firmware_file(9984))};
-    EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
-              FlashResult::write_error);
-    EXPECT_EQ(paused_ms, 500 + 24 * (40 + 200));
+    EXPECT_EQ(paused_ms, 500 + 24 * (40 + 200)) << "a missing bootloader is looked for 24 times";
 }
 
 TEST_F(FlasherTest, LargestImageFitsOneByteMoreIsRefusedBeforeTheErase) {
@@ -225,7 +222,6 @@ TEST_F(FlasherTest, LargestImageFitsOneByteMoreIsRefusedBeforeTheErase) {
     EXPECT_EQ(sim::bootloader_flash(0x1D07FFF8, 8), std::vector<uint8_t>(kMarker, kMarker + 8));
 
     sim::reset();
-    host = FakeHost{};
     EXPECT_EQ(flash_from_bootloader(499689), FlashResult::firmware_too_large);
     EXPECT_FALSE(sent(0x04));
     EXPECT_EQ(sim::open_handles(), 0);
@@ -236,22 +232,15 @@ TEST_F(FlasherTest, DeviceVanishingAnywhereNeverEndsInSuccess) {
     for (int requests : {1, 4, 5, 6, 7, 100, 364, 365, 366, 367, 368, 369, 370}) {
         SCOPED_TRACE(requests);
         sim::reset();
-        host = FakeHost{};
-        sim::set_product(sim::Product::bootloader);
         sim::unplug_bootloader_after_requests(requests);
-        host.choices = {write_firmware_file(folder, "image.bin", make_firmware_file(9984))};
-        EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
-                  FlashResult::write_error);
+        EXPECT_EQ(flash_from_bootloader(9984), FlashResult::write_error);
         EXPECT_FALSE(sim::plugged());
         EXPECT_EQ(sim::open_handles(), 0);
     }
     sim::reset();
     ASSERT_EQ(link.open(), OpenResult::link);
     sim::unplug_after_commands(1);  // gone with the switch command, never back
-    host = FakeHost{};
-    host.choices = {write_firmware_file(folder, "image.bin", make_firmware_file(9984))};
-    EXPECT_EQ(flash_firmware(link, image, FlashMode::from_application, host),
-              FlashResult::write_error);
+    EXPECT_EQ(flash(FlashMode::from_application, {image_file()}), FlashResult::write_error);
 }
 
 TEST_F(FlasherTest, AutomaticModeIsSilentAboutBadFilesAndSendsNothing) {
@@ -270,9 +259,7 @@ TEST_F(FlasherTest, AutomaticModeIsSilentAboutBadFilesAndSendsNothing) {
         sim::reset();
         ASSERT_EQ(link.open(), OpenResult::link);
         sim::clear_received();
-        host = FakeHost{};
-        const std::string path = write_firmware_file(folder, "auto.bin", bytes);
-        EXPECT_EQ(flash_firmware(link, image, FlashMode::automatic, host, path),
+        EXPECT_EQ(flash(FlashMode::automatic, {}, write_firmware_file(folder, "auto.bin", bytes)),
                   FlashResult::file_unusable);
         EXPECT_EQ(flash_result_code(FlashResult::file_unusable), 0);
         EXPECT_TRUE(host.rejected.empty());
@@ -280,9 +267,7 @@ TEST_F(FlasherTest, AutomaticModeIsSilentAboutBadFilesAndSendsNothing) {
         EXPECT_EQ(sim::count_commands(0x10), 0);
         EXPECT_TRUE(link.is_open());
     }
-    host = FakeHost{};
-    EXPECT_EQ(flash_firmware(link, image, FlashMode::automatic, host, folder + "/missing.bin"),
-              FlashResult::file_unusable);
+    EXPECT_EQ(flash(FlashMode::automatic, {}, folder + "/missing.bin"), FlashResult::file_unusable);
     ASSERT_EQ(host.rejected.size(), 1u);
     EXPECT_EQ(host.rejected[0].first, FileProblem::cannot_open);
     EXPECT_EQ(host.chooser_calls, 0);
@@ -293,9 +278,8 @@ TEST_F(FlasherTest, InteractiveChoiceAsksAgainAfterUnreadableOrShortFiles) {
     const std::string missing = folder + "/missing.bin";
     const std::string short_file =
         write_firmware_file(folder, "short.bin", make_firmware_file(9984).substr(0, 9999));
-    const std::string good = write_firmware_file(folder, "good.bin", make_firmware_file(9984));
-    host.choices = {missing, short_file, good};
-    EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
+    const std::string good = image_file();
+    EXPECT_EQ(flash(FlashMode::from_bootloader, {missing, short_file, good}),
               FlashResult::programmed);
     const std::vector<std::pair<FileProblem, std::string>> expected = {
         {FileProblem::cannot_open, missing}, {FileProblem::too_short, short_file}};
@@ -303,24 +287,20 @@ TEST_F(FlasherTest, InteractiveChoiceAsksAgainAfterUnreadableOrShortFiles) {
 
     std::string bad = make_firmware_file(9984);
     bad[200] ^= 1;
-    host = FakeHost{};
-    host.choices = {write_firmware_file(folder, "bad.bin", bad), good};
-    EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
-              FlashResult::file_corrupted);
+    EXPECT_EQ(
+        flash(FlashMode::from_bootloader, {write_firmware_file(folder, "bad.bin", bad), good}),
+        FlashResult::file_corrupted);
     EXPECT_EQ(host.chooser_calls, 1) << "no second choice after a wrong check value";
 
-    host = FakeHost{};
-    EXPECT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
-              FlashResult::nothing_done);
+    EXPECT_EQ(flash(FlashMode::from_bootloader), FlashResult::nothing_done) << "cancelled";
 }
 
 TEST_F(FlasherTest, WithoutADeviceTheMenuEntryDoesNothing) {
-    host.choices = {write_firmware_file(folder, "good.bin", make_firmware_file(9984))};
+    const std::string good = image_file();
     for (FlashMode mode : {FlashMode::from_application, FlashMode::automatic}) {
-        EXPECT_EQ(flash_firmware(link, image, mode, host, host.choices[0]),
-                  FlashResult::nothing_done);
+        EXPECT_EQ(flash(mode, {good}, good), FlashResult::nothing_done);
+        EXPECT_EQ(host.chooser_calls, 0);
     }
-    EXPECT_EQ(host.chooser_calls, 0);
     EXPECT_EQ(sim::open_count(), 0);
 }
 

@@ -8,8 +8,12 @@
 
 namespace {
 
-ResponseHead parse(const std::string& bytes) {
-    return parse_response_head(bytes.data(), bytes.size());
+// "LENGTH at OFFSET" for a complete head, else "incomplete" or "failed".
+std::string head_of(const std::string& bytes) {
+    const ResponseHead head = parse_response_head(bytes.data(), bytes.size());
+    if (head.status != HeadStatus::complete)
+        return head.status == HeadStatus::incomplete ? "incomplete" : "failed";
+    return std::to_string(head.content_length) + " at " + std::to_string(head.body_offset);
 }
 
 }  // namespace
@@ -22,48 +26,23 @@ TEST(HttpRequest, AbsoluteUrlAndNoHeaderLines) {
 }
 
 TEST(HttpResponseHead, LengthAndBodyStart) {
-    struct Case {
-        const char* name;
-        std::string bytes;
-        HeadStatus status;
-        size_t length;
-        size_t body_offset;
+    const std::pair<std::string, const char*> cases[] = {
+        {"HTTP/1.0 200 OK\r\nContent-Length: 14\r\n\r\nVERSION", "14 at 39"},
+        {"X\nContent-Length: 5\n\nabc", "5 at 21"},                    // bare LF lines
+        {"Content-Length: 3\r\n\r\r\nabc", "3 at 22"},                 // several CRs end the block
+        {"garbage\r\nContent-Length: 3\r\n\r\n", "3 at 30"},           // status line ignored
+        {"Content-Length: 12ab\r\n\r\n", "12 at 24"},                  // text after the digits
+        {"A\r\nContent-Length: 9\r\n\r\n", "9 at 24"},                 // body not yet here
+        {"HTTP/1.0 200 OK\r\nContent-Len", "incomplete"},              // no end yet
+        {"HTTP/1.0 200 OK\r\n\r\nVERSION 2.21.0", "failed"},           // no Content-Length
+        {"HTTP/1.0 200 OK\r\ncontent-length: 20\r\n\r\n", "failed"},   // lower case
+        {"Content-Length: 5\r\nContent-Length: 6\r\n\r\n", "failed"},  // two lengths disagree
+        {"A\r\n\r\nContent-Length: 5\r\n", "failed"},                  // length in the body
     };
-    const std::string big_header = "HTTP/1.0 200 OK\r\nX: " + std::string(2100, 'x') + "\r\n";
-    const Case cases[] = {
-        {"plain", "HTTP/1.0 200 OK\r\nContent-Length: 14\r\n\r\nVERSION", HeadStatus::complete, 14,
-         39},
-        {"bare LF lines", "X\nContent-Length: 5\n\nabc", HeadStatus::complete, 5, 21},
-        {"several CRs end the block", "Content-Length: 3\r\n\r\r\nabc", HeadStatus::complete, 3,
-         22},
-        {"status line ignored", "garbage\r\nContent-Length: 3\r\n\r\n", HeadStatus::complete, 3,
-         30},
-        {"trailing text after digits", "Content-Length: 12ab\r\n\r\n", HeadStatus::complete, 12,
-         24},
-        {"body not yet here", "A\r\nContent-Length: 9\r\n\r\n", HeadStatus::complete, 9, 24},
-        {"no end yet", "HTTP/1.0 200 OK\r\nContent-Len", HeadStatus::incomplete, 0, 0},
-        {"no Content-Length", "HTTP/1.0 200 OK\r\n\r\nVERSION 2.21.0", HeadStatus::failed, 0, 0},
-        {"lower case", "HTTP/1.0 200 OK\r\ncontent-length: 20\r\n\r\n", HeadStatus::failed, 0, 0},
-        {"no space", "Content-Length:20\r\n\r\n", HeadStatus::failed, 0, 0},
-        {"zero", "Content-Length: 0\r\n\r\n", HeadStatus::failed, 0, 0},
-        {"unreadable", "Content-Length: many\r\n\r\n", HeadStatus::failed, 0, 0},
-        {"negative", "Content-Length: -5\r\n\r\n", HeadStatus::failed, 0, 0},
-        {"overflowing", "Content-Length: 99999999999999999999999\r\n\r\n", HeadStatus::failed, 0,
-         0},
-        {"two lengths disagree", "Content-Length: 5\r\nContent-Length: 6\r\n\r\n",
-         HeadStatus::failed, 0, 0},
-        {"length in the body only", "A\r\n\r\nContent-Length: 5\r\n", HeadStatus::failed, 0, 0},
-        {"end beyond 2048 bytes", big_header + "Content-Length: 3\r\n\r\nabc", HeadStatus::failed,
-         0, 0},
-    };
-    for (const Case& c : cases) {
-        const ResponseHead head = parse(c.bytes);
-        EXPECT_EQ(head.status, c.status) << c.name;
-        if (c.status == HeadStatus::complete) {
-            EXPECT_EQ(head.content_length, c.length) << c.name;
-            EXPECT_EQ(head.body_offset, c.body_offset) << c.name;
-        }
-    }
+    for (const auto& [bytes, expected] : cases)
+        EXPECT_EQ(head_of(bytes), expected) << bytes;
+    for (const char* length : {":20", ": 0", ": many", ": -5", ": 99999999999999999999999"})
+        EXPECT_EQ(head_of(std::string("Content-Length") + length + "\r\n\r\n"), "failed");
 }
 
 TEST(HttpResponseHead, EndMustLieWithinTheScanLimit) {
@@ -71,69 +50,41 @@ TEST(HttpResponseHead, EndMustLieWithinTheScanLimit) {
     const std::string field = "Content-Length: 1\r\n";
     std::string fits = field + std::string(kHeaderScanLimit - field.size() - 2, 'x') + "\n\n";
     ASSERT_EQ(fits.size(), kHeaderScanLimit);
-    EXPECT_EQ(parse(fits + "b").status, HeadStatus::complete);
-    std::string late = field + std::string(kHeaderScanLimit - field.size() - 1, 'x') + "\n\n";
-    EXPECT_EQ(parse(late + "b").status, HeadStatus::failed);
+    EXPECT_EQ(head_of(fits + "b"), "1 at 2048");
+    EXPECT_EQ(head_of("x" + fits + "b"), "failed");
 }
 
-TEST(VersionBody, ReadAsTheServerWritesIt) {
-    struct Case {
-        const char* body;
-        bool ok;
-        ProgramVersion version;
+TEST(VersionBody, ReadAsTheServerWritesItAndOnlyTheFirstTwoNumbersCount) {
+    const auto read = [](const char* body) {
+        ProgramVersion v;
+        return parse_version_body(body, v)
+                   ? std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
+                         std::to_string(v.patch)
+                   : "none";
     };
-    const Case cases[] = {
-        {"VERSION 2.21.3", true, {2, 21, 3}},
-        {"VERSION2.21.3\r\n", true, {2, 21, 3}},
-        {"VERSION \n 3. 0.+1 and more", true, {3, 0, 1}},
-        {"Version 2.21.0", false, {}},
-        {" VERSION 2.21.0", false, {}},
-        {"VERSION 2.21", false, {}},
-        {"VERSION 2..1", false, {}},
-        {"VERSION -2.21.0", false, {}},
-        {"VERSION 2.99999999999.0", false, {}},
-        {"", false, {}},
-    };
-    for (const Case& c : cases) {
-        ProgramVersion version;
-        EXPECT_EQ(parse_version_body(c.body, version), c.ok) << c.body;
-        if (c.ok) {
-            EXPECT_EQ(version.major, c.version.major) << c.body;
-            EXPECT_EQ(version.minor, c.version.minor) << c.body;
-            EXPECT_EQ(version.patch, c.version.patch) << c.body;
-        }
-    }
-}
+    EXPECT_EQ(read("VERSION 2.21.3"), "2.21.3");
+    EXPECT_EQ(read("VERSION2.21.3\r\n"), "2.21.3");
+    EXPECT_EQ(read("VERSION \n 3. 0.+1 and more"), "3.0.1");
+    for (const char* bad : {"Version 2.21.0", " VERSION 2.21.0", "VERSION 2.21", "VERSION 2..1",
+                            "VERSION -2.21.0", "VERSION 2.99999999999.0", ""})
+        EXPECT_EQ(read(bad), "none") << bad;
 
-TEST(VersionBody, OnlyTheFirstTwoNumbersCount) {
     EXPECT_TRUE(is_own_version({2, 20, 7}));
-    EXPECT_FALSE(is_own_version({2, 19, 4}));
-    EXPECT_FALSE(is_own_version({2, 21, 0}));
-    EXPECT_FALSE(is_own_version({3, 20, 0}));
-    const ProgramVersion offered = installer_version({3, 0, 1});
-    EXPECT_EQ(installer_download_path(offered), "/programator/QN718_setup_3.0.0.exe");
+    for (const ProgramVersion other : {ProgramVersion{2, 19, 4}, {2, 21, 0}, {3, 20, 0}})
+        EXPECT_FALSE(is_own_version(other));
+    EXPECT_EQ(installer_download_path(installer_version({3, 0, 1})),
+              "/programator/QN718_setup_3.0.0.exe");
 }
 
-TEST(UpdateServerSetting, EnvironmentOverridesTheBuild) {
-    const UpdateServer defaults{"updates.example", 80};
-    struct Case {
-        const char* text;
-        const char* host;
-        uint16_t port;
+TEST(UpdateServerSetting, EnvironmentOverridesTheBuildAndABadPortNamesNoServer) {
+    const auto server = [](const char* text) {
+        const UpdateServer s = parse_update_server(text, {"updates.example", 80});
+        return s.host + ":" + std::to_string(s.port);
     };
-    const Case cases[] = {
-        {nullptr, "updates.example", 80},
-        {"", "updates.example", 80},
-        {"mirror.example", "mirror.example", 80},
-        {"127.0.0.1:8080", "127.0.0.1", 8080},
-        {"127.0.0.1:", "", 80},
-        {"127.0.0.1:0", "", 80},
-        {"127.0.0.1:65536", "", 80},
-        {"127.0.0.1:80x", "", 80},
-    };
-    for (const Case& c : cases) {
-        const UpdateServer server = parse_update_server(c.text, defaults);
-        EXPECT_EQ(server.host, c.host) << (c.text ? c.text : "(unset)");
-        EXPECT_EQ(server.port, c.port) << (c.text ? c.text : "(unset)");
-    }
+    EXPECT_EQ(server(nullptr), "updates.example:80");
+    EXPECT_EQ(server(""), "updates.example:80");
+    EXPECT_EQ(server("mirror.example"), "mirror.example:80");
+    EXPECT_EQ(server("127.0.0.1:8080"), "127.0.0.1:8080");
+    for (const char* bad : {"127.0.0.1:", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:80x"})
+        EXPECT_EQ(server(bad), ":80") << bad;
 }

@@ -1,7 +1,9 @@
-// The update check against a scripted server on the loopback interface.
+// The update check against a scripted server on the loopback interface; the parser's own cases
+// are in http_message_test, these are the ones that need a connection.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,21 +15,22 @@ namespace {
 
 class RecordingProgress : public UpdateProgress {
    public:
-    explicit RecordingProgress(bool accept) : accept_(accept) {}
+    explicit RecordingProgress(bool accept = false) : accept_(accept) {}
     void show_stage(UpdateStage stage, double fraction) override {
         stages.push_back(stage);
         fractions.push_back(fraction);
     }
     void show_download_part(double fraction) override { fractions.push_back(fraction); }
     void keep_responsive() override {}
-    bool offer_download(const ProgramVersion& version) override {
-        offers.push_back(version);
+    bool offer_download(const ProgramVersion& v) override {
+        offers +=
+            std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.patch);
         return accept_;
     }
 
     std::vector<UpdateStage> stages;
     std::vector<double> fractions;
-    std::vector<ProgramVersion> offers;
+    std::string offers;
 
    private:
     bool accept_;
@@ -43,8 +46,14 @@ class UpdateCheckTest : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 
-    UpdateResult run(LoopbackHttpPeer& peer, RecordingProgress& progress) {
-        return run_update_check({"127.0.0.1", peer.port()}, installer_, progress);
+    // One check against a peer with these replies; progress records what the window saw.
+    UpdateResult run(std::vector<PeerReply> replies, bool accept) {
+        peer_.emplace(std::move(replies));
+        progress = RecordingProgress(accept);
+        return run_update_check({"127.0.0.1", peer_->port()}, installer_, progress);
+    }
+    std::string request_for(const std::string& path) const {
+        return "GET http://127.0.0.1:" + std::to_string(peer_->port()) + path + " HTTP/1.0\r\n\r\n";
     }
     std::string installer_bytes() const {
         std::string bytes;
@@ -54,22 +63,22 @@ class UpdateCheckTest : public ::testing::Test {
 
     std::string folder_;
     std::string installer_;
+    std::optional<LoopbackHttpPeer> peer_;
+    RecordingProgress progress;
 };
 
-const std::string kHeaderOnly = "HTTP/1.0 200 OK\r\nContent-Length: 20\r\n\r\n";
+const PeerReply kOffer221 = {{http_response("VERSION 2.21.0")}};
+const std::string kHeader20 = "HTTP/1.0 200 OK\r\nContent-Length: 20\r\n\r\n";
 
 }  // namespace
 
-// The parser's own cases are in http_message_test; these are the ones that need a connection.
 TEST_F(UpdateCheckTest, VersionAnswers) {
-    struct Case {
+    const struct {
         const char* name;
         PeerReply reply;
         UpdateResult result;
-        std::string offer;  // "" when nothing is offered
-    };
-    const std::string header_12 = "HTTP/1.0 200 OK\r\nContent-Length: 12\r\n\r\n";
-    const Case cases[] = {
+        const char* offer;
+    } cases[] = {
         {"same first two", {{http_response("VERSION 2.20.7")}}, UpdateResult::current, ""},
         {"older", {{http_response("VERSION 2.19.4")}}, UpdateResult::declined, "2.19.0"},
         {"newer major", {{http_response("VERSION 3.0.1")}}, UpdateResult::declined, "3.0.0"},
@@ -77,27 +86,22 @@ TEST_F(UpdateCheckTest, VersionAnswers) {
          {{"HTTP/1.0 200 OK\r\nContent-Le", "ngth: 14\r\n", "\r\nVERSION 2.21.0"}, 60},
          UpdateResult::declined,
          "2.21.0"},
-        {"body cut to its length", {{header_12 + "VERSION 2.21.0"}}, UpdateResult::check_error, ""},
+        {"body cut to its length",
+         {{"HTTP/1.0 200 OK\r\nContent-Length: 12\r\n\r\nVERSION 2.21.0"}},
+         UpdateResult::check_error,
+         ""},
         {"closed without a word", {{}}, UpdateResult::check_error, ""},
     };
-    for (const Case& c : cases) {
-        LoopbackHttpPeer peer({c.reply});
-        RecordingProgress progress(false);
-        EXPECT_EQ(run(peer, progress), c.result) << c.name;
-        std::string offers;
-        for (const ProgramVersion& v : progress.offers)
-            offers += std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
-                      std::to_string(v.patch);
-        EXPECT_EQ(offers, c.offer) << c.name;
-        ASSERT_EQ(peer.requests().size(), 1u) << c.name;
-        EXPECT_EQ(peer.requests()[0], "GET http://127.0.0.1:" + std::to_string(peer.port()) +
-                                          "/programator/QN718_version HTTP/1.0\r\n\r\n")
-            << c.name;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(run({c.reply}, false), c.result);
+        EXPECT_EQ(progress.offers, c.offer);
+        EXPECT_EQ(peer_->requests(),
+                  std::vector<std::string>{request_for("/programator/QN718_version")});
     }
 }
 
 TEST_F(UpdateCheckTest, NoServer) {
-    RecordingProgress progress(true);
     EXPECT_EQ(run_update_check({"", 80}, installer_, progress), UpdateResult::server_not_found);
     EXPECT_EQ(progress.stages, std::vector<UpdateStage>{UpdateStage::resolving});
     // Port 1 on the loopback interface has no listener.
@@ -110,21 +114,16 @@ TEST_F(UpdateCheckTest, DownloadsTheWholeInstallerInParts) {
     for (size_t i = 0; i < installer.size(); ++i)
         installer[i] = static_cast<char>(i * 7 + i / 256);
     const std::string response = http_response(installer);
-    PeerReply download;
     // The header alone first: a receive without body bytes must not end the download.
     const size_t header_size = response.size() - installer.size();
-    download.parts = {response.substr(0, header_size)};
+    PeerReply download{{response.substr(0, header_size)}, 30};
     for (size_t at = header_size; at < response.size(); at += 30000)
         download.parts.push_back(response.substr(at, 30000));
-    download.pause_ms = 30;
-    LoopbackHttpPeer peer({{{http_response("VERSION 2.19.4")}}, download});
 
-    RecordingProgress progress(true);
-    ASSERT_EQ(run(peer, progress), UpdateResult::downloaded);
+    ASSERT_EQ(run({{{http_response("VERSION 2.19.4")}}, download}, true), UpdateResult::downloaded);
     EXPECT_EQ(installer_bytes(), installer);
-    ASSERT_EQ(peer.requests().size(), 2u);
-    EXPECT_EQ(peer.requests()[1], "GET http://127.0.0.1:" + std::to_string(peer.port()) +
-                                      "/programator/QN718_setup_2.19.0.exe HTTP/1.0\r\n\r\n");
+    ASSERT_EQ(peer_->requests().size(), 2u);
+    EXPECT_EQ(peer_->requests()[1], request_for("/programator/QN718_setup_2.19.0.exe"));
     const std::vector<UpdateStage> stages = {
         UpdateStage::resolving,        UpdateStage::checking,
         UpdateStage::asking,           UpdateStage::answered,
@@ -135,28 +134,15 @@ TEST_F(UpdateCheckTest, DownloadsTheWholeInstallerInParts) {
     EXPECT_EQ(progress.fractions.back(), 1.0);
 }
 
-TEST_F(UpdateCheckTest, InstallerBodyIsTakenToItsAnnouncedLength) {
-    LoopbackHttpPeer peer(
-        {{{http_response("VERSION 2.21.0")}}, {{kHeaderOnly + std::string(20, 'a') + "TRAILING"}}});
-    RecordingProgress progress(true);
-    ASSERT_EQ(run(peer, progress), UpdateResult::downloaded);
+TEST_F(UpdateCheckTest, InstallerBodyIsTakenToItsLengthAndEndingEarlyIsAnError) {
+    ASSERT_EQ(run({kOffer221, {{kHeader20 + std::string(20, 'a') + "TRAILING"}}}, true),
+              UpdateResult::downloaded);
     EXPECT_EQ(installer_bytes(), std::string(20, 'a'));
-}
 
-TEST_F(UpdateCheckTest, DownloadEndingEarlyIsAnError) {
-    struct Case {
-        const char* name;
-        PeerReply reply;
-    };
-    const Case cases[] = {
-        {"short body", {{kHeaderOnly + "only ten b"}}},
-        {"closed inside the header", {{"HTTP/1.0 200 OK\r\nContent-Length: 2"}}},
-        {"no Content-Length", {{"HTTP/1.0 200 OK\r\n\r\n" + std::string(20, 'a')}}},
-    };
-    for (const Case& c : cases) {
-        LoopbackHttpPeer peer({{{http_response("VERSION 2.21.0")}}, c.reply});
-        RecordingProgress progress(true);
-        EXPECT_EQ(run(peer, progress), UpdateResult::check_error) << c.name;
-        EXPECT_NE(progress.stages.back(), UpdateStage::download_complete) << c.name;
+    for (const std::string& early : {kHeader20 + "only ten b",  // short body
+                                     std::string("HTTP/1.0 200 OK\r\nContent-Length: 2"),
+                                     "HTTP/1.0 200 OK\r\n\r\n" + std::string(20, 'a')}) {
+        EXPECT_EQ(run({kOffer221, {{early}}}, true), UpdateResult::check_error) << early;
+        EXPECT_NE(progress.stages.back(), UpdateStage::download_complete) << early;
     }
 }
