@@ -2,17 +2,46 @@
 # Installs the Debian 12 packages the program, its tests, its benchmarks and its Debian package
 # need (the accessibility test's bus and bridge, the package tools and lintian); only what is
 # missing, so a second run is quick.
+# --windows: the Windows cross build and its tests instead (mingw-w64, Wine, GoogleTest's
+# source), and hidapi's source from Debian's source package, unpacked into .deps/hidapi.
 set -euo pipefail
-packages=(build-essential cmake pkg-config libgtk2.0-dev libhidapi-dev libgtest-dev
-          libbenchmark-dev xvfb xauth xdotool imagemagick x11-utils fonts-liberation
-          dbus at-spi2-core libatk-adaptor libgail-common python3-pyatspi
-          dpkg-dev file fakeroot lintian desktop-file-utils)
+cd "$(dirname "$0")/.."
+sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
+if [ "${1:-}" = --windows ]; then
+  # groff-base and bsdextrautils: the manual page as plain text for the zip.
+  packages=(cmake g++-mingw-w64-x86-64-posix wine64 libgtest-dev dpkg-dev groff-base
+            bsdextrautils g++)
+else
+  packages=(build-essential cmake pkg-config libgtk2.0-dev libhidapi-dev libgtest-dev
+            libbenchmark-dev xvfb xauth xdotool imagemagick x11-utils fonts-liberation
+            dbus at-spi2-core libatk-adaptor libgail-common python3-pyatspi
+            dpkg-dev file fakeroot lintian desktop-file-utils)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+if [ "${1:-}" = --windows ] && [ ! -f .deps/hidapi/windows/hid.c ]; then
+  # apt-get source needs a deb-src line; bookworm's main has hidapi.
+  if ! grep -rqs '^Types: deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    $sudo tee /etc/apt/sources.list.d/qn718-deb-src.sources >/dev/null <<'SOURCES'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+    $sudo apt-get update -qq
+  fi
+  download=$(mktemp -d)
+  (cd "$download" && apt-get source --download-only -qq hidapi 2>/dev/null)
+  mkdir -p .deps
+  rm -rf .deps/hidapi
+  dpkg-source --no-check -x "$download"/hidapi_*.dsc .deps/hidapi >/dev/null
+  rm -rf "$download"
 fi

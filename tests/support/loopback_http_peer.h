@@ -31,7 +31,7 @@ class LoopbackHttpPeer {
    private:
     void serve(std::vector<PeerReply> replies);
 
-    int listener_ = -1;
+    intptr_t listener_ = -1;  // wide enough for a Winsock SOCKET
     uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;

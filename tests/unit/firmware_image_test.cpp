@@ -1,16 +1,14 @@
 // The firmware file check, the image buffer and the folder watch's rules.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include <cstdlib>
+#include <filesystem>
 #include <map>
 
 #include "firmware/autoflash.h"
 #include "firmware/firmware_image.h"
 #include "firmware/flasher.h"
 #include "platform/folder_scan.h"
+#include "support/test_system.h"
 #include "unit/firmware_files.h"
 
 namespace {
@@ -164,24 +162,29 @@ TEST_F(AutoflashTest, UnusableFileIsTriedAgainUntilItIsGood) {
 }
 
 TEST(FolderScan, BinFilesOfAnyCaseWithWindowsFileTimes) {
-    char pattern[] = "/tmp/qn718-scan-XXXXXX";
-    const std::string folder = mkdtemp(pattern);
+    // Names outside ASCII: a user's watch folder often carries the user's own name.
+    const std::string folder = make_temp_folder("qn718-scan-\u017dlu\u0165-");
+    ASSERT_FALSE(folder.empty());
     write_firmware_file(folder, "a.bin", "x");
     write_firmware_file(folder, "B.BIN", "x");
     write_firmware_file(folder, "c.txt", "x");
-    mkdir((folder + "/d.bin").c_str(), 0700);
-    const timespec times[2] = {{1577836800, 500}, {1577836800, 500}};  // 2020-01-01 UTC
-    utimensat(AT_FDCWD, (folder + "/a.bin").c_str(), times, 0);
+    write_firmware_file(folder, "\u0159\u00ed\u0161e.Bin", "x");
+    std::filesystem::create_directory(std::filesystem::u8path(folder + "/d.bin"));
+    ASSERT_TRUE(set_last_write_time(folder + "/a.bin", 1577836800, 500));  // 2020-01-01 UTC
 
+    // Keyed by name: the separator is the system's own.
     std::map<std::string, uint64_t> found;
-    for (const FolderEntry& entry : list_folder_files(folder, ".bin"))
-        found[entry.path] = entry.last_write_time;
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[folder + "/a.bin"], 132223104000000005ULL);
-    EXPECT_TRUE(found.count(folder + "/B.BIN"));
-    EXPECT_LE(found[folder + "/B.BIN"], file_time_now());
+    for (const FolderEntry& entry : list_folder_files(folder, ".bin")) {
+        ASSERT_EQ(entry.path.compare(0, folder.size(), folder), 0) << entry.path;
+        found[entry.path.substr(folder.size() + 1)] = entry.last_write_time;
+    }
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found["a.bin"], 132223104000000005ULL);
+    EXPECT_TRUE(found.count("\u0159\u00ed\u0161e.Bin"));
+    EXPECT_GT(found["B.BIN"], 132223104000000005ULL);
+    EXPECT_LE(found["B.BIN"], file_time_now());
     EXPECT_TRUE(list_folder_files(folder + "/missing", ".bin").empty());
-    std::system(("rm -rf " + folder).c_str());
+    std::filesystem::remove_all(std::filesystem::u8path(folder));
 }
 
 }  // namespace

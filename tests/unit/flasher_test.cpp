@@ -5,12 +5,13 @@
 #include <hidapi.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <filesystem>
 
 #include "device/device_link.h"
 #include "firmware/bootloader_protocol.h"
 #include "firmware/flasher.h"
 #include "sim/sim_control.h"
+#include "support/test_system.h"
 #include "unit/firmware_files.h"
 
 namespace {
@@ -53,12 +54,11 @@ class FlasherTest : public ::testing::Test {
         sim::reset();
         hid_init();
         link.set_pause([this](int ms) { paused_ms += ms; });
-        char pattern[] = "/tmp/qn718-flash-XXXXXX";
-        folder = mkdtemp(pattern);
+        folder = make_temp_folder("qn718-flash-");
     }
     void TearDown() override {
         link.close();
-        std::system(("rm -rf " + folder).c_str());
+        std::filesystem::remove_all(folder);
     }
 
     // A fresh host that chooses these files in turn (then cancels); the flasher's result.

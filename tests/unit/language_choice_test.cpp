@@ -40,14 +40,17 @@ TEST_F(LanguageChoice, RequestBeatsStoredLanguageWhichBeatsLocale) {
     EXPECT_EQ(program_path(), "/opt/qn718/qn718-programmer");
     EXPECT_EQ(choose("", {"--lang", "cs", "--lang", "sk"}), kCzech);
 
-    setenv("LANG", "cs_CZ", 1);
+    // Windows takes the locale from the user's account when the program starts, not from LANG.
+#ifndef _WIN32
+    set_environment("LANG", "cs_CZ");
     EXPECT_EQ(choose("pl", {"--lang", "sk"}), kSlovak);
     EXPECT_EQ(choose("pl", {}), kPolish);
     EXPECT_EQ(choose("", {}), kCzech);
     EXPECT_EQ(user_settings().language, "cs_CZ");  // kept whole, only matched by its language
     EXPECT_EQ(lang_text(Text::yes), "ano"s);
-    setenv("LANG", "pl_PL.UTF-8", 1);
+    set_environment("LANG", "pl_PL.UTF-8");
     EXPECT_EQ(choose("", {}), kPolish);
+#endif
 }
 
 TEST_F(LanguageChoice, UnknownOrMissingLanguageGivesEnglish) {
@@ -80,11 +83,22 @@ TEST(LanguageRestart, CommandLineQuotesPathAndCarriesHiddenSwitchAndLanguage) {
 
 // The new copy is started for real: a script in place of the program records its arguments.
 TEST_F(LanguageChoice, SwitchingLanguageStartsANewCopyAndEndsEvenWhenItCannotStart) {
-    const std::string script = folder_ + "/fake-programmer";
+#ifdef _WIN32
+    // A death test on Windows runs this body again in a new process with a profile folder of
+    // its own, so the record goes where both processes look.
+    const std::string record =
+        (std::filesystem::temp_directory_path() / "qn718-restart-arguments").u8string();
+    std::filesystem::remove(record);
+    const std::string script = folder_ + "\\fake-programmer.cmd";
+    std::ofstream(script) << "@echo %*> \"" << record << ".tmp\"\r\n@move /y \"" << record
+                          << ".tmp\" \"" << record << "\" >nul\r\n";
+#else
     const std::string record = folder_ + "/arguments";
+    const std::string script = folder_ + "/fake-programmer";
     std::ofstream(script) << "#!/bin/sh\necho \"$@\" > \"" << record << ".tmp\" && mv \"" << record
                           << ".tmp\" \"" << record << "\"\n";
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+#endif
     const char* args[] = {script.c_str(), "tarvel"};
     choose_language(2, args);
     set_hidden_switch(true);

@@ -1,4 +1,3 @@
-#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "app/language.h"
+#include "support/test_system.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ TEST(LanguageTables, EveryEntryIsValidTextWithEnglishPlaceholdersAndLineBreaks) 
             SCOPED_TRACE(std::string(t.name) + " entry " + std::to_string(entry));
             const char* text = (*t.table)[entry];
             ASSERT_NE(text, nullptr);
-            EXPECT_TRUE(g_utf8_validate(text, -1, nullptr)) << text;
+            EXPECT_TRUE(valid_utf8(text)) << text;
             EXPECT_EQ(conversion_specs(text), conversion_specs(kEnglishTable[entry])) << text;
             // Czech entry 3 and Polish entry 105 are meant to have one line more.
             const bool extra_line = (t.table == &kCzechTable && entry == 3) ||

@@ -9,6 +9,7 @@
 
 #include "platform/files.h"
 #include "support/loopback_http_peer.h"
+#include "support/test_system.h"
 #include "update/update_check.h"
 
 namespace {
@@ -39,9 +40,8 @@ class RecordingProgress : public UpdateProgress {
 class UpdateCheckTest : public ::testing::Test {
    protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qn718-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        folder_ = make_temp_folder("qn718-");
+        ASSERT_FALSE(folder_.empty());
         installer_ = folder_ + "/cache/qn718-programmer/Autoupdate.exe";
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }

@@ -91,7 +91,7 @@ TEST_F(UserSettingsFile, MissingOrEmptyFileGivesDefaultsAndSavedValuesSurviveARe
 }
 
 TEST_F(UserSettingsFile, UnwritableFolderIsIgnoredAndValuesStay) {
-    setenv("USERPROFILE", (folder_ + "/missing/folder").c_str(), 1);
+    set_environment("USERPROFILE", (folder_ + "/missing/folder").c_str());
     user_settings().language = "cs";
     save_user_settings();
     EXPECT_EQ(user_settings().language, "cs");

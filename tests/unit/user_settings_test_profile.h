@@ -14,6 +14,7 @@
 #include "app/language.h"
 #include "app/user_settings.h"
 #include "platform/files.h"
+#include "support/test_system.h"
 
 class TestProfile : public ::testing::Test {
    protected:
@@ -21,22 +22,17 @@ class TestProfile : public ::testing::Test {
         for (const char* name : {"USERPROFILE", "HOME", "LC_ALL", "LC_MESSAGES", "LANG"}) {
             const char* value = std::getenv(name);
             saved_env_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-            unsetenv(name);
+            set_environment(name, nullptr);
         }
-        std::string pattern = (std::filesystem::temp_directory_path() / "qn718-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        setenv("USERPROFILE", folder_.c_str(), 1);
-        setenv("HOME", folder_.c_str(), 1);
+        folder_ = make_temp_folder("qn718-");
+        ASSERT_FALSE(folder_.empty());
+        set_environment("USERPROFILE", folder_.c_str());
+        set_environment("HOME", folder_.c_str());
         reset_settings();
     }
     void TearDown() override {
-        for (const auto& [name, value] : saved_env_) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
+        for (const auto& [name, value] : saved_env_)
+            set_environment(name.c_str(), value ? value->c_str() : nullptr);
         if (!folder_.empty())
             std::filesystem::remove_all(folder_);
         reset_settings();

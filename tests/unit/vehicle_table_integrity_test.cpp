@@ -1,6 +1,5 @@
 // The compiled vehicle table against everything the program and the device rely on: its shape,
 // the rows that other code names, the value ranges, and the lookups those rows must win.
-#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include "app/language.h"
 #include "config/vehicle_lookup.h"
 #include "config/vehicle_table.h"
+#include "support/test_system.h"
 
 namespace {
 
@@ -155,7 +155,7 @@ TEST(VehicleTableIntegrity, TextsAreWellFormedAndLabelsFit) {
         english += r->english_note ? 1 : 0;
         for (const char* text :
              {r->model, r->version, r->years, r->polish_note, r->english_note, r->third_text}) {
-            EXPECT_TRUE(!text || g_utf8_validate(text, -1, nullptr)) << row_text(*r);
+            EXPECT_TRUE(!text || valid_utf8(text)) << row_text(*r);
         }
         // The third text is the car number, or a Russian note, one line break and the number.
         const std::string third = r->third_text;

@@ -1,0 +1,22 @@
+# The unit tests of the Windows build, run under Wine. Wine takes seconds to start a program,
+# so the test program runs once and is one ctest test, not one per case.
+
+# GoogleTest from the source Debian ships in libgtest-dev, built with the cross compiler.
+set(QN718_GTEST_SOURCE /usr/src/googletest/googletest CACHE PATH "GoogleTest source folder")
+add_subdirectory(${QN718_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# hidraw permissions exist on Linux only.
+list(REMOVE_ITEM UNIT_TEST_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/unit/hid_access_test.cpp)
+add_executable(unit_tests ${UNIT_TEST_SOURCES} support/loopback_http_peer.cpp
+  support/test_system.cpp)
+target_link_libraries(unit_tests PRIVATE qn718_sim qn718_core gtest gtest_main)
+target_include_directories(unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+
+# A prefix of the build's own unless WINEPREFIX names one (tools/run-tests.sh makes a fresh one).
+set(wine_run ${CMAKE_SOURCE_DIR}/tools/wine-run.sh ${CMAKE_BINARY_DIR}/wine-prefix)
+add_test(NAME wine_prefix COMMAND ${wine_run} --init)
+set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+
+add_test(NAME unit_tests_under_wine COMMAND ${wine_run} $<TARGET_FILE:unit_tests> --gtest_brief=1)
+set_tests_properties(unit_tests_under_wine PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
+  ENVIRONMENT "LANG=C.UTF-8;QN718_UPDATE_SERVER=127.0.0.1:1")
