@@ -34,6 +34,8 @@ expect() {  # mode owner path
 }
 expect -rwxr-xr-x root/root usr/bin/qn718-programmer
 expect -rwxr-xr-x root/root usr/bin/qn718-programmer-demo
+expect -rwxr-xr-x root/root usr/bin/qn718-cli
+expect -rwxr-xr-x root/root usr/bin/qn718-cli-demo
 expect -rw-r--r-- root/root usr/share/applications/qn718-programmer.desktop
 expect -rw-r--r-- root/root usr/share/icons/hicolor/scalable/apps/qn718-programmer.svg
 for size in 16 22 24 32 48 64 128 256; do
@@ -42,6 +44,8 @@ done
 expect -rw-r--r-- root/root usr/lib/udev/rules.d/70-qn718.rules
 expect -rw-r--r-- root/root usr/share/man/man1/qn718-programmer.1.gz
 expect -rw-r--r-- root/root usr/share/man/man1/qn718-programmer-demo.1.gz
+expect -rw-r--r-- root/root usr/share/man/man1/qn718-cli.1.gz
+expect -rw-r--r-- root/root usr/share/man/man1/qn718-cli-demo.1.gz
 expect -rw-r--r-- root/root usr/share/doc/qn718-programmer/copyright
 if grep -v '^d' "$work/contents" | grep -q -e ' \./usr/local/' -e ' \./home' -e 'tests'; then
   fail "stray files: $(grep -e ' \./usr/local/' -e tests "$work/contents")"
@@ -63,9 +67,11 @@ grep -qx 'Exec=qn718-programmer' "$desktop" || fail "desktop entry Exec"
 grep -qx 'Icon=qn718-programmer' "$desktop" || fail "desktop entry Icon"
 grep -q '^Categories=.*Electronics;' "$desktop" || fail "desktop entry Categories"
 
-# The manual page renders without complaints from groff.
-warnings=$(zcat "$root/usr/share/man/man1/qn718-programmer.1.gz" | groff -man -Tutf8 -ww -z 2>&1)
-[ -z "$warnings" ] || fail "manual page: $warnings"
+# The manual pages render without complaints from groff.
+for page in qn718-programmer qn718-cli; do
+  warnings=$(zcat "$root/usr/share/man/man1/$page.1.gz" | groff -man -Tutf8 -ww -z 2>&1)
+  [ -z "$warnings" ] || fail "manual page $page: $warnings"
+done
 
 # lintian: no errors; warnings are shown.
 lintian --fail-on error "$deb" >"$work/lintian" 2>&1 ||
@@ -80,6 +86,15 @@ for program in qn718-programmer qn718-programmer-demo; do
   out=$(env -u DISPLAY HOME="$work" "$root/usr/bin/$program" --help 2>&1)
   rc=$?
   [ $rc -eq 0 ] && grep -q "^Usage: $program \[--lang CODE\]" <<<"$out" && grep -q '^Exit status:' <<<"$out" ||
+    fail "$program --help: rc $rc, '$out'"
+done
+for program in qn718-cli qn718-cli-demo; do
+  out=$(env -u DISPLAY HOME="$work" "$root/usr/bin/$program" --version 2>&1)
+  rc=$?
+  [ $rc -eq 0 ] && [ "$out" = "qn718-cli $version" ] || fail "$program --version: rc $rc, '$out'"
+  out=$(env -u DISPLAY HOME="$work" "$root/usr/bin/$program" --help 2>&1)
+  rc=$?
+  [ $rc -eq 0 ] && grep -q "^Usage: $program \[OPTIONS\] COMMAND" <<<"$out" && grep -q '^Exit status:' <<<"$out" ||
     fail "$program --help: rc $rc, '$out'"
 done
 [ -e "$work/.qn718rc" ] && fail "--version wrote the user settings"

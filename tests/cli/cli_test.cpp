@@ -1,0 +1,288 @@
+// The tool's command line, its output formats and its flash progress, and whole runs of the
+// tool in this process against the simulated device (fast time-outs).
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <hidapi.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/language.h"
+#include "cli/cli_arguments.h"
+#include "cli/cli_format.h"
+#include "cli/cli_run.h"
+#include "cli/exit_status.h"
+#include "cli/terminal_flash_host.h"
+#include "firmware/bootloader_protocol.h"
+#include "sim/sim_control.h"
+#include "unit/firmware_files.h"
+
+namespace {
+
+ParsedArguments parse(std::vector<std::string> args) {
+    return parse_arguments(args);
+}
+
+// What a FILE* received, read back from a temporary file.
+class Capture {
+   public:
+    Capture() : file_(std::tmpfile()) {}
+    ~Capture() { std::fclose(file_); }
+    std::FILE* get() const { return file_; }
+    std::string text() const {
+        std::fflush(file_);
+        std::rewind(file_);
+        std::string text;
+        char buffer[4096];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+            text.append(buffer, got);
+        return text;
+    }
+
+   private:
+    std::FILE* file_;
+};
+
+}  // namespace
+
+TEST(CliArguments, CommandsOptionsAndTheirPlaces) {
+    ParsedArguments p = parse({"--wait", "5", "send", "0A", "\\x00", "--quiet", "--lang", "pl"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.arguments.command, CliCommand::send);
+    EXPECT_EQ(p.arguments.command_code, "0A");
+    EXPECT_EQ(p.arguments.data, "\\x00");
+    EXPECT_EQ(p.arguments.wait_seconds, 5);
+    EXPECT_EQ(p.arguments.language, "pl");
+    EXPECT_TRUE(p.arguments.quiet);
+
+    p = parse({"read", "--cfg", "out.cfg"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.arguments.file, "out.cfg");
+    // After "--" a file may start with a dash.
+    p = parse({"flash", "--", "-odd.bin"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.arguments.file, "-odd.bin");
+    p = parse({"status", "--watch", "--json"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_TRUE(p.arguments.watch && p.arguments.json);
+    // Help wins over every mistake, version too.
+    EXPECT_TRUE(parse({"bogus", "--wait", "x", "-h"}).arguments.help);
+    EXPECT_TRUE(parse({"--nonsense", "-V"}).arguments.version);
+}
+
+TEST(CliArguments, MistakesAreNamed) {
+    struct Case {
+        std::vector<std::string> args;
+        CliText message;
+        std::string subject;
+    };
+    const Case cases[] = {
+        {{}, CliText::no_command, ""},
+        {{"--quiet"}, CliText::no_command, ""},
+        {{"erase"}, CliText::unknown_command, "erase"},
+        {{"identify", "--force"}, CliText::unknown_option, "--force"},
+        {{"identify", "--wait"}, CliText::missing_value, "--wait"},
+        {{"--wait", "-1", "identify"}, CliText::bad_wait, "-1"},
+        {{"--wait", "3601", "identify"}, CliText::bad_wait, "3601"},
+        {{"--wait", "2.5", "identify"}, CliText::bad_wait, "2.5"},
+        {{"--lang", "de", "identify"}, CliText::unknown_language, "de"},
+        {{"--lang", "pl_PL", "identify"}, CliText::unknown_language, "pl_PL"},
+        {{"write"}, CliText::missing_argument, "write"},
+        {{"flash", ""}, CliText::missing_argument, "flash"},
+        {{"send"}, CliText::missing_argument, "send"},
+        {{"identify", "extra"}, CliText::extra_argument, "extra"},
+        {{"send", "02", "data", "more"}, CliText::extra_argument, "more"},
+        {{"write", "a.cfg", "--cfg", "b.cfg"}, CliText::option_not_here, "--cfg"},
+        {{"read", "--json"}, CliText::option_not_here, "--json"},
+        {{"identify", "--watch"}, CliText::option_not_here, "--watch"},
+    };
+    for (const Case& c : cases) {
+        std::string joined;
+        for (const std::string& a : c.args)
+            joined += a + " ";
+        SCOPED_TRACE(joined);
+        const ParsedArguments p = parse(c.args);
+        EXPECT_FALSE(p.ok);
+        EXPECT_EQ(p.error.message, c.message);
+        EXPECT_EQ(p.error.subject, c.subject);
+    }
+}
+
+TEST(CliText, EveryLanguageHasEveryEntryWithTheEnglishPlaceholders) {
+    auto placeholders = [](const char* text) {
+        std::string found;
+        for (const char* p = text; (p = std::strchr(p, '%')) != nullptr; p += 2)
+            found += p[1];
+        return found;
+    };
+    for (int language = 0; language < kLanguageCount; ++language) {
+        for (int entry = 0; entry < kCliTextCount; ++entry) {
+            SCOPED_TRACE(std::to_string(language) + " entry " + std::to_string(entry));
+            const char* text = cli_text_in(language, CliText(entry));
+            ASSERT_NE(text, nullptr);
+            EXPECT_TRUE(g_utf8_validate(text, -1, nullptr));
+            EXPECT_EQ(placeholders(text), placeholders(cli_text_in(kEnglish, CliText(entry))));
+        }
+    }
+}
+
+TEST(CliFormat, IdentifyForPeopleAndForScripts) {
+    Identification connected;
+    connected.outcome = IdentifyOutcome::connected;
+    connected.identity = {718, 0, 22};
+    connected.sub_version = SubVersion{1, 4};
+    connected.speed_signal = SpeedSignal::absent;
+    EXPECT_EQ(identify_text(connected),
+              "device: QN718-0022\ntype: 718\nfirmware: 0022\nsub-version: 1-4\n"
+              "compatible: yes\nspeed signal: absent\n");
+    EXPECT_EQ(
+        identify_json(connected),
+        "{\"device\":\"QN718-0022\",\"type\":718,\"firmware\":\"0022\",\"firmware_number\":22,"
+        "\"sub_version\":[1,4],\"compatible\":true,\"speed_signal\":\"absent\"}\n");
+
+    // Firmware 20 is never asked about its speed signal; a foreign device never gets that far.
+    Identification old = connected;
+    old.identity = {718, 0, 20};
+    old.old_firmware_warning = true;
+    EXPECT_NE(identify_json(old).find("\"speed_signal\":\"not_checked\""), std::string::npos);
+    Identification foreign;
+    foreign.outcome = IdentifyOutcome::incompatible;
+    foreign.identity = {719, 1, 2};
+    EXPECT_EQ(
+        identify_json(foreign),
+        "{\"device\":\"QN719-0102\",\"type\":719,\"firmware\":\"0102\",\"firmware_number\":258,"
+        "\"sub_version\":null,\"compatible\":false,\"speed_signal\":null}\n");
+    EXPECT_EQ(identify_text(foreign).find("speed signal"), std::string::npos);
+}
+
+TEST(CliFormat, StatusNamesEveryIndicatorAndTheSpeed) {
+    StatusSample sample;
+    sample.lit[0] = true;
+    sample.lit[8] = true;
+    sample.speed_text = "Speed (km/h): -3.05";
+    const std::string text = status_text(sample);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), kStatusIndicatorCount);
+    EXPECT_EQ(text.rfind("[x] OUTPUT_J1-3_FRONT_SENSOR\n[ ] OUTPUT_J1-4_programmable\n", 0), 0u);
+    EXPECT_NE(text.find("\nSpeed (km/h): -3.05\n[ ] REVERSE_GEAR (CAN)\n"), std::string::npos);
+    EXPECT_NE(text.find("[x] CANbus\n"), std::string::npos);
+    const std::string json = status_json(sample);
+    EXPECT_NE(json.find("\"OUTPUT_J1-3_FRONT_SENSOR\":true,"), std::string::npos);
+    EXPECT_NE(json.find("\"REVERSE_GEAR (wire+_J2-1)\":false,"), std::string::npos);
+    EXPECT_NE(json.find("\"speed_kmh\":-3.05}"), std::string::npos);
+    sample.speed_text = "Speed (km/h): ---";
+    EXPECT_NE(status_json(sample).find("\"speed_kmh\":null}"), std::string::npos);
+}
+
+TEST(CliFormat, ProgressBarAndMessages) {
+    EXPECT_EQ(progress_bar_line(0.0, "0%", 10), "[          ]   0%");
+    EXPECT_EQ(progress_bar_line(0.456, "45%", 10), "[####      ]  45%");
+    EXPECT_EQ(progress_bar_line(1.0, "100%", 10), "[##########] 100%");
+    EXPECT_EQ(progress_bar_line(7.0, "100%", 4), "[####] 100%");
+    EXPECT_EQ(fill_message("Option %s with %s.", "--cfg", "write"), "Option --cfg with write.");
+    // A value that itself holds "%s" is not filled again.
+    EXPECT_EQ(fill_message("%s and %s", "%s", "b"), "%s and b");
+}
+
+TEST(CliFlashHost, ALogGetsOneLinePerPercentAndQuietNothing) {
+    for (const bool quiet : {false, true}) {
+        Capture out;
+        {
+            TerminalFlashHost host("fw.bin", out.get(), false, quiet);
+            EXPECT_EQ(host.choose_file(), "fw.bin");
+            EXPECT_EQ(host.choose_file(), "");
+            host.set_progress_text("Erasing flash memory...");
+            for (int permille = 0; permille < 30; ++permille) {
+                host.set_progress_fraction(permille / 1000.0);
+                char text[8];
+                std::snprintf(text, sizeof text, "%d%%", permille / 10);
+                host.set_progress_text(text);
+            }
+        }
+        EXPECT_EQ(out.text(), quiet ? "" : "Erasing flash memory...\n0%\n1%\n2%\n");
+    }
+    Capture terminal;
+    {
+        TerminalFlashHost host("fw.bin", terminal.get(), true, false);
+        host.set_progress_fraction(0.5);
+        host.set_progress_text("50%");
+        host.set_progress_label("Firmware QN724 bootloader ver 1.2");
+    }
+    EXPECT_EQ(terminal.text(),
+              "\r" + progress_bar_line(0.5, "50%", 40) + "\nFirmware QN724 bootloader ver 1.2\n");
+}
+
+TEST(CliInstance, OnlyTheWindowProgramsByTheirOwnNames) {
+    EXPECT_EQ(running_window_program({"bash", "qn718-programmer-demo"}), "qn718-programmer-demo");
+    EXPECT_EQ(running_window_program({"qn718-programmer"}), "qn718-programmer");
+    // Copies under other names (as tests run them) and the tool itself do not count.
+    EXPECT_EQ(running_window_program({"qn718-e2e-123", "qn718-cli", "qn718-programmer-old"}), "");
+}
+
+class CliRun : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        sim::reset();
+        set_current_language(kEnglish);
+        char pattern[] = "/tmp/qn718-cli-XXXXXX";
+        folder_ = mkdtemp(pattern);
+    }
+    void TearDown() override { std::system(("rm -rf " + folder_).c_str()); }
+
+    int run(std::vector<const char*> args) {
+        args.insert(args.begin(), "qn718-cli-run-test");
+        out_ = std::make_unique<Capture>();
+        err_ = std::make_unique<Capture>();
+        const int status =
+            run_cli(static_cast<int>(args.size()), args.data(), {out_->get(), err_->get(), false});
+        hid_exit();
+        return status;
+    }
+    bool bootloader_erased() const {
+        for (const auto& report : sim::written_reports()) {
+            if (report.size() == 65 && report[1] == bootloader::kErase)
+                return true;
+        }
+        return false;
+    }
+
+    std::string folder_;
+    std::unique_ptr<Capture> out_;
+    std::unique_ptr<Capture> err_;
+};
+
+TEST_F(CliRun, FlashesTheLargestImageAndRefusesOneByteMoreBeforeTheErase) {
+    const std::string largest =
+        write_firmware_file(folder_, "largest.bin", make_firmware_file(499688));
+    EXPECT_EQ(run({"flash", largest.c_str()}), kExitSuccess) << err_->text();
+    EXPECT_NE(err_->text().find("100%\nSuccessfully programmed device.\n"), std::string::npos);
+
+    sim::reset();
+    const std::string too_large =
+        write_firmware_file(folder_, "too-large.bin", make_firmware_file(499689));
+    EXPECT_EQ(run({"--quiet", "flash", too_large.c_str()}), kExitInvalidInput);
+    EXPECT_EQ(err_->text(), "Firmware too large.\n");
+    EXPECT_FALSE(bootloader_erased());
+
+    // Firmware for other hardware: the device refuses it, again before anything is erased.
+    sim::reset();
+    sim::set_bootloader_hardware_type(7);
+    EXPECT_EQ(run({"-q", "flash", largest.c_str()}), kExitRefused);
+    EXPECT_EQ(err_->text(), "File is not compatible with hardware\n");
+    EXPECT_FALSE(bootloader_erased());
+}
+
+TEST_F(CliRun, AFileWithAnUnlistedChoiceKeepsTheDeviceValueLikeThePage) {
+    // The page ignores a choice position its box lacks; the device keeps its byte.
+    const std::string file = folder_ + "/odd.cfg";
+    ASSERT_TRUE(write_whole_file(file, "canlevel=3\r\nvon_speed=99\r\nvoff_speed=1\r\n"));
+    const uint8_t von_before = sim::memory_byte(0x202);
+    EXPECT_EQ(run({"-q", "write", file.c_str()}), kExitSuccess) << err_->text();
+    EXPECT_EQ(sim::memory_byte(0x202), von_before);
+    EXPECT_EQ(sim::memory_byte(0x203), 1);
+}
