@@ -433,7 +433,8 @@ int Session::run() {
 std::string running_window_program(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         for (const char* window : kWindowPrograms) {
-            if (name == window)
+            // Windows lists its programs with their ".exe".
+            if (name == window || name == std::string(window) + ".exe")
                 return name;
         }
     }

@@ -16,7 +16,24 @@ target_include_directories(unit_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 set(wine_run ${CMAKE_SOURCE_DIR}/tools/wine-run.sh ${CMAKE_BINARY_DIR}/wine-prefix)
 add_test(NAME wine_prefix COMMAND ${wine_run} --init)
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+add_test(NAME wine_server_stop COMMAND ${wine_run} --stop)
+set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+
+# The command-line tool's own tests, and the demo program run as a user would.
+file(GLOB CLI_TEST_SOURCES CONFIGURE_DEPENDS cli/*.cpp)
+add_executable(cli_tests ${CLI_TEST_SOURCES} support/test_system.cpp)
+target_link_libraries(cli_tests PRIVATE qn718_cli qn718_sim qn718_core gtest gtest_main)
+target_include_directories(cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 
 add_test(NAME unit_tests_under_wine COMMAND ${wine_run} $<TARGET_FILE:unit_tests> --gtest_brief=1)
 set_tests_properties(unit_tests_under_wine PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
   ENVIRONMENT "LANG=C.UTF-8;QN718_UPDATE_SERVER=127.0.0.1:1")
+
+add_test(NAME cli_tests_under_wine COMMAND ${wine_run} $<TARGET_FILE:cli_tests> --gtest_brief=1)
+set_tests_properties(cli_tests_under_wine PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
+  ENVIRONMENT "LANG=C.UTF-8")
+add_test(NAME e2e_cli_demo_under_wine
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/cli_demo_wine.sh ${wine_run} -- $<TARGET_FILE:qn718-cli-demo>)
+# Alone: the tool refuses to run beside another copy of itself.
+set_tests_properties(e2e_cli_demo_under_wine PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300
+  RUN_SERIAL TRUE)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# wine-run.sh DEFAULT_PREFIX --init | PROGRAM [ARGUMENTS...]
+# wine-run.sh DEFAULT_PREFIX --init | --stop | PROGRAM [ARGUMENTS...]
 # Runs a Windows console program under Wine, headless and quiet, in $WINEPREFIX or else in
 # DEFAULT_PREFIX. --init makes the prefix once, so that programs run in parallel do not race
-# to make it. The program's exit code is passed on.
+# to make it, and keeps its server running until --stop. The program's exit code is passed on.
 set -uo pipefail
 export WINEPREFIX=${WINEPREFIX:-$1}
 shift
@@ -11,9 +11,15 @@ export WINEDEBUG=-all WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 if [ "${1:-}" = --init ]; then
   mkdir -p "$WINEPREFIX"
-  "$wine" wineboot --init >/dev/null 2>&1
-  exec "$(command -v wineserver || echo /usr/lib/wine/wineserver)" -w
+  # One server for the whole run: one that quits after each program races the next to start.
+  # Detached from ctest's pipes, which would otherwise wait for it.
+  "$wineserver" -p </dev/null >/dev/null 2>&1
+  exec "$wine" wineboot --init </dev/null >/dev/null 2>&1
+fi
+if [ "${1:-}" = --stop ]; then
+  exec "$wineserver" -k
 fi
 exec "$wine" "$@"

@@ -1,6 +1,5 @@
 // The tool's command line, its output formats and its flash progress, and whole runs of the
 // tool in this process against the simulated device (fast time-outs).
-#include <glib.h>
 #include <gtest/gtest.h>
 #include <hidapi.h>
 #include <stdlib.h>
@@ -8,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +20,7 @@
 #include "cli/terminal_flash_host.h"
 #include "firmware/bootloader_protocol.h"
 #include "sim/sim_control.h"
+#include "support/test_system.h"
 #include "unit/firmware_files.h"
 
 namespace {
@@ -126,7 +127,7 @@ TEST(CliText, EveryLanguageHasEveryEntryWithTheEnglishPlaceholders) {
             SCOPED_TRACE(std::to_string(language) + " entry " + std::to_string(entry));
             const char* text = cli_text_in(language, CliText(entry));
             ASSERT_NE(text, nullptr);
-            EXPECT_TRUE(g_utf8_validate(text, -1, nullptr));
+            EXPECT_TRUE(valid_utf8(text));
             EXPECT_EQ(placeholders(text), placeholders(cli_text_in(kEnglish, CliText(entry))));
         }
     }
@@ -220,6 +221,7 @@ TEST(CliFlashHost, ALogGetsOneLinePerPercentAndQuietNothing) {
 TEST(CliInstance, OnlyTheWindowProgramsByTheirOwnNames) {
     EXPECT_EQ(running_window_program({"bash", "qn718-programmer-demo"}), "qn718-programmer-demo");
     EXPECT_EQ(running_window_program({"qn718-programmer"}), "qn718-programmer");
+    EXPECT_EQ(running_window_program({"qn718-programmer-demo.exe"}), "qn718-programmer-demo.exe");
     // Copies under other names (as tests run them) and the tool itself do not count.
     EXPECT_EQ(running_window_program({"qn718-e2e-123", "qn718-cli", "qn718-programmer-old"}), "");
 }
@@ -229,10 +231,9 @@ class CliRun : public ::testing::Test {
     void SetUp() override {
         sim::reset();
         set_current_language(kEnglish);
-        char pattern[] = "/tmp/qn718-cli-XXXXXX";
-        folder_ = mkdtemp(pattern);
+        folder_ = make_temp_folder("qn718-cli-");
     }
-    void TearDown() override { std::system(("rm -rf " + folder_).c_str()); }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
 
     int run(std::vector<const char*> args) {
         args.insert(args.begin(), "qn718-cli-run-test");
