@@ -308,27 +308,4 @@ TEST(RemoteLogin, RefusesWhatCannotWorkBeforeSendingAnything) {
     EXPECT_EQ(peer.logins().size(), logins);
 }
 
-TEST(RemoteReconnection, TriesOnTheThreeHundredAndFirstStepOnlyWhenWanted) {
-    struct CountingHost : FakeHost {
-        bool wanted = false;
-        int attempts = 0;
-        bool reconnect_wanted() override { return wanted; }
-        void reconnect() override { ++attempts; }
-    };
-    for (const bool wanted : {false, true}) {
-        RemoteSession session;
-        DeviceLink link;
-        FirmwareImage& image = firmware_image();
-        CountingHost host;
-        host.wanted = wanted;
-        session.reconnect_countdown = kReconnectSteps;
-        for (int i = 0; i < 300; ++i)
-            relay_step(session, link, image, host);
-        EXPECT_EQ(host.attempts, 0);
-        relay_step(session, link, image, host);
-        EXPECT_EQ(host.attempts, wanted ? 1 : 0);
-        EXPECT_EQ(session.reconnect_countdown, wanted ? 0 : kNoReconnect);
-    }
-}
-
 }  // namespace
