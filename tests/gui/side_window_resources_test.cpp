@@ -53,7 +53,8 @@ TEST_F(SideWindowResourcesTest, HundredOpenedAndClosedSideWindowsLeaveNothingBeh
     std::filesystem::create_directories(folder);
     setenv("USERPROFILE", folder.c_str(), 1);
     clear_traffic();
-    for (int i = 0; i < 10; ++i)
+    // GTK's and Pango's caches fill over the first hundred or so windows, then stay.
+    for (int i = 0; i < 100; ++i)
         open_and_close_side_windows();
     const int windows = toplevel_windows();
     const int descriptors = open_descriptors();
