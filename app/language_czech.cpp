@@ -117,5 +117,6 @@ const LanguageTable kCzechTable = {
     /* 109 */ "QN718 nalezen, ale chybí k němu přístup",
     /* 110 */ "QN718 (%s) nelze otevřít: tento uživatel k němu nemá přístup.\nNainstalujte pravidlo udev a poté zařízení znovu připojte:",
     /* 111 */ "QN718 (%s) nelze otevřít, přestože je pravidlo udev nainstalováno.\nPoužijte pravidlo na zařízení (nebo je znovu připojte):",
+    /* 112 */ "Heslo je příliš dlouhé: lze odeslat nejvýše 38 bajtů.",
 };
 // clang-format on

@@ -116,5 +116,6 @@ const LanguageTable kEnglishTable = {
     /* 109 */ "QN718 found, but no access to it",
     /* 110 */ "The QN718 (%s) cannot be opened: this user has no access to it.\nInstall the udev rule, then plug the device in again:",
     /* 111 */ "The QN718 (%s) cannot be opened, although the udev rule is installed.\nApply the rule to the device (or plug it in again):",
+    /* 112 */ "The password is too long: at most 38 bytes can be sent.",
 };
 // clang-format on

@@ -116,5 +116,6 @@ const LanguageTable kPolishTable = {
     /* 109 */ "Znaleziono QN718, ale brak do niego dostępu",
     /* 110 */ "Nie można otworzyć QN718 (%s): ten użytkownik nie ma do niego dostępu.\nZainstaluj regułę udev, a następnie podłącz urządzenie ponownie:",
     /* 111 */ "Nie można otworzyć QN718 (%s), choć reguła udev jest zainstalowana.\nZastosuj regułę do urządzenia (lub podłącz je ponownie):",
+    /* 112 */ "Hasło jest za długie: można wysłać najwyżej 38 bajtów.",
 };
 // clang-format on

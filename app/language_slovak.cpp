@@ -117,5 +117,6 @@ const LanguageTable kSlovakTable = {
     /* 109 */ "QN718 nájdený, ale chýba k nemu prístup",
     /* 110 */ "QN718 (%s) nemožno otvoriť: tento používateľ k nemu nemá prístup.\nNainštalujte pravidlo udev a potom zariadenie znova pripojte:",
     /* 111 */ "QN718 (%s) nemožno otvoriť, hoci pravidlo udev je nainštalované.\nPoužite pravidlo na zariadenie (alebo ho znova pripojte):",
+    /* 112 */ "Heslo je príliš dlhé: možno odoslať najviac 38 bajtov.",
 };
 // clang-format on

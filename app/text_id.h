@@ -116,5 +116,6 @@ enum class Text : int {
     device_no_access = 109,            // "QN718 found, but no access to it"
     udev_rule_missing = 110,           // "The QN718 (%s) cannot be opened: this user has no ..."
     udev_rule_not_applied = 111,       // "The QN718 (%s) cannot be opened, although the udev ..."
+    password_too_long = 112,           // "The password is too long: at most 38 bytes can be sent."
 };
-constexpr int kLanguageEntries = 112;
+constexpr int kLanguageEntries = 113;

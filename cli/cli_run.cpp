@@ -73,7 +73,7 @@ class Session {
         link_.set_listeners({});
     }
 
-    int run();
+    int run_subcommand();
 
    private:
     // Errors are always shown; notes (success, progress, warnings) not with --quiet.
@@ -90,8 +90,8 @@ class Session {
     int page_status(const PlainPage& page, bool saved);
 
     int identify();
-    int read();
-    int write();
+    int read_configuration();
+    int write_configuration();
     int defaults();
     int flash();
     int status();
@@ -202,7 +202,7 @@ int Session::page_status(const PlainPage& page, bool saved) {
     return kExitSuccess;
 }
 
-int Session::read() {
+int Session::read_configuration() {
     if (const int outcome = connect())
         return outcome;
     PlainPage page;
@@ -224,7 +224,7 @@ int Session::read() {
     return kExitSuccess;
 }
 
-int Session::write() {
+int Session::write_configuration() {
     std::string data;
     if (!read_whole_file(a_.file, kConfigFileMaxBytes, data)) {
         error(fill_message(lang_text(Text::error_opening_file), a_.file));
@@ -406,14 +406,14 @@ int Session::send() {
     return kExitSuccess;
 }
 
-int Session::run() {
+int Session::run_subcommand() {
     switch (a_.command) {
         case CliCommand::identify:
             return identify();
         case CliCommand::read:
-            return read();
+            return read_configuration();
         case CliCommand::write:
-            return write();
+            return write_configuration();
         case CliCommand::defaults:
             return defaults();
         case CliCommand::flash:
@@ -477,5 +477,5 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
         std::fprintf(io.err, "ERROR: %s\n", "hid_init");
         return kExitDeviceError;
     }
-    return Session(a, io).run();
+    return Session(a, io).run_subcommand();
 }

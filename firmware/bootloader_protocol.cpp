@@ -56,10 +56,11 @@ bool read_bootloader_reply(hid_device* handle, BootloaderReply& reply, int timeo
            static_cast<int>(kBootloaderReplySize);
 }
 
-bool query_bootloader(hid_device* handle, int timeout_ms) {
+bool query_bootloader(hid_device* handle, const BootloaderReply& first, int timeout_ms) {
     BootloaderReply reply{};
     return send_bootloader_request(handle, bootloader_request(bootloader::kQuery)) &&
-           read_bootloader_reply(handle, reply, timeout_ms) && query_reply_expected(reply);
+           read_bootloader_reply(handle, reply, timeout_ms) && query_reply_expected(reply) &&
+           std::memcmp(reply.data(), first.data(), sizeof(kExpectedQueryPrefix)) == 0;
 }
 
 bool write_flash_block(hid_device* handle, const FirmwareImage& image, int32_t offset,

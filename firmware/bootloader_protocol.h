@@ -60,8 +60,10 @@ constexpr int kBootloaderEraseTimeoutMs = 20000;
 // not bring 64 in time, or a reply that differs from the expected one gives false.
 bool send_bootloader_request(hid_device* handle, const BootloaderReport& request);
 bool read_bootloader_reply(hid_device* handle, BootloaderReply& reply, int timeout_ms);
-// Query, one reply, compared with kExpectedQueryPrefix.
-bool query_bootloader(hid_device* handle, int timeout_ms = kBootloaderReplyTimeoutMs);
+// Query, one reply, compared with kExpectedQueryPrefix and with the same bytes of the first
+// query's reply: a first reply spoiled on its way would otherwise decide where the image goes.
+bool query_bootloader(hid_device* handle, const BootloaderReply& first,
+                      int timeout_ms = kBootloaderReplyTimeoutMs);
 // Writes the 56 image bytes from offset on at start_address + offset and reads them back.
 bool write_flash_block(hid_device* handle, const FirmwareImage& image, int32_t offset,
                        uint32_t start_address);

@@ -105,12 +105,12 @@ bool send_all(hid_device* handle, std::initializer_list<BootloaderReport> reques
     return true;
 }
 
-bool erase_application(hid_device* handle) {
+bool erase_application(hid_device* handle, const BootloaderReply& first) {
     BootloaderReport unlock = bootloader_request(bootloader::kUnlock);
     unlock[2] = 0x00;
     return send_all(handle, {bootloader_request(bootloader::kComplete), unlock, unlock,
                              bootloader_request(bootloader::kErase)}) &&
-           query_bootloader(handle, kBootloaderEraseTimeoutMs);
+           query_bootloader(handle, first, kBootloaderEraseTimeoutMs);
 }
 
 bool write_image(hid_device* handle, const FirmwareImage& image, uint32_t start_address,
@@ -137,9 +137,9 @@ bool write_image(hid_device* handle, const FirmwareImage& image, uint32_t start_
     return true;
 }
 
-bool finish_and_mark(hid_device* handle) {
+bool finish_and_mark(hid_device* handle, const BootloaderReply& first) {
     const BootloaderReport complete = bootloader_request(bootloader::kComplete);
-    if (!send_bootloader_request(handle, complete) || !query_bootloader(handle))
+    if (!send_bootloader_request(handle, complete) || !query_bootloader(handle, first))
         return false;
     BootloaderReport marker = data_request(bootloader::kWrite, kValidMarkerAddress,
                                            kFirmwareTag.valid_marker, kValidMarkerSize);
@@ -151,7 +151,7 @@ bool finish_and_mark(hid_device* handle) {
         !read_bootloader_reply(handle, reply, kBootloaderReplyTimeoutMs) ||
         std::memcmp(reply.data(), marker.data() + 1, reply.size()) != 0)
         return false;
-    return query_bootloader(handle);
+    return query_bootloader(handle, first);
 }
 
 FlashResult program_bootloader(hid_device* handle, const FirmwareImage& image, DeviceLink& link,
@@ -175,8 +175,9 @@ FlashResult program_bootloader(hid_device* handle, const FirmwareImage& image, D
     host.clear_firmware_labels();
     host.set_progress_text(lang_text(kErasingText));
     pause_and_serve(link, host, kEventPauseMs);
-    if (!erase_application(handle) ||
-        !write_image(handle, image, query.start_address, link, host) || !finish_and_mark(handle))
+    if (!erase_application(handle, reply) ||
+        !write_image(handle, image, query.start_address, link, host) ||
+        !finish_and_mark(handle, reply))
         return FlashResult::write_error;
 
     // The device leaves the bus with the restart; whether the report arrived does not matter.

@@ -28,6 +28,8 @@ class TcpClient {
     // Creates the socket; false when the system refuses one.
     bool open();
     bool is_open() const { return handle_ != kNoSocket; }
+    // Small messages go out at once instead of waiting to be joined with later ones.
+    void send_without_delay();
     // Starts connecting without blocking; false when refused at once.
     bool start_connect(const Ipv4Address& address, uint16_t port);
     // ready: connected; failed: refused or unreachable.
@@ -35,6 +37,7 @@ class TcpClient {
     // Sends as much as the peer takes within the time limit; returns the bytes sent.
     size_t send_all(const char* data, size_t size, int timeout_ms);
     SocketWait wait_readable(int timeout_ms);
+    SocketWait wait_writable(int timeout_ms);
     // Bytes received (at most size), 0 when the peer closed the connection, -1 on error.
     long receive(char* buffer, size_t size);
     void close();

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -78,6 +79,11 @@ bool TcpClient::open() {
     return true;
 }
 
+void TcpClient::send_without_delay() {
+    const int on = 1;
+    setsockopt(static_cast<int>(handle_), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
 bool TcpClient::start_connect(const Ipv4Address& address, uint16_t port) {
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
@@ -118,6 +124,10 @@ size_t TcpClient::send_all(const char* data, size_t size, int timeout_ms) {
 
 SocketWait TcpClient::wait_readable(int timeout_ms) {
     return wait_for(static_cast<int>(handle_), false, timeout_ms);
+}
+
+SocketWait TcpClient::wait_writable(int timeout_ms) {
+    return wait_for(static_cast<int>(handle_), true, timeout_ms);
 }
 
 long TcpClient::receive(char* buffer, size_t size) {

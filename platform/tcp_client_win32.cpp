@@ -132,6 +132,16 @@ size_t TcpClient::send_all(const char* data, size_t size, int timeout_ms) {
     return sent;
 }
 
+void TcpClient::send_without_delay() {
+    const BOOL on = TRUE;
+    setsockopt(socket_of(handle_), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+               sizeof on);
+}
+
+SocketWait TcpClient::wait_writable(int timeout_ms) {
+    return wait_for(socket_of(handle_), true, timeout_ms);
+}
+
 SocketWait TcpClient::wait_readable(int timeout_ms) {
     return wait_for(socket_of(handle_), false, timeout_ms);
 }

@@ -66,6 +66,13 @@ void put_le32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
 
 void queue_reply(std::vector<uint8_t> bytes) {
     SimState& s = state();
+    // The bootloader's replies carry no checksum; a spoiled one differs in the low byte of the
+    // start address of a query reply, the address of a read-back.
+    if (s.faults.bootloader_reply_corruption) {
+        s.faults.bootloader_reply_corruption = false;
+        s.faults.call_fault_struck = true;
+        bytes[4] ^= 0x01;
+    }
     const int64_t ready = std::max(monotonic_ms(), s.bootloader_runtime.busy_until_ms);
     s.bootloader_runtime.replies.push_back({std::move(bytes), ready});
 }
@@ -94,6 +101,7 @@ void erase_application() {
     SimState& s = state();
     std::vector<uint8_t>& memory = flash();
     std::fill(memory.begin() + (kApplicationStart - kFlashBase), memory.end(), 0xFF);
+    s.bootloader_runtime.application_intact = false;
     if (s.real_timeouts)
         s.bootloader_runtime.busy_until_ms = monotonic_ms() + s.bootloader.erase_ms;
 }
@@ -219,7 +227,32 @@ void settle_bus() {
     if (!s.reenumeration.pending || monotonic_ms() < s.reenumeration.at_ms)
         return;
     s.reenumeration.pending = false;
+    // A restart into the bootloader leaves the application where it was.
+    const bool intact = s.bootloader_runtime.application_intact;
     set_product(s.reenumeration.product);
+    s.bootloader_runtime.application_intact = intact;
+    plug(true);
+}
+
+void power_on_again() {
+    SimState& s = state();
+    if (s.reenumeration.pending) {
+        s.reenumeration.pending = false;
+        s.reenumeration.at_ms = 0;
+        const bool intact = s.bootloader_runtime.application_intact;
+        set_product(s.reenumeration.product);
+        s.bootloader_runtime.application_intact = intact;
+    }
+    if (bootloader_enumerated()) {
+        if (marker_in_place()) {
+            const int number = firmware_number_in_flash();
+            if (number >= 0)
+                s.firmware.firmware_number = static_cast<uint16_t>(number);
+            set_product(Product::programmer_long);
+        } else if (s.bootloader_runtime.application_intact) {
+            set_product(Product::programmer_long);
+        }
+    }
     plug(true);
 }
 

@@ -21,6 +21,8 @@ int read_bootloader_report(uint8_t* data, size_t length, int timeout_ms);
 void restart_into_bootloader();
 // A device that left the bus to restart comes back once its time has come.
 void settle_bus();
+// The device is plugged in again after it vanished (sim_control.h's replug).
+void power_on_again();
 
 // The firmware number the application reports, taken from the flashed image: the text
 // "QN718FW" followed by four decimal digits within its first 4 KiB. -1 when there is none.

@@ -60,6 +60,59 @@ void deliver_to_device(const unsigned char* data, size_t length, int report_size
     sim::take_output_report(data, report_length, report_size);
 }
 
+enum class CallKind { other, write, read };
+
+// Counts one hidapi call and lets an armed interruption strike. Returns true when this call
+// is the write or read that the due fault spoils.
+bool count_call(CallKind kind) {
+    sim::SimState& s = state();
+    ++s.hid_calls;
+    sim::Faults& faults = s.faults;
+    if (faults.calls_until_fault < 0)
+        return false;
+    if (faults.calls_until_fault > 0) {
+        --faults.calls_until_fault;
+        return false;
+    }
+    switch (faults.call_fault) {
+        case sim::CallFault::none:
+            break;
+        case sim::CallFault::vanish:
+            faults.calls_until_fault = -1;
+            faults.call_fault_struck = true;
+            // A device that was restarting is already the other program; it is only away.
+            if (s.reenumeration.pending) {
+                const bool intact = s.bootloader_runtime.application_intact;
+                sim::set_product(s.reenumeration.product);
+                s.bootloader_runtime.application_intact = intact;
+            }
+            sim::drop_off_bus();
+            return false;
+        case sim::CallFault::short_write:
+            if (kind != CallKind::write)
+                return false;
+            faults.calls_until_fault = -1;
+            faults.call_fault_struck = true;
+            return true;
+        case sim::CallFault::read_error:
+            if (kind != CallKind::read)
+                return false;
+            faults.calls_until_fault = -1;
+            faults.call_fault_struck = true;
+            return true;
+        case sim::CallFault::corrupt_frame:
+            faults.calls_until_fault = -1;
+            if (sim::bootloader_enumerated()) {
+                faults.bootloader_reply_corruption = true;
+                return false;
+            }
+            faults.next_reply_fault = sim::ReplyFault::bad_checksum;
+            faults.corruption_from_call = true;
+            return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 namespace sim {
@@ -78,17 +131,20 @@ void retire_open_handles() {
 extern "C" {
 
 int HID_API_EXPORT HID_API_CALL hid_init(void) {
+    count_call(CallKind::other);
     sim::apply_environment_once();
     return state().usb.init_fails ? -1 : 0;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_exit(void) {
+    count_call(CallKind::other);
     return 0;
 }
 
 HID_API_EXPORT hid_device* HID_API_CALL hid_open(unsigned short vendor_id,
                                                  unsigned short product_id,
                                                  const wchar_t* serial_number) {
+    count_call(CallKind::other);
     sim::settle_bus();
     sim::SimState& s = state();
     if (vendor_id != sim::kVendorId || !s.usb.plugged || product_id != s.usb.product_id ||
@@ -110,6 +166,7 @@ HID_API_EXPORT hid_device* HID_API_CALL hid_open(unsigned short vendor_id,
 }
 
 int HID_API_EXPORT_CALL hid_get_product_string(hid_device* dev, wchar_t* string, size_t maxlen) {
+    count_call(CallKind::other);
     hid_device* handle = usable(dev);
     if (!handle || !string || maxlen == 0)
         return -1;
@@ -123,11 +180,12 @@ int HID_API_EXPORT_CALL hid_get_product_string(hid_device* dev, wchar_t* string,
 
 int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* data,
                                           size_t length) {
+    const bool spoiled = count_call(CallKind::write);
     hid_device* handle = usable(dev);
     if (!handle || !data || length == 0)
         return -1;
     sim::SimState& s = state();
-    if (s.faults.writes_left == 0) {
+    if (s.faults.writes_left == 0 || spoiled) {
         // The report never reaches the device; the host learns of it from the count alone.
         handle->last_error = L"short write";
         return static_cast<int>(length) - 1;
@@ -140,11 +198,19 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* 
     return static_cast<int>(length);
 }
 
-int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device* dev, unsigned char* data,
-                                                 size_t length, int milliseconds) {
+}  // extern "C"
+
+namespace {
+
+int read_report(hid_device* dev, unsigned char* data, size_t length, int milliseconds,
+                bool spoiled) {
     hid_device* handle = usable(dev);
     if (!handle || !data)
         return -1;
+    if (spoiled) {
+        handle->last_error = L"read error";
+        return -1;
+    }
     if (sim::bootloader_enumerated())
         return sim::read_bootloader_report(data, length, milliseconds);
     sim::SimState& s = state();
@@ -162,14 +228,26 @@ int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device* dev, unsigned char*
     return 0;
 }
 
+}  // namespace
+
+extern "C" {
+
+int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device* dev, unsigned char* data,
+                                                 size_t length, int milliseconds) {
+    const bool spoiled = count_call(CallKind::read);
+    return read_report(dev, data, length, milliseconds, spoiled);
+}
+
 int HID_API_EXPORT HID_API_CALL hid_read(hid_device* dev, unsigned char* data, size_t length) {
+    const bool spoiled = count_call(CallKind::read);
     hid_device* handle = usable(dev);
     if (!handle)
         return -1;
-    return hid_read_timeout(handle, data, length, handle->nonblocking ? 0 : -1);
+    return read_report(handle, data, length, handle->nonblocking ? 0 : -1, spoiled);
 }
 
 int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device* dev, int nonblock) {
+    count_call(CallKind::other);
     hid_device* handle = usable(dev);
     if (!handle)
         return -1;
@@ -178,6 +256,7 @@ int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device* dev, int nonbloc
 }
 
 void HID_API_EXPORT HID_API_CALL hid_close(hid_device* dev) {
+    count_call(CallKind::other);
     sim::SimState& s = state();
     if (find_handle(dev, s.handles)) {
         erase_handle(dev, s.handles);
@@ -194,6 +273,7 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device* dev) {
 }
 
 HID_API_EXPORT const wchar_t* HID_API_CALL hid_error(hid_device* dev) {
+    count_call(CallKind::other);
     sim::SimState& s = state();
     if (!dev)
         return g_global_error.empty() ? L"Success" : g_global_error.c_str();

@@ -111,9 +111,13 @@ void add_to_hex_byte(std::string& text, size_t pos, int delta) {
 // The armed fault spoils the next frame that goes on the wire, whatever it is. A frame
 // without any of the letters A-F has no lower-case form and goes out unchanged.
 std::string spoil_next_frame(std::string text) {
-    ReplyFault& armed = state().faults.next_reply_fault;
-    const ReplyFault fault = armed;
-    armed = ReplyFault::none;
+    Faults& faults = state().faults;
+    const ReplyFault fault = faults.next_reply_fault;
+    faults.next_reply_fault = ReplyFault::none;
+    if (faults.corruption_from_call && fault != ReplyFault::none) {
+        faults.corruption_from_call = false;
+        faults.call_fault_struck = true;
+    }
     const size_t checksum_pos = text.size() >= 3 ? text.size() - 3 : 0;
     switch (fault) {
         case ReplyFault::none:

@@ -68,6 +68,9 @@ void set_product(Product product) {
     }
     set_product_id(preset.product_id);
     set_product_string(preset.product_string);
+    // Set up as a bootloader, the device is one whose update failed: no application to start.
+    if (product == Product::bootloader)
+        state().bootloader_runtime.application_intact = false;
 }
 
 void set_product_id(uint16_t product_id) {
@@ -214,6 +217,27 @@ void set_readback_differs_at(int index) {
 
 void unplug_after_commands(int commands) {
     state().faults.commands_until_unplug = commands > 0 ? commands : -1;
+}
+
+int hid_calls() {
+    return state().hid_calls;
+}
+
+void arm_call_fault(int calls, CallFault fault) {
+    Faults& faults = state().faults;
+    faults.call_fault = fault;
+    faults.calls_until_fault = fault == CallFault::none ? -1 : std::max(calls, 0);
+    faults.call_fault_struck = false;
+    faults.corruption_from_call = false;
+    faults.bootloader_reply_corruption = false;
+}
+
+bool call_fault_struck() {
+    return state().faults.call_fault_struck;
+}
+
+void replug() {
+    power_on_again();
 }
 
 const std::vector<ReceivedCommand>& received_commands() {

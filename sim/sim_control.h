@@ -103,9 +103,9 @@ void unplug_after_commands(int commands);    // the device disappears mid-operat
 // next hid_open with fast time-outs, 700 ms later with real ones. The restarted application
 // reports the firmware number found in the flashed image ("QN718FW" and four digits within
 // its first 4 KiB), and comes back only when the valid marker was written.
-void set_bootloader_hardware_type(uint32_t type);  // default 6
+void set_bootloader_hardware_type(uint32_t type);           // default 6
 void set_bootloader_version(uint8_t major, uint8_t minor);  // default 1.2
-void set_bootloader_start_address(uint32_t address);  // in every query reply
+void set_bootloader_start_address(uint32_t address);        // in every query reply
 // From the query-th query on (counted from 1 since the bootloader enumerated), reply byte
 // byte_index reads value; query 0 switches this off.
 void change_bootloader_query_from(int query, int byte_index, uint8_t value);
@@ -124,6 +124,27 @@ int bootloader_requests();
 std::vector<uint8_t> bootloader_flash(uint32_t address, size_t count);
 // The device is away restarting and has not come back yet.
 bool restart_pending();
+
+// Interruption at any hidapi call, for sweeps over every point of an operation. Every hidapi
+// function the host calls counts as one call.
+int hid_calls();  // since the last reset
+enum class CallFault {
+    none,
+    vanish,         // the device leaves the bus before the call is served, and stays away
+    short_write,    // the first write from then on transfers one byte less and reaches nothing
+    read_error,     // the first read from then on fails; the device stays
+    corrupt_frame,  // the first application frame sent from then on has a bad checksum; the
+                    // bootloader's next reply, which has none, differs in its byte 4
+};
+// The fault becomes due after this many more calls (0: at the very next call).
+void arm_call_fault(int calls, CallFault fault);
+// True once the armed fault took effect (a short write or read error that found no write or
+// read, or a corruption that found no frame, never did).
+bool call_fault_struck();
+// Power returns to a device that vanished: one that was restarting comes back as what it
+// restarted into; a bootloader starts the application when its valid marker is in place or
+// the application was never erased, and otherwise waits as the bootloader again.
+void replug();
 
 // Observation.
 struct ReceivedCommand {

@@ -79,6 +79,12 @@ struct Faults {
     bool config_read_wrong_count = false;
     int readback_differs_at = -1;
     int commands_until_unplug = -1;
+    // The interruption of sim_control.h's arm_call_fault.
+    CallFault call_fault = CallFault::none;
+    int calls_until_fault = -1;  // -1: none armed; 0: due
+    bool call_fault_struck = false;
+    bool corruption_from_call = false;         // next_reply_fault was armed by the call fault
+    bool bootloader_reply_corruption = false;  // the next bootloader reply gets a changed byte
 };
 
 // What one poll hands to the host.
@@ -134,6 +140,9 @@ struct BootloaderRuntime {
     int64_t busy_until_ms = 0;  // erasing
     std::deque<BootloaderReplyReport> replies;
     int64_t last_slot_us = 0;  // end of the last bus slot a report took
+    // The application the device ran before any erase is still in flash (the simulator keeps
+    // no copy of it, only this fact). A device set up as a bootloader by a test has none.
+    bool application_intact = true;
 };
 
 // A device that restarts leaves the bus and comes back as another product a little later.
@@ -157,6 +166,7 @@ struct SimState {
     std::string memory_file;
     std::string trace_file;  // demo: each received command code is appended here
     bool real_timeouts = false;
+    int hid_calls = 0;  // every hidapi function the host called since the last reset
     std::vector<std::unique_ptr<hid_device_>> handles;  // open, not yet closed by the host
     // Handles that a reset took from the host's hands. They stay allocated so that a host
     // still holding one never sees its address reused by a later open.

@@ -7,6 +7,7 @@
 #include "ui/connection.h"
 #include "platform/processes.h"
 #include "ui/firmware_windows.h"
+#include "ui/remote_window.h"
 
 namespace {
 
@@ -36,9 +37,9 @@ void on_change_firmware(GtkWidget*, gpointer) {
     flash_firmware(FlashMode::from_application);
 }
 
-// Remote access is not part of this build yet; its button is shown so the window keeps its
-// layout, and does nothing.
-void on_not_available(GtkWidget*, gpointer) {}
+void on_remote_access(GtkWidget*, gpointer) {
+    open_remote_window();
+}
 
 void fill_blocking_window(GtkWidget* window, const char* text, const WindowButton (&buttons)[3]) {
     GtkWidget* column = gtk_vbox_new(FALSE, 0);
@@ -71,7 +72,7 @@ void show_bootloader_window() {
     GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
         {Text::program, 180, G_CALLBACK(on_program)},
-        {Text::enable_remote_access, 180, G_CALLBACK(on_not_available)},
+        {Text::enable_remote_access, 180, G_CALLBACK(on_remote_access)},
         {Text::exit_program, 180, G_CALLBACK(on_exit_program)},
     };
     fill_blocking_window(window, lang_text(Text::not_programmed), buttons);

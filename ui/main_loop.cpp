@@ -5,6 +5,7 @@
 #include "remote/remote_access.h"
 #include "ui/autoflash_window.h"
 #include "ui/connection.h"
+#include "ui/remote_window.h"
 #include "ui/widget_kit.h"
 
 namespace {
@@ -16,7 +17,8 @@ constexpr int kPassPauseMs = 10;
 void main_loop_pass() {
     process_pending_events();
     if (remote_access_active()) {
-        return;  // the relay step runs here once remote access exists
+        run_relay_step();
+        return;
     }
     if (connection().step())
         return;

@@ -8,6 +8,7 @@
 #include "ui/themes_menu.h"
 #include "ui/update_window.h"
 #include "ui/firmware_windows.h"
+#include "ui/remote_window.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ void on_save_config_file(GtkWidget*, gpointer) {
 }
 
 void on_remote_access(GtkWidget*, gpointer) {
-    // Remote access is not part of this build yet.
+    open_remote_window();
 }
 
 void on_language(GtkWidget*, gpointer code) {

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/socket_shim.h"
+
 struct PeerReply {
     std::vector<std::string> parts;  // sent in order, each with its own send
     int pause_ms = 0;                // between parts
@@ -29,9 +31,10 @@ class LoopbackHttpPeer {
     std::vector<std::string> requests() const;
 
    private:
+    SocketsStarted sockets_;  // before the first socket, after the last
     void serve(std::vector<PeerReply> replies);
 
-    intptr_t listener_ = -1;  // wide enough for a Winsock SOCKET
+    int listener_ = -1;
     uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;

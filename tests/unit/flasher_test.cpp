@@ -304,4 +304,23 @@ TEST_F(FlasherTest, WithoutADeviceTheMenuEntryDoesNothing) {
     EXPECT_EQ(sim::open_count(), 0);
 }
 
+// Found by the interruption sweep: a first query reply spoiled on its way (here the start
+// address one byte off) was taken as the place for the image, and the later queries were held
+// only to the usual reply, so a misplaced image was reported programmed.
+TEST_F(FlasherTest, SpoiledFirstQueryReplyEndsInWriteErrorNotAMisplacedImage) {
+    sim::arm_call_fault(0, sim::CallFault::corrupt_frame);
+    ASSERT_EQ(flash_from_bootloader(9984), FlashResult::write_error);
+    EXPECT_TRUE(sim::call_fault_struck());
+    EXPECT_FALSE(sent(0x05)) << "nothing written after the erase";
+
+    // The bootloader window can still program it.
+    sim::clear_received();
+    host.chooser_calls = 0;
+    ASSERT_EQ(flash_firmware(link, image, FlashMode::from_bootloader, host),
+              FlashResult::programmed);
+    const auto flash = sim::bootloader_flash(0x1D006000, 9984);
+    EXPECT_TRUE(std::equal(file.begin() + 16, file.end(), flash.begin(),
+                           [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }));
+}
+
 }  // namespace

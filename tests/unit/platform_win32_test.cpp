@@ -1,5 +1,6 @@
 // The Windows platform layer where it differs from POSIX: UTF-8 names through the wide API,
-// the process list and the locale name. Built in the Windows build only.
+// the process list, the locale name, COM ports and the registry's USB serial devices. Built
+// in the Windows build only.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -15,6 +16,8 @@
 #include "platform/processes.h"
 #include "platform/profile_folder.h"
 #include "platform/program_file.h"
+#include "platform/serial_port.h"
+#include "platform/usb_serial.h"
 #include "platform/user_locale.h"
 #include "support/test_system.h"
 
@@ -67,6 +70,47 @@ TEST(Win32Processes, ListNamesThisProgramAndLocaleIsItsLanguageOnly) {
 
     const std::string language = user_locale_language();
     EXPECT_EQ(language.find_first_of("-_"), std::string::npos) << language;
+}
+
+TEST(Win32Serial, ComNamesAndAPortThatDoesNotExist) {
+    EXPECT_EQ(serial_port_name(0), "COM1");
+    EXPECT_EQ(serial_port_name(255), "COM256");
+    EXPECT_EQ(serial_port_index("COM3"), 2);
+    EXPECT_EQ(serial_port_index("COM257"), -1);
+    EXPECT_EQ(serial_port_index("com3"), -1);
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(serial_open(199, 115200, "8N1"), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "unable to open comport\n");
+    EXPECT_EQ(serial_read(199, nullptr, 0), 0);
+    EXPECT_EQ(serial_write(199, reinterpret_cast<const uint8_t*>("x"), 1), -1);
+}
+
+// Two analyzers registered: one whose driver has made COM200, one without a driver. The
+// registry of Wine's prefix is the test's own to change.
+TEST(Win32Serial, RegistryGivesEachAnalyzerItsPortOrNone) {
+    const wchar_t* usb = L"SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_7a7a&Pid_0001";
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                              (std::wstring(usb) + L"\\5&1a&0&2\\Device Parameters").c_str(), 0,
+                              nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const wchar_t port[] = L"COM200";
+    RegSetValueExW(key, L"PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(port), sizeof port);
+    RegCloseKey(key);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(usb) + L"\\6&2b&0&1").c_str(), 0,
+                              nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    const std::vector<UsbSerialDevice> found = find_usb_serial_devices(0x7a7a, 0x0001);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, usb);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].usb_name, "5&1a&0&2");
+    EXPECT_EQ(found[0].tty, "COM200");
+    EXPECT_EQ(found[1].usb_name, "6&2b&0&1");
+    EXPECT_EQ(found[1].tty, "");
+    EXPECT_TRUE(find_usb_serial_devices(0x7a7a, 0x0002).empty());
 }
 
 }  // namespace

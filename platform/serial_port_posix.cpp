@@ -1,0 +1,263 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/serial_port.h"
+
+namespace {
+
+// Linux names serial devices by driver family; 64 numbers of each of the four families a CAN
+// analyzer or a plain serial port can appear as fill the 256 indices.
+constexpr const char* kFamilies[] = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA"};
+constexpr int kPortsPerFamily = kSerialPortCount / 4;
+constexpr size_t kMaxComparedName = 16;
+constexpr int kWriteTimeoutMs = 300;
+
+std::string g_device_folder = "/dev";
+// The descriptor of each index while it is open. Unlike a system handle kept after closing, a
+// stale descriptor number would soon name another file (a socket, say), so it is forgotten.
+std::array<int, kSerialPortCount> g_ports = [] {
+    std::array<int, kSerialPortCount> ports{};
+    ports.fill(-1);
+    return ports;
+}();
+
+int port_fd(int index) {
+    return index >= 0 && index < kSerialPortCount ? g_ports[static_cast<size_t>(index)] : -1;
+}
+
+speed_t speed_constant(int baud) {
+    switch (baud) {
+        case 110:
+            return B110;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+#ifdef B500000
+        case 500000:
+            return B500000;
+#endif
+#ifdef B1000000
+        case 1000000:
+            return B1000000;
+#endif
+        default:
+            return B0;  // 128000 and 256000 have no termios speed
+    }
+}
+
+bool fill_termios(int fd, const SerialSettings& settings, termios& options) {
+    const speed_t speed = speed_constant(settings.baud);
+    if (speed == B0 || tcgetattr(fd, &options) != 0)
+        return false;
+    cfmakeraw(&options);
+    cfsetispeed(&options, speed);
+    cfsetospeed(&options, speed);
+    options.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    options.c_cflag |= CLOCAL | CREAD;
+    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    options.c_cflag |= sizes[settings.data_bits - 5];
+    if (settings.parity != 'n')
+        options.c_cflag |= PARENB | (settings.parity == 'o' ? PARODD : 0);
+    if (settings.stop_bits == 2)
+        options.c_cflag |= CSTOPB;
+    // A read returns at once with whatever has arrived.
+    options.c_cc[VMIN] = 0;
+    options.c_cc[VTIME] = 0;
+    return true;
+}
+
+void change_modem_lines(int index, int request, int lines) {
+    const int fd = port_fd(index);
+    if (fd >= 0)
+        ioctl(fd, request, &lines);
+}
+
+bool modem_line(int index, int line) {
+    const int fd = port_fd(index);
+    int status = 0;
+    return fd >= 0 && ioctl(fd, TIOCMGET, &status) == 0 && (status & line) != 0;
+}
+
+void flush(int index, int queue) {
+    const int fd = port_fd(index);
+    if (fd >= 0)
+        tcflush(fd, queue);
+}
+
+}  // namespace
+
+std::string serial_port_name(int index) {
+    if (index < 0 || index >= kSerialPortCount)
+        return "";
+    return kFamilies[index / kPortsPerFamily] + std::to_string(index % kPortsPerFamily);
+}
+
+int serial_port_index(const std::string& name) {
+    const std::string wanted = name.substr(0, kMaxComparedName);
+    for (int index = 0; index < kSerialPortCount; ++index) {
+        if (serial_port_name(index) == wanted)
+            return index;
+    }
+    return -1;
+}
+
+void set_serial_device_folder(const std::string& folder) {
+    g_device_folder = folder;
+}
+
+int serial_open(int index, int baud, const char* mode) {
+    if (index < 0 || index >= kSerialPortCount) {
+        std::printf("illegal comport number\n");
+        return 1;
+    }
+    SerialSettings settings;
+    std::string diagnostic;
+    if (!make_serial_settings(baud, mode, settings, diagnostic)) {
+        std::printf("%s", diagnostic.c_str());
+        return 1;
+    }
+    if (g_ports[static_cast<size_t>(index)] >= 0)
+        serial_close(index);
+    const std::string path = g_device_folder + "/" + serial_port_name(index);
+    // Non-blocking, so that neither opening (carrier detect) nor writing can hang; the write
+    // time-out is kept by waiting in poll instead.
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (fd >= 0)
+            close(fd);
+        std::printf("unable to open comport\n");
+        return 1;
+    }
+    termios options{};
+    if (!fill_termios(fd, settings, options)) {
+        std::printf("unable to set comport dcb settings\n");
+        close(fd);
+        return 1;
+    }
+    if (tcsetattr(fd, TCSANOW, &options) != 0) {
+        std::printf("unable to set comport cfg settings\n");
+        close(fd);
+        return 1;
+    }
+    // A pseudo-terminal or a USB port without modem lines refuses this; that is no failure.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIS, &lines);
+    g_ports[static_cast<size_t>(index)] = fd;
+    return 0;
+}
+
+int serial_read(int index, uint8_t* buffer, int size) {
+    const int fd = port_fd(index);
+    if (fd < 0 || size <= 0)
+        return 0;
+    ssize_t n;
+    do {
+        n = read(fd, buffer, static_cast<size_t>(size));
+    } while (n < 0 && errno == EINTR);
+    return n > 0 ? static_cast<int>(n) : 0;
+}
+
+int serial_write(int index, const uint8_t* buffer, int size) {
+    const int fd = port_fd(index);
+    if (fd < 0 || size < 0)
+        return -1;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
+    int written = 0;
+    while (written < size) {
+        const ssize_t n = write(fd, buffer + written, static_cast<size_t>(size - written));
+        if (n > 0) {
+            written += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return -1;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        pollfd wait{fd, POLLOUT, 0};
+        if (poll(&wait, 1, static_cast<int>(left.count())) < 0 && errno != EINTR)
+            return -1;
+        if (wait.revents & (POLLERR | POLLNVAL))
+            return -1;
+    }
+    return written;
+}
+
+int serial_send_byte(int index, uint8_t byte) {
+    serial_write(index, &byte, 1);
+    return 0;
+}
+
+void serial_puts(int index, const char* text) {
+    while (text && *text)
+        serial_send_byte(index, static_cast<uint8_t>(*text++));
+}
+
+void serial_close(int index) {
+    const int fd = port_fd(index);
+    if (fd < 0)
+        return;
+    close(fd);
+    g_ports[static_cast<size_t>(index)] = -1;
+}
+
+bool serial_dcd(int index) {
+    return modem_line(index, TIOCM_CAR);
+}
+bool serial_cts(int index) {
+    return modem_line(index, TIOCM_CTS);
+}
+bool serial_dsr(int index) {
+    return modem_line(index, TIOCM_DSR);
+}
+void serial_set_dtr(int index) {
+    change_modem_lines(index, TIOCMBIS, TIOCM_DTR);
+}
+void serial_clear_dtr(int index) {
+    change_modem_lines(index, TIOCMBIC, TIOCM_DTR);
+}
+void serial_set_rts(int index) {
+    change_modem_lines(index, TIOCMBIS, TIOCM_RTS);
+}
+void serial_clear_rts(int index) {
+    change_modem_lines(index, TIOCMBIC, TIOCM_RTS);
+}
+void serial_flush_rx(int index) {
+    flush(index, TCIFLUSH);
+}
+void serial_flush_tx(int index) {
+    flush(index, TCOFLUSH);
+}
+void serial_flush_both(int index) {
+    flush(index, TCIFLUSH);
+    flush(index, TCOFLUSH);
+}

@@ -1,0 +1,453 @@
+// The interruption sweep's one harness: every device operation of the program, run against the
+// simulator with a fault striking at a chosen hidapi call, and the rules that must hold after
+// it whatever the fault and wherever it struck. Header-only, so the window tests can run the
+// same operations through the window's own link.
+#pragma once
+
+#include <hidapi.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/cfg_file.h"
+#include "config/config_block.h"
+#include "config/config_operations.h"
+#include "config/config_record.h"
+#include "console/command_history.h"
+#include "console/console_command.h"
+#include "device/command_codes.h"
+#include "device/device_link.h"
+#include "firmware/flasher.h"
+#include "sim/sim_control.h"
+#include "support/test_system.h"
+#include "unit/firmware_files.h"
+#include "unit/recording_page.h"
+
+namespace sweep {
+
+// The flash sweep uses a small image (179 blocks): every call of it is a point of the sweep,
+// and the largest image would make the sweep too long to run on every change.
+constexpr size_t kSweepImageBytes = 10000;
+constexpr int kOldFirmware = 22;
+constexpr int kNewFirmware = 31;
+constexpr int kConsoleCommand = 0x30;  // the simulator's service command: log lines, then reply 1
+
+// A block the simulator does not start with, so that the defaults change something.
+const std::vector<uint8_t> kUsedBlock = {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03};
+
+class QuietFlashHost : public FlashHost {
+   public:
+    std::string file;
+    std::string choose_file() override { return chosen++ == 0 ? file : std::string(); }
+    void file_rejected(FileProblem, const std::string&) override {}
+    void prepare() override {}
+    void open_progress() override {}
+    void set_progress_text(const std::string&) override {}
+    void set_progress_fraction(double) override {}
+    void set_progress_label(const std::string&) override {}
+    void clear_firmware_labels() override {}
+    void process_events() override {}
+    int chosen = 0;
+};
+
+// What the user is shown and what the page holds after an operation.
+struct Outcome {
+    bool success = false;
+    bool returned = false;  // what the operation's function returned
+    std::vector<Text> messages;
+    FlashResult flash = FlashResult::nothing_done;
+    ConsoleSendResult console;
+    std::string level;
+    std::array<int, kChoiceFieldCount> choices{};
+    ConfigReference reference;
+
+    bool same_page(const Outcome& other) const {
+        return level == other.level && choices == other.choices &&
+               reference.level == other.reference.level &&
+               reference.choices == other.reference.choices;
+    }
+};
+
+// Everything one run works with. The link is the caller's, so a window test can pass the
+// window's own.
+struct Run {
+    explicit Run(DeviceLink& device_link) : link(device_link) {}
+    DeviceLink& link;
+    RecordingPage page;
+    CommandHistory history;
+    FirmwareImage image;
+    QuietFlashHost host;
+    Outcome outcome;
+};
+
+enum class Start { application, bootloader };
+
+struct Operation {
+    std::string name;
+    Start start = Start::application;
+    bool flashes = false;
+    // The device and the page as the user left them before the operation.
+    std::function<void(Run&)> prepare;
+    // The operation as the window runs it; fills the outcome's success and what was shown.
+    std::function<void(Run&)> run;
+    // Messages that announce success; any other message is a failure report.
+    std::vector<Text> success_messages;
+};
+
+inline std::string firmware_folder() {
+    static const std::string folder = [] {
+        const std::string made = make_temp_folder("qn718-sweep-");
+        return made.empty() ? std::string("/tmp") : made;
+    }();
+    return folder;
+}
+
+inline std::string new_firmware_file() {
+    static const std::string path = write_firmware_file(
+        firmware_folder(), "sweep.bin", make_firmware_file(kSweepImageBytes, kNewFirmware));
+    return path;
+}
+
+inline void take_page(Run& run) {
+    run.outcome.level = run.page.level;
+    run.outcome.choices = run.page.choices;
+    run.outcome.reference = run.page.reference();
+}
+
+inline void finish_config(Run& run, bool result, const std::vector<Text>& ok) {
+    Outcome& out = run.outcome;
+    out.messages = run.page.messages;
+    out.returned = result;
+    out.success = result;
+    for (Text shown : out.messages) {
+        if (std::find(ok.begin(), ok.end(), shown) == ok.end())
+            out.success = false;
+    }
+    take_page(run);
+}
+
+// A page as a user left it after choosing other values than the device holds.
+inline void edit_page(Run& run) {
+    run.page.selected_car = 1350;
+    run.page.selection_level = 300;
+    run.page.level = "300";
+    run.page.choices = {1, 2, 3, 4, 1, 2, 49, 2};
+    run.page.save_red = true;
+}
+
+inline void flash_outcome(Run& run, FlashMode mode) {
+    run.host.file = new_firmware_file();
+    run.outcome.flash = flash_firmware(run.link, run.image, mode, run.host);
+    run.outcome.success = run.outcome.flash == FlashResult::programmed;
+}
+
+}  // namespace sweep
+
+// Relayed operations (remote access) join the sweep through this header.
+#include "unit/relayed_operations.h"
+
+namespace sweep {
+
+inline std::vector<Operation> operations() {
+    const std::vector<Text> saved = {Text::config_saved, Text::no_can_speed_warning};
+    std::vector<Operation> list = {
+        {"load",
+         Start::application,
+         false,
+         [](Run&) { sim::set_memory(kConfigBlockAddress, kUsedBlock); },
+         [](Run& run) {
+             const bool ok = load_configuration(run.link, run.page, LoadKind::from_device);
+             finish_config(run, ok, {Text::config_loaded});
+         },
+         {Text::config_loaded}},
+        {"save", Start::application, false, edit_page,
+         [saved](Run& run) { finish_config(run, save_configuration(run.link, run.page), saved); },
+         saved},
+        {"defaults_then_save", Start::application, false,
+         [](Run&) { sim::set_memory(kConfigBlockAddress, kUsedBlock); },
+         [saved](Run& run) {
+             // The defaults touch nothing but the page; the save is what reaches the device.
+             load_configuration(run.link, run.page, LoadKind::defaults);
+             run.page.messages.clear();
+             finish_config(run, save_configuration(run.link, run.page), saved);
+         },
+         saved},
+        {"calibrate",
+         Start::application,
+         false,
+         [](Run& run) {
+             sim::set_calibration(17, 2);
+             run.page.choices[kSpeedometerScale] = 9;
+         },
+         [](Run& run) {
+             const bool ok = calibrate_speedometer(run.link, run.page);
+             finish_config(run, ok, {Text::calibration_finished});
+         },
+         {Text::calibration_finished}},
+        {"cfg_file_into_device", Start::application, false, [](Run&) {},
+         [saved](Run& run) {
+             RecordingPage author;
+             author.level = "260";
+             author.selection_level = 260;
+             author.choices = {4, 0, 1, 5, 1, 2, 9, 1};
+             const std::string text = write_config_text(author);
+             read_config_text(run.page, text);
+             finish_config(run, save_configuration(run.link, run.page), saved);
+         },
+         saved},
+        {"console_send",
+         Start::application,
+         false,
+         [](Run&) {},
+         [](Run& run) {
+             ConsoleRequest request;
+             request.command_field = "30";
+             request.data_field = "\\x03";
+             request.await_response = true;
+             run.outcome.console = console_send(run.link, run.history, request);
+             run.outcome.success = !run.outcome.console.response.empty();
+         },
+         {}},
+        {"flash_from_menu",
+         Start::application,
+         true,
+         [](Run&) {},
+         [](Run& run) { flash_outcome(run, FlashMode::from_application); },
+         {}},
+        {"flash_from_bootloader_window",
+         Start::bootloader,
+         true,
+         [](Run&) { sim::set_product(sim::Product::bootloader); },
+         [](Run& run) { flash_outcome(run, FlashMode::from_bootloader); },
+         {}},
+    };
+    for (Operation& relayed : relayed_operations())
+        list.push_back(std::move(relayed));
+    return list;
+}
+
+inline std::vector<uint8_t> config_block_in_device() {
+    std::vector<uint8_t> block;
+    for (int i = 0; i < kConfigRecordSize; ++i)
+        block.push_back(sim::memory_byte(static_cast<uint16_t>(kConfigBlockAddress + i)));
+    return block;
+}
+
+// The clean run's facts, against which every interrupted run is judged.
+struct Reference {
+    int calls = 0;  // hidapi calls of the whole operation
+    int paused_ms = 0;
+    std::vector<uint8_t> old_block;
+    std::vector<uint8_t> new_block;
+    Outcome outcome;
+};
+
+inline const char* fault_name(sim::CallFault fault) {
+    switch (fault) {
+        case sim::CallFault::none:
+            return "none";
+        case sim::CallFault::vanish:
+            return "vanish";
+        case sim::CallFault::short_write:
+            return "short_write";
+        case sim::CallFault::read_error:
+            return "read_error";
+        case sim::CallFault::corrupt_frame:
+            return "corrupt_frame";
+    }
+    return "?";
+}
+
+constexpr sim::CallFault kFaults[] = {sim::CallFault::vanish, sim::CallFault::short_write,
+                                      sim::CallFault::read_error, sim::CallFault::corrupt_frame};
+
+// Beyond the clean run's own waits, an interrupted run may wait this much longer in all (the
+// flasher's search for a bootloader that never comes is the longest).
+constexpr int kExtraWaitMs = 10000;
+// A run that makes this many more hidapi calls than the clean run is taken as stuck.
+constexpr int kExtraCalls = 2000;
+
+struct Verdict {
+    bool struck = false;
+    std::vector<std::string> violations;
+    bool ended_in_bootloader = false;
+};
+
+// A fresh simulator with the operation's starting state, the link open when the operation
+// starts from a running device.
+inline void set_up(const Operation& op, Run& run, int* paused_ms) {
+    run.link.close();
+    sim::reset();
+    hid_init();
+    run.link.set_pause([paused_ms](int ms) { *paused_ms += ms; });
+    sim::set_firmware_number(kOldFirmware);
+    op.prepare(run);
+    if (op.start == Start::application && run.link.open() != OpenResult::link) {
+        std::fprintf(stderr, "sweep: the device did not open before %s\n", op.name.c_str());
+        std::abort();
+    }
+}
+
+inline Reference measure(const Operation& op, DeviceLink& link) {
+    Reference ref;
+    Run run(link);
+    set_up(op, run, &ref.paused_ms);
+    ref.old_block = config_block_in_device();
+    const int before = sim::hid_calls();
+    op.run(run);
+    ref.calls = sim::hid_calls() - before;
+    ref.new_block = config_block_in_device();
+    ref.outcome = run.outcome;
+    link.close();
+    return ref;
+}
+
+// Which firmware runs once the device is back: 0 for the bootloader, -1 when nothing answers.
+inline int running_firmware(DeviceLink& link) {
+    switch (link.open()) {
+        case OpenResult::bootloader:
+            link.close();
+            return 0;
+        case OpenResult::nothing:
+            return -1;
+        case OpenResult::link:
+            break;
+    }
+    int number = -1;
+    if (link.send_command(command::kIdentify) && link.await_reply(reply::kIdentity, 5) &&
+        link.reply().carries(4))
+        number = link.reply().payload()[2] << 8 | link.reply().payload()[3];
+    link.close();
+    return number;
+}
+
+inline bool new_image_in_flash() {
+    const std::string file = make_firmware_file(kSweepImageBytes, kNewFirmware);
+    const std::vector<uint8_t> flash = sim::bootloader_flash(0x1D006000, kSweepImageBytes);
+    return std::equal(file.begin() + 16, file.end(), flash.begin(),
+                      [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
+}
+
+// The device is plugged in again and the faults are gone: the program must find it and work
+// with it as before.
+inline void check_recovery(const Operation& op, Run& run, Verdict& verdict) {
+    auto violation = [&verdict](const std::string& text) { verdict.violations.push_back(text); };
+    run.link.close();
+    sim::arm_call_fault(0, sim::CallFault::none);
+    sim::clear_write_fault();
+    sim::set_next_reply_fault(sim::ReplyFault::none);
+    if (!sim::plugged() || sim::restart_pending())
+        sim::replug();
+
+    if (!op.flashes) {
+        if (run.link.open() != OpenResult::link) {
+            violation("the device was not found again");
+            return;
+        }
+        RecordingPage fresh;
+        if (!load_configuration(run.link, fresh, LoadKind::silently))
+            violation("the configuration could not be read after reconnecting");
+        run.link.close();
+        return;
+    }
+
+    int firmware = running_firmware(run.link);
+    // The restart request may be lost without harm: with the image and its marker complete,
+    // the device starts the new firmware at the latest when power returns.
+    if (firmware == 0 && run.outcome.success) {
+        sim::plug(false);
+        sim::replug();
+        firmware = running_firmware(run.link);
+    }
+    const bool may_be_old = op.start == Start::application;
+    if (firmware == kNewFirmware && !new_image_in_flash())
+        violation("the device runs firmware whose image is not the one in the file");
+    if (firmware == 0) {
+        verdict.ended_in_bootloader = true;
+        // The bootloader window must still be able to program it.
+        Run again(run.link);
+        flash_outcome(again, FlashMode::from_bootloader);
+        if (again.outcome.flash != FlashResult::programmed)
+            violation("the bootloader window could not program the device afterwards");
+        else if (running_firmware(run.link) != kNewFirmware)
+            violation("the device did not start the firmware programmed afterwards");
+    } else if (firmware != kNewFirmware && !(may_be_old && firmware == kOldFirmware)) {
+        violation("the device runs neither the old nor the new firmware: " +
+                  std::to_string(firmware));
+    }
+    if (run.outcome.success && firmware != kNewFirmware)
+        violation("the update was reported done but the device does not run the new firmware");
+}
+
+// One run with the fault due after `point` calls of the operation.
+inline Verdict run_interrupted(const Operation& op, const Reference& ref, DeviceLink& link,
+                               sim::CallFault fault, int point) {
+    Verdict verdict;
+    auto violation = [&verdict](const std::string& text) { verdict.violations.push_back(text); };
+    int paused_ms = 0;
+    Run run(link);
+    set_up(op, run, &paused_ms);
+    const int before = sim::hid_calls();
+    sim::arm_call_fault(point, fault);
+    const auto started = std::chrono::steady_clock::now();
+    op.run(run);
+    const auto took = std::chrono::steady_clock::now() - started;
+    verdict.struck = sim::call_fault_struck();
+    const Outcome& out = run.outcome;
+
+    if (sim::hid_calls() - before > ref.calls + kExtraCalls)
+        violation("far more hidapi calls than the clean run: stuck in a loop");
+    if (paused_ms > ref.paused_ms + kExtraWaitMs)
+        violation("waited " + std::to_string(paused_ms) + " ms");
+    if (took > std::chrono::seconds(5))
+        violation("took more than 5 s of real time");
+
+    // Without the fault the run is the clean one.
+    if (!verdict.struck && out.success != ref.outcome.success)
+        violation("failed although the fault never struck");
+
+    // Success is shown only for what really happened.
+    if (out.success) {
+        if (!op.flashes && op.name != "console_send" && !out.same_page(ref.outcome))
+            violation("success shown, but the page differs from a clean run");
+        if (!op.flashes && config_block_in_device() != ref.new_block)
+            violation("success shown, but the device does not hold the new block");
+        if (op.name == "console_send" && out.console.response != ref.outcome.console.response)
+            violation("a response was shown that the device did not send");
+    }
+    if (!op.flashes && op.name != "console_send") {
+        if (out.messages.size() != 1)
+            violation("shown " + std::to_string(out.messages.size()) + " messages, not one");
+        else if (out.returned != (std::find(op.success_messages.begin(), op.success_messages.end(),
+                                            out.messages.front()) != op.success_messages.end()))
+            violation("the message shown and the result disagree");
+        if (!out.success && !out.messages.empty() &&
+            std::find(op.success_messages.begin(), op.success_messages.end(),
+                      out.messages.front()) != op.success_messages.end())
+            violation("a success message after a failure");
+    }
+    if (op.name == "console_send") {
+        if (out.console.delivered && sim::count_commands(kConsoleCommand) == 0)
+            violation("reported delivered, but the device never received the command");
+        if (!out.console.delivered && !out.console.response.empty())
+            violation("a response to a command that was not delivered");
+    }
+
+    // The parameter memory holds the old or the new block, never a mix.
+    const std::vector<uint8_t> block = config_block_in_device();
+    if (block != ref.old_block && block != ref.new_block)
+        violation("the parameter memory holds a mix of the old and the new block");
+
+    check_recovery(op, run, verdict);
+    link.close();
+    return verdict;
+}
+
+}  // namespace sweep

@@ -1,0 +1,311 @@
+// The relay against a loopback server and the simulated device: every byte the server gets
+// back, the device side it leaves behind, and the bounds a hostile server runs into.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "app/language.h"
+#include "device/device_link.h"
+#include "device/frame_codec.h"
+#include "firmware/bootloader_protocol.h"
+#include "firmware/firmware_image.h"
+#include "remote/login.h"
+#include "remote/remote_session.h"
+#include "sim/sim_control.h"
+#include "support/loopback_relay_peer.h"
+
+namespace {
+
+class FakeHost : public RemoteHost {
+   public:
+    std::vector<std::string> statuses;
+    std::vector<std::string> messages;
+    int ended = 0;
+    int pauses = 0;
+    std::function<void()> during_pause;  // the user, once, while events are served
+
+    void show_status(const std::string& text) override { statuses.push_back(text); }
+    void show_message(const std::string& text) override { messages.push_back(text); }
+    void pause(int) override { serve(); }
+    void process_events() override { serve(); }
+    void session_ended() override { ++ended; }
+    bool reconnect_wanted() override { return false; }
+    void reconnect() override {}
+
+   private:
+    void serve() {
+        ++pauses;
+        if (during_pause) {
+            const auto action = std::move(during_pause);
+            during_pause = nullptr;
+            action();
+        }
+    }
+};
+
+// The device reply as a relay record: "@R", reply_length - 1, code, payload, checksum.
+std::string record(uint8_t code, const std::vector<uint8_t>& payload) {
+    std::string frame_bytes = bytes({static_cast<int>(payload.size() + 1), code});
+    frame_bytes.append(payload.begin(), payload.end());
+    const uint8_t check =
+        frame_checksum(reinterpret_cast<const uint8_t*>(frame_bytes.data()), frame_bytes.size());
+    return "@R" + std::string(1, static_cast<char>(frame_bytes.size())) + frame_bytes.substr(1) +
+           std::string(1, static_cast<char>(check));
+}
+
+class RelayTest : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        sim::reset();
+        set_current_language(kEnglish);
+        image_->image_length = 0;
+        link_.set_return_log_lines(true);
+        ASSERT_EQ(log_in(*session_, {"127.0.0.1", peer_.port()}, "secret"), LoginResult::logged_in);
+        ASSERT_TRUE(peer_.wait_for_logins(1));
+    }
+    void TearDown() override { finish_session(*session_, link_, true); }
+
+    void step(int count = 1) {
+        for (int i = 0; i < count; ++i)
+            relay_step(*session_, link_, *image_, host_);
+    }
+    // Each piece arrives in a receive of its own; returns everything the program answered.
+    std::string exchange(const std::vector<std::string>& pieces) {
+        for (const std::string& piece : pieces) {
+            EXPECT_TRUE(peer_.send(piece));
+            step();
+        }
+        step(2);
+        return peer_.take(20);
+    }
+
+    LoopbackRelayPeer peer_;
+    std::unique_ptr<RemoteSession> session_ = std::make_unique<RemoteSession>();
+    std::unique_ptr<FirmwareImage> image_ = std::make_unique<FirmwareImage>();
+    DeviceLink link_;
+    FakeHost host_;
+};
+
+TEST_F(RelayTest, CommandsAnswerExactlyTheirBytesWhereverTheStreamIsCut) {
+    ASSERT_EQ(exchange({"@", "H"}), "@1");
+    EXPECT_EQ(host_.statuses.back(), "Remote access active (M).");
+
+    // A configuration read: command 5 for the 13-byte block, then the fetch.
+    std::vector<uint8_t> block;
+    for (uint16_t a = 0x201; a < 0x201 + 13; ++a)
+        block.push_back(sim::memory_byte(a));
+    std::vector<uint8_t> payload = {0x01, 0x0D};
+    payload.insert(payload.end(), block.begin(), block.end());
+    EXPECT_EQ(exchange({"@h", bytes({0x05, 0x02, 0x01}), bytes({0x0D}) + "@", "R"}),
+              record(6, payload));
+    ASSERT_EQ(sim::count_commands(5), 1);
+
+    struct Case {
+        const char* what;
+        std::vector<std::string> pieces;
+        std::string answer;
+    };
+    const Case cases[] = {
+        {"nothing waiting", {"@R"}, bytes({'@', 'R', 0})},
+        {"a frame is not answered", {"@h", bytes({0x01, 0x00})}, ""},
+        {"upload",
+         {"@E0@E", "1", bytes({0x00, 0x03, 0x01}), bytes({0x02, 0x03})},
+         "@E0@E1" + bytes({0x00, 0x06})},
+        {"flag, lone space and two spaces", {" ", "@G", "  "}, bytes({'@', 'G', 0})},
+        {"unknown raw byte and escaped data", {"@E9@@x@G"}, bytes({'@', 'G', 0})},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(exchange(c.pieces), c.answer) << c.what;
+    EXPECT_EQ(sim::received_commands().back().frame_text, "!0101AC#");
+    // "@i" keeps the log line for the server and drops the stale greeting reply; the fetch
+    // sends every waiting record in one send.
+    sim::queue_log_line("ab");
+    EXPECT_EQ(exchange({"@i" + bytes({0x01, 0x00}), "@R"}),
+              record(0xFF, {'a', 'b'}) + record(8, {0xCE, 0x02, 0x00, 22}));
+    EXPECT_EQ(image_->image_length, 3);
+    EXPECT_EQ(std::string(image_->image(), image_->image() + 3), bytes({1, 2, 3}));
+
+    // A frame over the encoder's limit is refused whole; the stream stays in step.
+    sim::clear_received();
+    std::string long_frame = bytes({'@', 'h', 0x01, 144});
+    long_frame.append(144, 'x');
+    EXPECT_EQ(exchange({long_frame + "@G"}), bytes({'@', 'G', 0}));
+    EXPECT_TRUE(sim::received_commands().empty());
+
+    // Unacknowledged: the flag says so, and stays.
+    EXPECT_EQ(exchange({bytes({'@', 'F', 1, 0x42}), "@G"}), bytes({'@', 'G', 1}));
+    EXPECT_EQ(sim::count_commands(0x66), 1);
+
+    // Release: the rest of the receive is dropped; the label says it once.
+    EXPECT_EQ(exchange({"@!@G@H"}), "@!");
+    EXPECT_FALSE(link_.is_open());
+    EXPECT_EQ(host_.statuses.back(), "Disconnected.");
+    step(kStatusHoldSteps);
+    EXPECT_EQ(host_.statuses.back(), "Waiting for remote access.");
+    EXPECT_EQ(exchange({"@R"}), "@!");
+    EXPECT_EQ(host_.statuses.back(), "No USB device found.");
+}
+
+TEST_F(RelayTest, FlashesAnImageIntoTheBootloaderThroughRawReportsAndProgramming) {
+    sim::set_product(sim::Product::bootloader);
+    ASSERT_EQ(exchange({"@H"}), "@2");
+    EXPECT_EQ(host_.statuses.back(), "Remote access active (BOOT).");
+
+    std::string erase = bytes({'@', 'E', '3', 65, 0, bootloader::kErase});
+    erase.append(63, '\0');
+    EXPECT_EQ(exchange({erase}), "@E3" + bytes({65}));
+    std::string query = bytes({'@', 'E', '3', 65, 0, bootloader::kQuery});
+    query.append(63, '\0');
+    const std::string answer = exchange({query, "@E2@E4" + bytes({64})});
+    ASSERT_EQ(answer.size(), 4u + 4 + 64);
+    EXPECT_EQ(answer.substr(0, 8), "@E3" + bytes({65}) + "@E4" + bytes({64}));
+    EXPECT_EQ(answer.substr(8, 3), bytes({0x02, 0x38, 0x03}));
+
+    // 1,000 bytes in two blocks, cut inside the header and inside the data.
+    std::string image;
+    for (int i = 0; i < 1000; ++i)
+        image.push_back(static_cast<char>(i * 7 + 3));
+    const auto block_answer = [&](size_t from, size_t size) {
+        uint32_t sum = 0;
+        for (size_t i = from; i < from + size; ++i)
+            sum += static_cast<uint8_t>(image[i]);
+        sum %= 65535;
+        return "@E1" + bytes({static_cast<int>(sum >> 8), static_cast<int>(sum & 0xFF)});
+    };
+    EXPECT_EQ(exchange({"@E0@E1" + bytes({0x02}), bytes({0x58}) + image.substr(0, 100),
+                        image.substr(100, 500)}),
+              "@E0" + block_answer(0, 600));
+    EXPECT_EQ(exchange({"@E1" + bytes({0x01, 0x90}) + image.substr(600, 1), image.substr(601)}),
+              block_answer(600, 400));
+    ASSERT_EQ(image_->image_length, 1000);
+
+    const uint32_t base = kExpectedStartAddress;
+    const std::string program =
+        "@E5" + bytes({static_cast<int>(base & 0xFF), static_cast<int>((base >> 8) & 0xFF),
+                       static_cast<int>((base >> 16) & 0xFF), static_cast<int>(base >> 24)});
+    // Progress every eighth 56-byte block: offsets 0 and 448 and 896 of 1,000.
+    EXPECT_EQ(exchange({program}), "@E5" + bytes({0, 0}) + "@E5" + bytes({0x01, 0xC0}) + "@E5" +
+                                       bytes({0x03, 0x80}) + "@E5" + bytes({0x03, 0xE8}));
+    const std::vector<uint8_t> flash = sim::bootloader_flash(base, 1000);
+    EXPECT_EQ(std::string(flash.begin(), flash.end()), image);
+}
+
+TEST_F(RelayTest, RawCommandsWithoutADeviceAnswerFailureAndTouchNothing) {
+    image_->image_length = 0;
+    EXPECT_EQ(
+        exchange({"@E2@E3" + bytes({1, 0}) + "@E4" + bytes({5}) + "@E5" + bytes({0, 0, 0, 0})}),
+        "@E3" + bytes({0xFF}) + "@E4" + "@E5" + bytes({0x03, 0xE8}));
+    EXPECT_EQ(sim::open_count(), 0);
+    // Programming with an image but no bootloader cannot succeed: the session ends.
+    image_->image_length = 56;
+    EXPECT_EQ(exchange({"@E5" + bytes({0, 0, 0, 0})}), "@E5" + bytes({0, 0}) + "@!");
+    EXPECT_TRUE(peer_.closed_by_program(50));
+    EXPECT_FALSE(session_->connected());
+    EXPECT_EQ(session_->reconnect_countdown, kReconnectSteps - 2) << "two idle steps since";
+}
+
+TEST_F(RelayTest, AnUploadBeyondTheImageAreaEndsTheSessionUnwritten) {
+    const int32_t area = static_cast<int32_t>(kFirmwareBufferSize - kFirmwareHeaderSize);
+    image_->image_length = area - 2;
+    EXPECT_EQ(exchange({"@E1" + bytes({0, 3, 9, 9, 9})}), "@!");
+    EXPECT_EQ(image_->image_length, area - 2);
+    EXPECT_TRUE(peer_.closed_by_program(50));
+    EXPECT_EQ(host_.ended, 1);
+}
+
+TEST_F(RelayTest, AUserWhoEndsTheSessionDuringAnEventPumpStopsTheStep) {
+    host_.during_pause = [&] { finish_session(*session_, link_, true); };
+    EXPECT_EQ(exchange({"@H@G"}), "@!");
+    EXPECT_FALSE(link_.is_open());
+    EXPECT_EQ(sim::open_handles(), 0);
+    EXPECT_EQ(host_.ended, 0) << "the user's end is not reported back as the relay's";
+    EXPECT_EQ(session_->reconnect_countdown, kNoReconnect);
+}
+
+TEST_F(RelayTest, AServerThatStopsMidBlockIsDroppedAfterItsSilence) {
+    EXPECT_EQ(exchange({"@H"}), "@1");
+    EXPECT_EQ(exchange({"@E0@E1" + bytes({0x10, 0x00}) + std::string(10, 'a')}), "@E0");
+    int steps = 0;
+    auto longest = std::chrono::milliseconds(0);
+    while (session_->connected() && steps < 400) {
+        const auto start = std::chrono::steady_clock::now();
+        step();
+        longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - start));
+        ++steps;
+    }
+    EXPECT_EQ(steps, 256 - 2);  // the exchange's own quiet steps counted too
+    EXPECT_LT(longest.count(), 100) << "each step stays short";
+    EXPECT_EQ(peer_.take(20), "@!");
+    EXPECT_FALSE(link_.is_open());
+    EXPECT_EQ(session_->reconnect_countdown, kReconnectSteps);
+}
+
+TEST_F(RelayTest, AFloodOfDataIsTakenAtMostOneReceiveAStep) {
+    std::string flood;
+    for (int i = 0; i < 40000; ++i)
+        flood += "x@@";
+    ASSERT_TRUE(peer_.send(flood + "@G"));
+    int steps = 0;
+    std::string answer;
+    while (answer.empty() && steps < 200) {
+        const auto start = std::chrono::steady_clock::now();
+        step();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+        answer += peer_.take();
+        ++steps;
+    }
+    EXPECT_EQ(answer, bytes({'@', 'G', 0}));
+    EXPECT_GE(steps, static_cast<int>(flood.size() / 8192));
+}
+
+TEST(RelayQueue, KeepsWholeRecordsAndDropsWhatDoesNotFit) {
+    DeviceReply reply;
+    const std::string text(140, 'l');
+    const std::string frame =
+        encode_frame(0xFF, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    reply.reply_length = decode_frame(frame, reply.bytes, sizeof reply.bytes).length;
+    RelayQueue queue;
+    size_t kept = 0;
+    while (queue.append(reply))
+        ++kept;
+    EXPECT_EQ(kept, RelayQueue::kCapacity / (3 + 142));
+    EXPECT_EQ(queue.size(), kept * (3 + 142));
+    reply.reply_length = 257;  // too long for a one-byte count
+    queue.clear();
+    EXPECT_FALSE(queue.append(reply));
+    EXPECT_TRUE(queue.empty());
+}
+
+TEST(RemoteLogin, RefusesWhatCannotWorkBeforeSendingAnything) {
+    LoopbackRelayPeer peer;
+    struct Case {
+        RemoteServer server;
+        std::string password;
+        LoginResult result;
+        bool reaches_server;
+    };
+    const Case cases[] = {
+        {{"127.0.0.1", peer.port()}, std::string(39, 'p'), LoginResult::password_too_long, false},
+        {{"", 55555}, "secret", LoginResult::cannot_resolve, false},
+        {{"127.0.0.1", 1}, "secret", LoginResult::cannot_connect, false},
+        {{"127.0.0.1", peer.port()}, "wrong", LoginResult::login_failed, true},
+        {{"127.0.0.1", peer.port()}, std::string(38, 'p'), LoginResult::login_failed, true},
+    };
+    size_t logins = 0;
+    for (const Case& c : cases) {
+        RemoteSession session;
+        EXPECT_EQ(log_in(session, c.server, c.password), c.result) << c.password;
+        if (c.reaches_server) {
+            ASSERT_TRUE(peer.wait_for_logins(++logins));
+            EXPECT_EQ(peer.logins().back(), c.password + "\n");
+        }
+        EXPECT_EQ(session.connected(), c.result != LoginResult::password_too_long &&
+                                           c.result != LoginResult::cannot_resolve);
+    }
+    EXPECT_EQ(peer.logins().size(), logins);
+}
+
+}  // namespace

@@ -1,0 +1,254 @@
+// The serial layer against pseudo-terminals, the analyzer search against fake device trees,
+// and the relay's serial data through a pseudo-terminal standing in for the analyzer.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/language.h"
+#include "device/device_link.h"
+#include "firmware/firmware_image.h"
+#include "platform/serial_port.h"
+#include "remote/remote_session.h"
+#include "sim/sim_control.h"
+#include "support/loopback_relay_peer.h"
+
+namespace {
+
+std::string temp_folder() {
+    char name[] = "/tmp/qn718-serial-XXXXXX";
+    return mkdtemp(name) ? name : "";
+}
+
+void make_file(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
+
+// A pseudo-terminal whose slave the device folder names as name.
+class Pty {
+   public:
+    Pty(const std::string& folder, const std::string& name) {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+            return;
+        symlink(ptsname(master_), (folder + "/" + name).c_str());
+    }
+    ~Pty() { close_master(); }
+    void close_master() {
+        if (master_ >= 0)
+            close(master_);
+        master_ = -1;
+    }
+    void write_text(const std::string& text) {
+        ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    std::string read_text(int wait_ms = 200) {
+        std::string text;
+        pollfd p{master_, POLLIN, 0};
+        while (poll(&p, 1, wait_ms) > 0) {
+            char buffer[256];
+            const ssize_t n = read(master_, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            text.append(buffer, static_cast<size_t>(n));
+            wait_ms = 20;
+        }
+        return text;
+    }
+
+   private:
+    int master_ = -1;
+};
+
+// A USB device of the fake tree, with its serial port's name or none.
+void add_usb_device(const std::string& root, const std::string& name, const char* vendor,
+                    const char* product, const std::string& tty, bool acm = true) {
+    const std::string device = root + "/bus/usb/devices/" + name;
+    const std::string interface = device + "/" + name + ":1.0";
+    mkdir((root + "/bus").c_str(), 0755);
+    mkdir((root + "/bus/usb").c_str(), 0755);
+    mkdir((root + "/bus/usb/devices").c_str(), 0755);
+    mkdir(device.c_str(), 0755);
+    mkdir(interface.c_str(), 0755);
+    make_file(device + "/idVendor", std::string(vendor) + "\n");
+    make_file(device + "/idProduct", std::string(product) + "\n");
+    if (tty.empty())
+        return;
+    if (acm) {
+        mkdir((interface + "/tty").c_str(), 0755);
+        mkdir((interface + "/tty/" + tty).c_str(), 0755);
+    } else {
+        mkdir((interface + "/" + tty).c_str(), 0755);
+    }
+}
+
+class SerialTest : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        devices_ = temp_folder();
+        tree_ = temp_folder();
+        set_serial_device_folder(devices_);
+    }
+    void TearDown() override {
+        set_serial_device_folder("/dev");
+        std::system(("rm -rf " + devices_ + " " + tree_).c_str());
+    }
+    std::string devices_;
+    std::string tree_;
+};
+
+TEST(SerialSettings, BuildsTheModeTextOrSaysWhichValueIsWrong) {
+    struct Case {
+        int baud;
+        const char* mode;
+        const char* result;  // the settings text, or the diagnostic
+    };
+    const Case cases[] = {
+        {115200, "8N1", "baud=115200 data=8 parity=n stop=1 dtr=on rts=on"},
+        {115200, "8n1", "baud=115200 data=8 parity=n stop=1 dtr=on rts=on"},
+        {9600, "7E2", "baud=9600 data=7 parity=e stop=2 dtr=on rts=on"},
+        {115201, "8N1", "invalid baudrate\n"},
+        {9600, "8N", "invalid mode \"8N\"\n"},
+        {9600, "9N1", "invalid number of data-bits '9'\n"},
+        {9600, "8X1", "invalid parity 'X'\n"},
+        {9600, "8N3", "invalid number of stop bits '3'\n"},
+    };
+    for (const Case& c : cases) {
+        SerialSettings settings;
+        std::string diagnostic;
+        const bool made = make_serial_settings(c.baud, c.mode, settings, diagnostic);
+        EXPECT_EQ(made ? settings.text : diagnostic, c.result) << c.baud << " " << c.mode;
+    }
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(serial_open(256, 115200, "8N1"), 1);
+    EXPECT_EQ(serial_open(-1, 115200, "8N1"), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "illegal comport number\nillegal comport number\n");
+}
+
+TEST(SerialPortIndex, NamesEveryIndexOnceAndNothingElse) {
+    for (int index = 0; index < kSerialPortCount; ++index)
+        ASSERT_EQ(serial_port_index(serial_port_name(index)), index);
+    EXPECT_EQ(serial_port_index("ttyS2"), 2);
+    EXPECT_EQ(serial_port_index("ttyS64"), -1);
+    EXPECT_EQ(serial_port_index("TTYS2"), -1);
+    EXPECT_EQ(serial_port_index(""), -1);
+    EXPECT_EQ(serial_port_name(256), "");
+}
+
+TEST_F(SerialTest, AnOpenPortReadsAtOnceAndWritesThrough) {
+    Pty pty(devices_, "ttyACM0");
+    const int index = serial_port_index("ttyACM0");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(serial_open(serial_port_index("ttyACM1"), 115200, "8N1"), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "unable to open comport\n");
+    ASSERT_EQ(serial_open(index, 115200, "8N1"), 0);
+
+    uint8_t buffer[64];
+    EXPECT_EQ(serial_read(index, buffer, sizeof buffer), 0) << "nothing there: no wait";
+    pty.write_text(std::string("\x00\x01@\xff", 4));
+    usleep(20000);
+    ASSERT_EQ(serial_read(index, buffer, sizeof buffer), 4) << "raw bytes, no line discipline";
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 4), std::string("\x00\x01@\xff", 4));
+    EXPECT_EQ(serial_write(index, reinterpret_cast<const uint8_t*>("ok\n"), 3), 3);
+    serial_puts(index, "AT");
+    EXPECT_EQ(pty.read_text(), "ok\nAT");
+
+    pty.close_master();
+    EXPECT_EQ(serial_write(index, reinterpret_cast<const uint8_t*>("x"), 1), -1);
+    serial_close(index);
+    EXPECT_EQ(serial_write(index, reinterpret_cast<const uint8_t*>("x"), 1), -1)
+        << "a closed index names no descriptor any more";
+}
+
+TEST_F(SerialTest, TheAnalyzerSearchTakesTheFirstPortThatOpens) {
+    AnalyzerPort analyzer;
+    analyzer.set_device_tree_root(tree_);
+    EXPECT_EQ(analyzer.open(), AnalyzerSearch::not_found);
+
+    add_usb_device(tree_, "1-1", "12aa", "f1c9", "ttyACM3");  // the QN718 itself
+    add_usb_device(tree_, "1-2", "12aa", "4f58", "ttyACM1");  // no such device file
+    add_usb_device(tree_, "1-3", "12aa", "4f58", "ttyUSB0", false);
+    Pty pty(devices_, "ttyUSB0");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(analyzer.open(), AnalyzerSearch::opened);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(analyzer.state(), AnalyzerState::open);
+    EXPECT_EQ(analyzer.index(), serial_port_index("ttyUSB0"));
+    EXPECT_EQ(analyzer.open(), AnalyzerSearch::unchanged);
+    analyzer.close();
+    EXPECT_EQ(analyzer.state(), AnalyzerState::closed);
+}
+
+TEST_F(SerialTest, AnAnalyzerWithoutItsDriverAsksForTheDriver) {
+    add_usb_device(tree_, "1-1", "12aa", "4f58", "");
+    AnalyzerPort analyzer;
+    analyzer.set_device_tree_root(tree_);
+    EXPECT_EQ(analyzer.open(), AnalyzerSearch::driver_missing);
+    EXPECT_EQ(analyzer.state(), AnalyzerState::driver_missing);
+    set_current_language(kEnglish);
+    EXPECT_EQ(analyzer_driver_message(),
+              "Install CAN analyzer driver. You can find it in\n"
+              "c:\\Program Files (x86)\\Quarnell\\QN718\\can_analyzer.inf");
+}
+
+class NullHost : public RemoteHost {
+   public:
+    std::vector<std::string> messages;
+    void show_status(const std::string&) override {}
+    void show_message(const std::string& text) override { messages.push_back(text); }
+    void pause(int) override {}
+    void process_events() override {}
+    void session_ended() override {}
+    bool reconnect_wanted() override { return false; }
+    void reconnect() override {}
+};
+
+TEST_F(SerialTest, TheRelayCarriesSerialDataBothWaysUnchanged) {
+    sim::reset();
+    LoopbackRelayPeer peer;
+    auto session = std::make_unique<RemoteSession>();
+    session->analyzer.set_device_tree_root(tree_);
+    DeviceLink link;
+    NullHost host;
+    ASSERT_EQ(log_in(*session, {"127.0.0.1", peer.port()}, "secret"), LoginResult::logged_in);
+    ASSERT_TRUE(peer.wait_for_logins(1));
+    const auto exchange = [&](const std::string& stream) {
+        peer.send(stream);
+        for (int i = 0; i < 3; ++i)
+            relay_step(*session, link, firmware_image(), host);
+        return peer.take(20);
+    };
+
+    add_usb_device(tree_, "1-1", "12aa", "4f58", "");
+    EXPECT_EQ(exchange("@#"), "@$");
+    EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(exchange("@#"), "@$") << "the next request searches again";
+
+    std::system(("rm -rf " + tree_ + "/bus").c_str());
+    add_usb_device(tree_, "1-1", "12aa", "4f58", "ttyACM0");
+    Pty pty(devices_, "ttyACM0");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(exchange("@#"), "@#");
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(exchange("ab@@c@G"), bytes({'@', 'G', 0}));
+    EXPECT_EQ(pty.read_text(), "ab@c");
+    pty.write_text("x@y");
+    EXPECT_EQ(exchange(""), "x@y") << "forwarded unframed, \"@\" not doubled";
+
+    // A port that fails to take data releases everything and says so.
+    pty.close_master();
+    EXPECT_EQ(exchange("zz"), "@!");
+    EXPECT_EQ(session->analyzer.state(), AnalyzerState::closed);
+    finish_session(*session, link, true);
+}
+
+}  // namespace
