@@ -412,11 +412,6 @@ inline Verdict run_interrupted(const Operation& op, const Reference& ref, Device
         violation("waited " + std::to_string(paused_ms) + " ms");
     if (took > std::chrono::seconds(5))
         violation("took more than 5 s of real time");
-    if (run.server) {
-        const std::string problem = relay_link_problem(run);
-        if (!problem.empty())
-            violation(problem);
-    }
 
     // Without the fault the run is the clean one.
     if (!verdict.struck && out.success != ref.outcome.success)
@@ -461,6 +456,11 @@ inline Verdict run_interrupted(const Operation& op, const Reference& ref, Device
         violation("the parameter memory holds a mix of the old and the new block");
 
     check_recovery(op, run, verdict);
+    if (run.server) {
+        const std::string problem = relay_link_problem(run);
+        if (!problem.empty())
+            violation(problem);
+    }
     link.close();
     return verdict;
 }

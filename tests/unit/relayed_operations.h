@@ -186,8 +186,8 @@ inline void relayed_flash(Run& run) {
     send(bootloader::kRestart);
 }
 
-// The program's connection to the server after a relayed run: closed after its farewell, or
-// still answering. Empty when it is one of them.
+// The program's connection to the server once the device is back: closed after its farewell,
+// or still carrying commands to the device. Empty when it is one of them.
 inline std::string relay_link_problem(Run& run) {
     RelayServer& server = *run.server;
     if (!server.session.connected()) {
@@ -198,9 +198,8 @@ inline std::string relay_link_problem(Run& run) {
             return "the program closed the connection to the server without its farewell";
         return {};
     }
-    const std::string answer = server.ask(run, "@G", 3);
-    if (answer.size() != 3 || answer.compare(0, 2, "@G") != 0)
-        return "the connection to the server is open but no longer answers";
+    if (server.ask(run, "@H", 2) != "@1")
+        return "the connection to the server is open but no longer reaches the device";
     return {};
 }
 
