@@ -44,6 +44,9 @@ LoopbackRelayPeer::LoopbackRelayPeer(std::string password, std::string wrong_ans
 
 LoopbackRelayPeer::~LoopbackRelayPeer() {
     stop_ = true;
+    // Wakes the accepting thread at once: the interruption sweep makes a server for every run.
+    if (listener_ >= 0)
+        shutdown(listener_, SHUT_RDWR);
     if (thread_.joinable())
         thread_.join();
     std::lock_guard<std::mutex> lock(mutex_);
@@ -103,14 +106,17 @@ void LoopbackRelayPeer::serve() {
             if (c == '\n')
                 break;
         }
+        {
+            // Taken before the answer goes out: a program that has the answer may send at once.
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (connection_ >= 0)
+                old_connections_.push_back(connection_);
+            connection_ = fd;
+            peer_closed_ = false;
+            logins_.push_back(line);
+        }
         const std::string answer = line == password_ + "\n" ? "OK" : wrong_answer_;
         ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (connection_ >= 0)
-            old_connections_.push_back(connection_);
-        connection_ = fd;
-        peer_closed_ = false;
-        logins_.push_back(line);
     }
 }
 

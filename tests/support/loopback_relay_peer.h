@@ -26,7 +26,7 @@ class LoopbackRelayPeer {
     uint16_t port() const { return port_; }
     // Password lines received, one per connection, LF included.
     std::vector<std::string> logins() const;
-    // Waits until this many logins were answered.
+    // Waits until this many login lines came in (each is answered right after).
     bool wait_for_logins(size_t count, int timeout_ms = 5000) const;
 
     // On the latest connection: sends at once; false when it could not send it all.

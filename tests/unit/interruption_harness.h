@@ -67,6 +67,7 @@ struct Outcome {
     std::string level;
     std::array<int, kChoiceFieldCount> choices{};
     ConfigReference reference;
+    std::vector<uint8_t> relayed_block;  // the parameter block a relay server was handed
 
     bool same_page(const Outcome& other) const {
         return level == other.level && choices == other.choices &&
@@ -74,6 +75,8 @@ struct Outcome {
                reference.choices == other.reference.choices;
     }
 };
+
+struct RelayServer;
 
 // Everything one run works with. The link is the caller's, so a window test can pass the
 // window's own.
@@ -85,6 +88,7 @@ struct Run {
     FirmwareImage image;
     QuietFlashHost host;
     Outcome outcome;
+    std::shared_ptr<RelayServer> server;  // relayed operations only
 };
 
 enum class Start { application, bootloader };
@@ -145,7 +149,7 @@ inline void edit_page(Run& run) {
 inline void flash_outcome(Run& run, FlashMode mode) {
     run.host.file = new_firmware_file();
     run.outcome.flash = flash_firmware(run.link, run.image, mode, run.host);
-    run.outcome.success = run.outcome.flash == FlashResult::programmed;
+    run.outcome.success = run.outcome.returned = run.outcome.flash == FlashResult::programmed;
 }
 
 }  // namespace sweep
@@ -421,8 +425,14 @@ inline Verdict run_interrupted(const Operation& op, const Reference& ref, Device
             violation("success shown, but the device does not hold the new block");
         if (op.name == "console_send" && out.console.response != ref.outcome.console.response)
             violation("a response was shown that the device did not send");
+        if (!ref.outcome.relayed_block.empty() && out.relayed_block != ref.old_block)
+            violation("the relay server was handed bytes the device does not hold");
     }
-    if (!op.flashes && op.name != "console_send") {
+    // Programming reported done, to the user or to a relay server, means the whole image.
+    if (op.flashes && out.returned && !new_image_in_flash())
+        violation("programming was reported done, but the flash does not hold the image");
+    // The operations that report through one message on the page.
+    if (!op.success_messages.empty()) {
         if (out.messages.size() != 1)
             violation("shown " + std::to_string(out.messages.size()) + " messages, not one");
         else if (out.returned != (std::find(op.success_messages.begin(), op.success_messages.end(),
@@ -446,6 +456,11 @@ inline Verdict run_interrupted(const Operation& op, const Reference& ref, Device
         violation("the parameter memory holds a mix of the old and the new block");
 
     check_recovery(op, run, verdict);
+    if (run.server) {
+        const std::string problem = relay_link_problem(run);
+        if (!problem.empty())
+            violation(problem);
+    }
     link.close();
     return verdict;
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 
 #include "app/language.h"
@@ -15,35 +14,9 @@
 #include "remote/remote_session.h"
 #include "sim/sim_control.h"
 #include "support/loopback_relay_peer.h"
+#include "support/recording_remote_host.h"
 
 namespace {
-
-class FakeHost : public RemoteHost {
-   public:
-    std::vector<std::string> statuses;
-    std::vector<std::string> messages;
-    int ended = 0;
-    int pauses = 0;
-    std::function<void()> during_pause;  // the user, once, while events are served
-
-    void show_status(const std::string& text) override { statuses.push_back(text); }
-    void show_message(const std::string& text) override { messages.push_back(text); }
-    void pause(int) override { serve(); }
-    void process_events() override { serve(); }
-    void session_ended() override { ++ended; }
-    bool reconnect_wanted() override { return false; }
-    void reconnect() override {}
-
-   private:
-    void serve() {
-        ++pauses;
-        if (during_pause) {
-            const auto action = std::move(during_pause);
-            during_pause = nullptr;
-            action();
-        }
-    }
-};
 
 // The device reply as a relay record: "@R", reply_length - 1, code, payload, checksum.
 std::string record(uint8_t code, const std::vector<uint8_t>& payload) {
@@ -85,7 +58,7 @@ class RelayTest : public ::testing::Test {
     std::unique_ptr<RemoteSession> session_ = std::make_unique<RemoteSession>();
     std::unique_ptr<FirmwareImage> image_ = std::make_unique<FirmwareImage>();
     DeviceLink link_;
-    FakeHost host_;
+    RecordingRemoteHost host_;
 };
 
 TEST_F(RelayTest, CommandsAnswerExactlyTheirBytesWhereverTheStreamIsCut) {
