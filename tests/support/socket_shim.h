@@ -8,6 +8,7 @@
 
 #define SOCK_CLOEXEC 0
 #define MSG_NOSIGNAL 0
+#define SHUT_RDWR SD_BOTH
 // Winsock has no per-call non-blocking flag; the peers only use it after poll said ready or
 // for small sends on loopback, which do not block.
 #define MSG_DONTWAIT 0
