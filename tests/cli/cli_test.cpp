@@ -62,16 +62,10 @@ TEST(CliArguments, CommandsOptionsAndTheirPlaces) {
     EXPECT_EQ(p.arguments.language, "pl");
     EXPECT_TRUE(p.arguments.quiet);
 
-    p = parse({"read", "--cfg", "out.cfg"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.arguments.file, "out.cfg");
     // After "--" a file may start with a dash.
     p = parse({"flash", "--", "-odd.bin"});
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.arguments.file, "-odd.bin");
-    p = parse({"status", "--watch", "--json"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_TRUE(p.arguments.watch && p.arguments.json);
     // Help wins over every mistake, version too.
     EXPECT_TRUE(parse({"bogus", "--wait", "x", "-h"}).arguments.help);
     EXPECT_TRUE(parse({"--nonsense", "-V"}).arguments.version);

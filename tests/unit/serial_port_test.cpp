@@ -20,6 +20,7 @@
 #include "remote/remote_session.h"
 #include "sim/sim_control.h"
 #include "support/loopback_relay_peer.h"
+#include "support/recording_remote_host.h"
 
 namespace {
 
@@ -188,37 +189,13 @@ TEST_F(SerialTest, TheAnalyzerSearchTakesTheFirstPortThatOpens) {
     EXPECT_EQ(analyzer.state(), AnalyzerState::closed);
 }
 
-TEST_F(SerialTest, AnAnalyzerWithoutItsDriverAsksForTheDriver) {
-    add_usb_device(tree_, "1-1", "12aa", "4f58", "");
-    AnalyzerPort analyzer;
-    analyzer.set_device_tree_root(tree_);
-    EXPECT_EQ(analyzer.open(), AnalyzerSearch::driver_missing);
-    EXPECT_EQ(analyzer.state(), AnalyzerState::driver_missing);
-    set_current_language(kEnglish);
-    EXPECT_EQ(analyzer_driver_message(),
-              "Install CAN analyzer driver. You can find it in\n"
-              "c:\\Program Files (x86)\\Quarnell\\QN718\\can_analyzer.inf");
-}
-
-class NullHost : public RemoteHost {
-   public:
-    std::vector<std::string> messages;
-    void show_status(const std::string&) override {}
-    void show_message(const std::string& text) override { messages.push_back(text); }
-    void pause(int) override {}
-    void process_events() override {}
-    void session_ended() override {}
-    bool reconnect_wanted() override { return false; }
-    void reconnect() override {}
-};
-
 TEST_F(SerialTest, TheRelayCarriesSerialDataBothWaysUnchanged) {
     sim::reset();
     LoopbackRelayPeer peer;
     auto session = std::make_unique<RemoteSession>();
     session->analyzer.set_device_tree_root(tree_);
     DeviceLink link;
-    NullHost host;
+    RecordingRemoteHost host;
     ASSERT_EQ(log_in(*session, {"127.0.0.1", peer.port()}, "secret"), LoginResult::logged_in);
     ASSERT_TRUE(peer.wait_for_logins(1));
     const auto exchange = [&](const std::string& stream) {
@@ -228,9 +205,13 @@ TEST_F(SerialTest, TheRelayCarriesSerialDataBothWaysUnchanged) {
         return peer.take(20);
     };
 
+    // An analyzer without its driver: the server hears "@$", the user is told what to install.
     add_usb_device(tree_, "1-1", "12aa", "4f58", "");
+    set_current_language(kEnglish);
     EXPECT_EQ(exchange("@#"), "@$");
-    EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages, std::vector<std::string>{
+                                 "Install CAN analyzer driver. You can find it in\n"
+                                 "c:\\Program Files (x86)\\Quarnell\\QN718\\can_analyzer.inf"});
     EXPECT_EQ(exchange("@#"), "@$") << "the next request searches again";
 
     std::system(("rm -rf " + tree_ + "/bus").c_str());
