@@ -47,23 +47,6 @@ bool resolve_ipv4(const std::string& host, Ipv4Address& address) {
     return true;
 }
 
-TcpClient::~TcpClient() {
-    close();
-}
-
-TcpClient::TcpClient(TcpClient&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = kNoSocket;
-}
-
-TcpClient& TcpClient::operator=(TcpClient&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = kNoSocket;
-    }
-    return *this;
-}
-
 bool TcpClient::open() {
     close();
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -60,23 +60,6 @@ bool resolve_ipv4(const std::string& host, Ipv4Address& address) {
     return true;
 }
 
-TcpClient::~TcpClient() {
-    close();
-}
-
-TcpClient::TcpClient(TcpClient&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = kNoSocket;
-}
-
-TcpClient& TcpClient::operator=(TcpClient&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = kNoSocket;
-    }
-    return *this;
-}
-
 bool TcpClient::open() {
     close();
     const SOCKET s = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
