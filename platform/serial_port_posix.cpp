@@ -19,7 +19,6 @@ namespace {
 // analyzer or a plain serial port can appear as fill the 256 indices.
 constexpr const char* kFamilies[] = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA"};
 constexpr int kPortsPerFamily = kSerialPortCount / 4;
-constexpr size_t kMaxComparedName = 16;
 constexpr int kWriteTimeoutMs = 300;
 
 std::string g_device_folder = "/dev";
@@ -117,15 +116,6 @@ std::string serial_port_name(int index) {
     if (index < 0 || index >= kSerialPortCount)
         return "";
     return kFamilies[index / kPortsPerFamily] + std::to_string(index % kPortsPerFamily);
-}
-
-int serial_port_index(const std::string& name) {
-    const std::string wanted = name.substr(0, kMaxComparedName);
-    for (int index = 0; index < kSerialPortCount; ++index) {
-        if (serial_port_name(index) == wanted)
-            return index;
-    }
-    return -1;
 }
 
 void set_serial_device_folder(const std::string& folder) {

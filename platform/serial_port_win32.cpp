@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr size_t kMaxComparedName = 16;
 constexpr DWORD kWriteTimeoutMs = 300;
 
 // "\\.\" reaches COM10 and above, which the bare name does not.
@@ -55,15 +54,6 @@ std::string serial_port_name(int index) {
     if (index < 0 || index >= kSerialPortCount)
         return "";
     return "COM" + std::to_string(index + 1);
-}
-
-int serial_port_index(const std::string& name) {
-    const std::string wanted = name.substr(0, kMaxComparedName);
-    for (int index = 0; index < kSerialPortCount; ++index) {
-        if (serial_port_name(index) == wanted)
-            return index;
-    }
-    return -1;
 }
 
 void set_serial_device_folder(const std::string& folder) {

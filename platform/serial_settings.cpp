@@ -62,3 +62,14 @@ bool make_serial_settings(int baud, const char* mode, SerialSettings& settings,
     settings.text = line;
     return true;
 }
+
+// Names are compared on their first 16 characters, as the port table stores them.
+int serial_port_index(const std::string& name) {
+    constexpr size_t kMaxComparedName = 16;
+    const std::string wanted = name.substr(0, kMaxComparedName);
+    for (int index = 0; index < kSerialPortCount; ++index) {
+        if (serial_port_name(index) == wanted)
+            return index;
+    }
+    return -1;
+}
