@@ -24,6 +24,9 @@ struct SerialSettings {
 // ("invalid baudrate", "invalid parity 'X'\n", ...) when a value is not accepted.
 bool make_serial_settings(int baud, const char* mode, SerialSettings& settings,
                           std::string& diagnostic);
+// The checks every system makes before opening: a port index in the table and accepted
+// settings. Prints the diagnostic and returns false otherwise.
+bool accept_serial_open_request(int index, int baud, const char* mode, SerialSettings& settings);
 
 // The device name of a port index without its folder ("ttyACM0"); "" outside the table.
 std::string serial_port_name(int index);

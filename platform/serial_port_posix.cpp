@@ -123,16 +123,9 @@ void set_serial_device_folder(const std::string& folder) {
 }
 
 int serial_open(int index, int baud, const char* mode) {
-    if (index < 0 || index >= kSerialPortCount) {
-        std::printf("illegal comport number\n");
-        return 1;
-    }
     SerialSettings settings;
-    std::string diagnostic;
-    if (!make_serial_settings(baud, mode, settings, diagnostic)) {
-        std::printf("%s", diagnostic.c_str());
+    if (!accept_serial_open_request(index, baud, mode, settings))
         return 1;
-    }
     if (g_ports[static_cast<size_t>(index)] >= 0)
         serial_close(index);
     const std::string path = g_device_folder + "/" + serial_port_name(index);

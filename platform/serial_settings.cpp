@@ -73,3 +73,16 @@ int serial_port_index(const std::string& name) {
     }
     return -1;
 }
+
+bool accept_serial_open_request(int index, int baud, const char* mode, SerialSettings& settings) {
+    if (index < 0 || index >= kSerialPortCount) {
+        std::printf("illegal comport number\n");
+        return false;
+    }
+    std::string diagnostic;
+    if (!make_serial_settings(baud, mode, settings, diagnostic)) {
+        std::printf("%s", diagnostic.c_str());
+        return false;
+    }
+    return true;
+}
