@@ -1,7 +1,5 @@
-// The interruption sweep's one harness: every device operation of the program, run against the
-// simulator with a fault striking at a chosen hidapi call, and the rules that must hold after
-// it whatever the fault and wherever it struck. Header-only, so the window tests can run the
-// same operations through the window's own link.
+// The interruption sweep: every device operation, a fault striking at a chosen hidapi call, and
+// the rules that must hold afterwards. Header-only, so window tests can run it on their link.
 #pragma once
 
 #include <hidapi.h>
@@ -32,8 +30,7 @@
 
 namespace sweep {
 
-// The flash sweep uses a small image (179 blocks): every call of it is a point of the sweep,
-// and the largest image would make the sweep too long to run on every change.
+// A small image (179 blocks): every call of the flash is a point, so the largest takes too long.
 constexpr size_t kSweepImageBytes = 10000;
 constexpr int kOldFirmware = 22;
 constexpr int kNewFirmware = 31;
@@ -45,6 +42,7 @@ const std::vector<uint8_t> kUsedBlock = {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46
 class QuietFlashHost : public FlashHost {
    public:
     std::string file;
+    int chosen = 0;
     std::string choose_file() override { return chosen++ == 0 ? file : std::string(); }
     void file_rejected(FileProblem, const std::string&) override {}
     void prepare() override {}
@@ -54,7 +52,6 @@ class QuietFlashHost : public FlashHost {
     void set_progress_label(const std::string&) override {}
     void clear_firmware_labels() override {}
     void process_events() override {}
-    int chosen = 0;
 };
 
 // What the user is shown and what the page holds after an operation.
@@ -78,8 +75,7 @@ struct Outcome {
 
 struct RelayServer;
 
-// Everything one run works with. The link is the caller's, so a window test can pass the
-// window's own.
+// Everything one run works with; the link is the caller's, so a window can pass its own.
 struct Run {
     explicit Run(DeviceLink& device_link) : link(device_link) {}
     DeviceLink& link;
@@ -105,36 +101,26 @@ struct Operation {
     std::vector<Text> success_messages;
 };
 
-inline std::string firmware_folder() {
-    static const std::string folder = [] {
-        const std::string made = make_temp_folder("qn718-sweep-");
-        return made.empty() ? std::string("/tmp") : made;
-    }();
-    return folder;
-}
-
 inline std::string new_firmware_file() {
-    static const std::string path = write_firmware_file(
-        firmware_folder(), "sweep.bin", make_firmware_file(kSweepImageBytes, kNewFirmware));
+    static const std::string path =
+        write_firmware_file(make_temp_folder("qn718-sweep-"), "sweep.bin",
+                            make_firmware_file(kSweepImageBytes, kNewFirmware));
     return path;
 }
 
-inline void take_page(Run& run) {
-    run.outcome.level = run.page.level;
-    run.outcome.choices = run.page.choices;
-    run.outcome.reference = run.page.reference();
+inline bool among(const std::vector<Text>& texts, Text text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
 inline void finish_config(Run& run, bool result, const std::vector<Text>& ok) {
     Outcome& out = run.outcome;
     out.messages = run.page.messages;
-    out.returned = result;
-    out.success = result;
-    for (Text shown : out.messages) {
-        if (std::find(ok.begin(), ok.end(), shown) == ok.end())
-            out.success = false;
-    }
-    take_page(run);
+    out.returned = out.success = result;
+    for (Text shown : out.messages)
+        out.success = out.success && among(ok, shown);
+    out.level = run.page.level;
+    out.choices = run.page.choices;
+    out.reference = run.page.reference();
 }
 
 // A page as a user left it after choosing other values than the device holds.
@@ -159,63 +145,61 @@ inline void flash_outcome(Run& run, FlashMode mode) {
 
 namespace sweep {
 
+// A configuration operation: its result and the one message it shows make the outcome.
+inline Operation config_operation(std::string name, std::function<void(Run&)> prepare,
+                                  std::function<bool(Run&)> action, std::vector<Text> ok) {
+    return {std::move(name),
+            Start::application,
+            false,
+            std::move(prepare),
+            [action, ok](Run& run) { finish_config(run, action(run), ok); },
+            ok};
+}
+
 inline std::vector<Operation> operations() {
     const std::vector<Text> saved = {Text::config_saved, Text::no_can_speed_warning};
+    const auto used_block = [](Run&) { sim::set_memory(kConfigBlockAddress, kUsedBlock); };
+    const auto save = [](Run& run) { return save_configuration(run.link, run.page); };
     std::vector<Operation> list = {
-        {"load",
-         Start::application,
-         false,
-         [](Run&) { sim::set_memory(kConfigBlockAddress, kUsedBlock); },
-         [](Run& run) {
-             const bool ok = load_configuration(run.link, run.page, LoadKind::from_device);
-             finish_config(run, ok, {Text::config_loaded});
-         },
-         {Text::config_loaded}},
-        {"save", Start::application, false, edit_page,
-         [saved](Run& run) { finish_config(run, save_configuration(run.link, run.page), saved); },
-         saved},
-        {"defaults_then_save", Start::application, false,
-         [](Run&) { sim::set_memory(kConfigBlockAddress, kUsedBlock); },
-         [saved](Run& run) {
-             // The defaults touch nothing but the page; the save is what reaches the device.
-             load_configuration(run.link, run.page, LoadKind::defaults);
-             run.page.messages.clear();
-             finish_config(run, save_configuration(run.link, run.page), saved);
-         },
-         saved},
-        {"calibrate",
-         Start::application,
-         false,
-         [](Run& run) {
-             sim::set_calibration(17, 2);
-             run.page.choices[kSpeedometerScale] = 9;
-         },
-         [](Run& run) {
-             const bool ok = calibrate_speedometer(run.link, run.page);
-             finish_config(run, ok, {Text::calibration_finished});
-         },
-         {Text::calibration_finished}},
-        {"cfg_file_into_device", Start::application, false, [](Run&) {},
-         [saved](Run& run) {
-             RecordingPage author;
-             author.level = "260";
-             author.selection_level = 260;
-             author.choices = {4, 0, 1, 5, 1, 2, 9, 1};
-             const std::string text = write_config_text(author);
-             read_config_text(run.page, text);
-             finish_config(run, save_configuration(run.link, run.page), saved);
-         },
-         saved},
+        config_operation(
+            "load", used_block,
+            [](Run& run) { return load_configuration(run.link, run.page, LoadKind::from_device); },
+            {Text::config_loaded}),
+        config_operation("save", edit_page, save, saved),
+        config_operation(
+            "defaults_then_save", used_block,
+            [save](Run& run) {
+                // The defaults touch only the page; the save reaches the device.
+                load_configuration(run.link, run.page, LoadKind::defaults);
+                run.page.messages.clear();
+                return save(run);
+            },
+            saved),
+        config_operation(
+            "calibrate",
+            [](Run& run) {
+                sim::set_calibration(17, 2);
+                run.page.choices[kSpeedometerScale] = 9;
+            },
+            [](Run& run) { return calibrate_speedometer(run.link, run.page); },
+            {Text::calibration_finished}),
+        config_operation(
+            "cfg_file_into_device", [](Run&) {},
+            [save](Run& run) {
+                RecordingPage author;
+                author.level = "260";
+                author.selection_level = 260;
+                author.choices = {4, 0, 1, 5, 1, 2, 9, 1};
+                read_config_text(run.page, write_config_text(author));
+                return save(run);
+            },
+            saved),
         {"console_send",
          Start::application,
          false,
          [](Run&) {},
          [](Run& run) {
-             ConsoleRequest request;
-             request.command_field = "30";
-             request.data_field = "\\x03";
-             request.await_response = true;
-             run.outcome.console = console_send(run.link, run.history, request);
+             run.outcome.console = console_send(run.link, run.history, {"30", "\\x03", true});
              run.outcome.success = !run.outcome.console.response.empty();
          },
          {}},
@@ -254,28 +238,17 @@ struct Reference {
 };
 
 inline const char* fault_name(sim::CallFault fault) {
-    switch (fault) {
-        case sim::CallFault::none:
-            return "none";
-        case sim::CallFault::vanish:
-            return "vanish";
-        case sim::CallFault::short_write:
-            return "short_write";
-        case sim::CallFault::read_error:
-            return "read_error";
-        case sim::CallFault::corrupt_frame:
-            return "corrupt_frame";
-    }
-    return "?";
+    static const char* const names[] = {"none", "vanish", "short_write", "read_error",
+                                        "corrupt_frame"};
+    return names[static_cast<int>(fault)];
 }
 
 constexpr sim::CallFault kFaults[] = {sim::CallFault::vanish, sim::CallFault::short_write,
                                       sim::CallFault::read_error, sim::CallFault::corrupt_frame};
 
-// Beyond the clean run's own waits, an interrupted run may wait this much longer in all (the
-// flasher's search for a bootloader that never comes is the longest).
+// Beyond the clean run, the waits an interrupted run may add (the longest: the flasher's search
+// for a bootloader that never comes) and the calls that mean it is stuck.
 constexpr int kExtraWaitMs = 10000;
-// A run that makes this many more hidapi calls than the clean run is taken as stuck.
 constexpr int kExtraCalls = 2000;
 
 struct Verdict {
@@ -284,8 +257,7 @@ struct Verdict {
     bool ended_in_bootloader = false;
 };
 
-// A fresh simulator with the operation's starting state, the link open when the operation
-// starts from a running device.
+// A fresh simulator in the operation's starting state; the link open for a running device.
 inline void set_up(const Operation& op, Run& run, int* paused_ms) {
     run.link.close();
     sim::reset();
@@ -315,18 +287,10 @@ inline Reference measure(const Operation& op, DeviceLink& link) {
 
 // Which firmware runs once the device is back: 0 for the bootloader, -1 when nothing answers.
 inline int running_firmware(DeviceLink& link) {
-    switch (link.open()) {
-        case OpenResult::bootloader:
-            link.close();
-            return 0;
-        case OpenResult::nothing:
-            return -1;
-        case OpenResult::link:
-            break;
-    }
-    int number = -1;
-    if (link.send_command(command::kIdentify) && link.await_reply(reply::kIdentity, 5) &&
-        link.reply().carries(4))
+    const OpenResult opened = link.open();
+    int number = opened == OpenResult::bootloader ? 0 : -1;
+    if (opened == OpenResult::link && link.send_command(command::kIdentify) &&
+        link.await_reply(reply::kIdentity, 5) && link.reply().carries(4))
         number = link.reply().payload()[2] << 8 | link.reply().payload()[3];
     link.close();
     return number;
@@ -339,8 +303,7 @@ inline bool new_image_in_flash() {
                       [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
 }
 
-// The device is plugged in again and the faults are gone: the program must find it and work
-// with it as before.
+// The device is plugged in again and the faults are gone: the program must work with it again.
 inline void check_recovery(const Operation& op, Run& run, Verdict& verdict) {
     auto violation = [&verdict](const std::string& text) { verdict.violations.push_back(text); };
     run.link.close();
@@ -435,12 +398,10 @@ inline Verdict run_interrupted(const Operation& op, const Reference& ref, Device
     if (!op.success_messages.empty()) {
         if (out.messages.size() != 1)
             violation("shown " + std::to_string(out.messages.size()) + " messages, not one");
-        else if (out.returned != (std::find(op.success_messages.begin(), op.success_messages.end(),
-                                            out.messages.front()) != op.success_messages.end()))
+        else if (out.returned != among(op.success_messages, out.messages.front()))
             violation("the message shown and the result disagree");
         if (!out.success && !out.messages.empty() &&
-            std::find(op.success_messages.begin(), op.success_messages.end(),
-                      out.messages.front()) != op.success_messages.end())
+            among(op.success_messages, out.messages.front()))
             violation("a success message after a failure");
     }
     if (op.name == "console_send") {

@@ -23,6 +23,16 @@ const std::vector<Operation>& all_operations() {
     return list;
 }
 
+// The first `limit` violations as test failures; the rest only counted.
+void report(const Operation& op, sim::CallFault fault, int point, const Verdict& verdict,
+            int& reported, int limit) {
+    for (const std::string& violation : verdict.violations) {
+        if (reported++ < limit)
+            ADD_FAILURE() << op.name << ", " << sweep::fault_name(fault) << " at call " << point
+                          << ": " << violation;
+    }
+}
+
 class InterruptionSweep : public ::testing::TestWithParam<std::tuple<size_t, sim::CallFault>> {};
 
 TEST_P(InterruptionSweep, InvariantsHoldAtEveryPoint) {
@@ -33,9 +43,7 @@ TEST_P(InterruptionSweep, InvariantsHoldAtEveryPoint) {
     ASSERT_TRUE(ref.outcome.success) << op.name << " fails without any fault";
     ASSERT_GT(ref.calls, 0);
 
-    int struck = 0;
-    int in_bootloader = 0;
-    int reported = 0;
+    int struck = 0, in_bootloader = 0, reported = 0;
     for (int point = 0; point < ref.calls; ++point) {
         const Verdict verdict = sweep::run_interrupted(op, ref, link, fault, point);
         struck += verdict.struck;
@@ -43,27 +51,19 @@ TEST_P(InterruptionSweep, InvariantsHoldAtEveryPoint) {
         // Every point is a call of the operation, so the device can vanish at each of them.
         if (fault == sim::CallFault::vanish && !verdict.struck && reported++ < 10)
             ADD_FAILURE() << op.name << ": the device did not vanish at call " << point;
-        for (const std::string& violation : verdict.violations) {
-            if (reported++ < 10)
-                ADD_FAILURE() << op.name << ", " << sweep::fault_name(fault) << " at call " << point
-                              << " of " << ref.calls << ": " << violation;
-        }
+        report(op, fault, point, verdict, reported, 10);
     }
-    RecordProperty("points", ref.calls);
-    RecordProperty("struck", struck);
     std::printf("%s, %s: %d interruption points, the fault struck at %d, %d left the bootloader\n",
                 op.name.c_str(), sweep::fault_name(fault), ref.calls, struck, in_bootloader);
-}
-
-std::string sweep_name(const ::testing::TestParamInfo<InterruptionSweep::ParamType>& info) {
-    return all_operations()[std::get<0>(info.param)].name + "_" +
-           sweep::fault_name(std::get<1>(info.param));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllOperations, InterruptionSweep,
                          ::testing::Combine(::testing::Range<size_t>(0, all_operations().size()),
                                             ::testing::ValuesIn(sweep::kFaults)),
-                         sweep_name);
+                         [](const ::testing::TestParamInfo<InterruptionSweep::ParamType>& info) {
+                             return all_operations()[std::get<0>(info.param)].name + "_" +
+                                    sweep::fault_name(std::get<1>(info.param));
+                         });
 
 // Not for CI: QN718_INTERRUPTIONS=10000 (tools/interruption-long-run.sh) runs that many
 // interruptions picked at random across the operations, faults and points.
@@ -81,11 +81,7 @@ TEST(InterruptionLongRun, RandomInterruptions) {
     std::vector<Reference> refs;
     for (const Operation& op : all_operations())
         refs.push_back(sweep::measure(op, link));
-
-    struct Tally {
-        int runs = 0, struck = 0, failures_reported = 0, bootloader = 0, violations = 0;
-    };
-    std::map<std::string, Tally> tally;
+    std::map<std::string, std::array<int, 4>> tally;  // runs, struck, bootloader, violations
     const auto started = std::chrono::steady_clock::now();
     int reported = 0;
     for (int i = 0; i < count; ++i) {
@@ -94,26 +90,21 @@ TEST(InterruptionLongRun, RandomInterruptions) {
         const sim::CallFault fault = sweep::kFaults[random() % std::size(sweep::kFaults)];
         const int point = static_cast<int>(random() % static_cast<unsigned>(refs[which].calls));
         const Verdict verdict = sweep::run_interrupted(op, refs[which], link, fault, point);
-        Tally& t = tally[op.name];
-        ++t.runs;
-        t.struck += verdict.struck;
-        t.bootloader += verdict.ended_in_bootloader;
-        t.violations += static_cast<int>(verdict.violations.size());
-        for (const std::string& violation : verdict.violations) {
-            if (reported++ < 20)
-                ADD_FAILURE() << op.name << ", " << sweep::fault_name(fault) << " at call " << point
-                              << ": " << violation;
-        }
+        std::array<int, 4>& t = tally[op.name];
+        t[0] += 1;
+        t[1] += verdict.struck;
+        t[2] += verdict.ended_in_bootloader;
+        t[3] += static_cast<int>(verdict.violations.size());
+        report(op, fault, point, verdict, reported, 20);
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("\n%d random interruptions, seed %u, %.1f s\n", count, seed, seconds);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    std::printf("\n%d random interruptions, seed %u, %.1f s\n", count, seed, took.count());
     std::printf("%-30s %8s %8s %8s %11s %10s\n", "operation", "calls", "runs", "struck",
                 "bootloader", "violations");
     for (size_t i = 0; i < all_operations().size(); ++i) {
-        const Tally& t = tally[all_operations()[i].name];
+        const std::array<int, 4>& t = tally[all_operations()[i].name];
         std::printf("%-30s %8d %8d %8d %11d %10d\n", all_operations()[i].name.c_str(),
-                    refs[i].calls, t.runs, t.struck, t.bootloader, t.violations);
+                    refs[i].calls, t[0], t[1], t[2], t[3]);
     }
 }
 
