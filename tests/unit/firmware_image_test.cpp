@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "firmware/autoflash.h"
 #include "firmware/firmware_image.h"
@@ -17,74 +18,53 @@ FirmwareFileCheck check(const std::string& file) {
     return check_firmware_file(reinterpret_cast<const uint8_t*>(file.data()), file.size());
 }
 
-TEST(FirmwareImage, CrcOfTheCheckTextAndItsPlaceInTheHeader) {
+TEST(FirmwareImage, FileChecks) {
     uint16_t crc = 0;
     for (char c : std::string("123456789"))
         crc = crc16_update(crc, static_cast<uint8_t>(c));
     EXPECT_EQ(crc, 0xBB3D);
 
-    std::string file = make_firmware_file(9984);
-    EXPECT_EQ(check(file), FirmwareFileCheck::good);
-    std::swap(file[14], file[15]);  // high byte first is not the stored order
-    EXPECT_EQ(check(file), FirmwareFileCheck::wrong_check_value);
-}
-
-TEST(FirmwareImage, FileChecks) {
-    std::string wrong_tag = make_firmware_file(9984);
-    wrong_tag[5] = '_';  // the trailing blank belongs to the tag
-    std::string flipped = make_firmware_file(9984);
+    const std::string good = make_firmware_file(9984);  // 10,000 bytes
+    std::string swapped = good, wrong_tag = good, flipped = good;
+    std::swap(swapped[14], swapped[15]);  // high byte first is not the stored order
+    wrong_tag[5] = '_';                   // the trailing blank belongs to the tag
     flipped[5000] ^= 0x01;
-    std::string short_file = make_firmware_file(9983);
-    const struct {
-        const char* name;
-        std::string file;
-        FirmwareFileCheck expected;
-    } cases[] = {
-        {"9,999 bytes", short_file, FirmwareFileCheck::too_short},
-        {"10,000 bytes", make_firmware_file(9984), FirmwareFileCheck::good},
-        {"empty", std::string(), FirmwareFileCheck::too_short},
-        {"wrong tag", wrong_tag, FirmwareFileCheck::wrong_tag},
-        {"one bit flipped", flipped, FirmwareFileCheck::wrong_check_value},
+    const std::pair<std::string, FirmwareFileCheck> cases[] = {
+        {good, FirmwareFileCheck::good},
+        {make_firmware_file(9983), FirmwareFileCheck::too_short},
+        {"", FirmwareFileCheck::too_short},
+        {wrong_tag, FirmwareFileCheck::wrong_tag},
+        {flipped, FirmwareFileCheck::wrong_check_value},
+        {swapped, FirmwareFileCheck::wrong_check_value},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(check(c.file), c.expected) << c.name;
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(check(cases[i].first), cases[i].second) << i;
 }
 
-TEST(FirmwareImage, LongFileIsCutAndItsFirstPartChecked) {
+TEST(FirmwareImage, LongFileIsCutAndAShorterOneClearsWhatItLeft) {
     std::string file = make_firmware_file(kFirmwareBufferSize - kFirmwareHeaderSize);
     file.append(100, '\x5A');  // beyond the cut: neither checked nor kept
     FirmwareImage image;
     EXPECT_EQ(load_firmware_image(image, file), FirmwareFileCheck::good);
     EXPECT_EQ(image.image_length, 525296);
-}
 
-TEST(FirmwareImage, LoadClearsWhatAnEarlierLongerFileLeft) {
-    FirmwareImage image;
-    load_firmware_image(image, std::string(40000, '\x77'));
     ASSERT_EQ(load_firmware_image(image, make_firmware_file(9984)), FirmwareFileCheck::good);
     EXPECT_EQ(image.image_length, 9984);
     for (size_t i = 16 + 9984; i < 16 + 9984 + 56; ++i)
         ASSERT_EQ(image.bytes[i], 0) << i;
 }
 
+// 499,688 bytes are 8,923 whole blocks ending at the marker; 499,711 end below the last
+// address, but their last block would not.
 TEST(FirmwareImage, LastBlockMustEndBeforeTheValidMarker) {
-    const struct {
-        uint32_t start;
-        int32_t length;
-        bool fits;
-    } cases[] = {
-        {0x1D006000, 499688, true},  // 8,923 whole blocks end at the marker
-        {0x1D006000, 499689, false},
-        {0x1D006000, 499711, false},  // ends below the last address,
-                                      // but its block would not
-        {0x1D007000, 495600, true},
-        {0x1D007000, 495601, false},
-        {0x1D080000, 10000, false},
+    const std::tuple<uint32_t, int32_t, bool> cases[] = {
+        {0x1D006000, 499688, true}, {0x1D006000, 499689, false}, {0x1D006000, 499711, false},
+        {0x1D007000, 495600, true}, {0x1D007000, 495601, false}, {0x1D080000, 10000, false},
         {0xFFFFFF00, 10000, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(image_fits(c.start, c.length), c.fits)
-            << std::hex << c.start << " " << std::dec << c.length;
+    for (const auto& [start, length, fits] : cases)
+        EXPECT_EQ(image_fits(start, length), fits)
+            << std::hex << start << std::dec << " " << length;
 }
 
 // A folder whose files and clock the test sets.
@@ -138,19 +118,9 @@ TEST_F(AutoflashTest, FilesPresentAtTheFirstScanAreNeverFlashedANewOneOnceAfterS
     EXPECT_EQ(step(), AutoflashStep::nothing_new);
 }
 
-TEST_F(AutoflashTest, EmptyFolderFirstThenAFileIsNotAFirstScanAndAFutureTimeIsSettled) {
+TEST_F(AutoflashTest, AfterAnEmptyFolderANewFileIsFlashedAndAnUnusableOneTriedUntilGood) {
     folder.time = 1000 * kSecond;
-    EXPECT_EQ(step(), AutoflashStep::nothing_new);
-    EXPECT_EQ(watch.newest_file_time, 1u);
-    folder.files["a.bin"] = 990 * kSecond;
-    EXPECT_EQ(step(), AutoflashStep::flashed);
-    folder.files["b.bin"] = 2000 * kSecond;
-    EXPECT_EQ(step(), AutoflashStep::flashed);
-}
-
-TEST_F(AutoflashTest, UnusableFileIsTriedAgainUntilItIsGood) {
-    folder.time = 1000 * kSecond;
-    step();
+    EXPECT_EQ(step(), AutoflashStep::nothing_new) << "an empty folder is no first scan";
     folder.files["a.bin"] = 900 * kSecond;
     answer = 0;
     EXPECT_EQ(step(), AutoflashStep::retry);
@@ -159,6 +129,8 @@ TEST_F(AutoflashTest, UnusableFileIsTriedAgainUntilItIsGood) {
     EXPECT_EQ(step(), AutoflashStep::flashed);
     EXPECT_EQ(step(), AutoflashStep::nothing_new);
     EXPECT_EQ(flashed.size(), 3u);
+    folder.files["b.bin"] = 2000 * kSecond;  // a time in the future counts as settled
+    EXPECT_EQ(step(), AutoflashStep::flashed);
 }
 
 TEST(FolderScan, BinFilesOfAnyCaseWithWindowsFileTimes) {

@@ -42,7 +42,7 @@ TEST(FrameDecoding, RoundTripsEveryPayloadLength) {
     }
 }
 
-TEST(FrameDecoding, RejectsMalformedFramesAndStopsAtTheFirstHash) {
+TEST(FrameDecoding, RejectsMalformedFramesStopsAtTheFirstHashAndKeepsToCapacity) {
     uint8_t out[1024];
     for (const char* bad :
          {"!0101ac#", "!0101AD#", "!020101AD#", "!0101AC0#", "!01G1AC#", "!#", "!AC#"}) {
@@ -51,58 +51,45 @@ TEST(FrameDecoding, RejectsMalformedFramesAndStopsAtTheFirstHash) {
     const FrameDecodeResult first = decode_frame("!0101AC#!01F49F#", out, sizeof out);
     ASSERT_TRUE(first.good);
     EXPECT_EQ(first.consumed, 8u);
-}
 
-TEST(FrameDecoding, NeverWritesBeyondCapacity) {
-    const std::string text = "!" + std::string(1200, 'A') + "#";
-    uint8_t out[20];
     std::fill(out, out + 20, 0x5A);
-    EXPECT_FALSE(decode_frame(text, out, 16).good);
+    EXPECT_FALSE(decode_frame("!" + std::string(1200, 'A') + "#", out, 16).good);
     EXPECT_EQ(out[16], 0x5A);
     EXPECT_EQ(out[19], 0x5A);
 }
 
-TEST(ReportChunking, LongModeCarriesSixtyTwoCharactersPerReport) {
-    const auto shortest = frame_to_reports("!0101AC#", kLongReportSize);
-    ASSERT_EQ(shortest.size(), 1u);
-    ASSERT_EQ(shortest[0].size(), 65u);
-    EXPECT_EQ(text_of(shortest[0], 0, 11), std::string("\x00\xC1\x08!0101AC#", 11));
-
-    const std::string frame62 = frame_of_length(27);
-    ASSERT_EQ(frame62.size(), 62u);
-    const auto one = frame_to_reports(frame62, kLongReportSize);
-    ASSERT_EQ(one.size(), 1u);
-    EXPECT_EQ(one[0][1], 0xC1);
-    EXPECT_EQ(one[0][2], 62);
-
-    const std::string frame64 = frame_of_length(28);
-    const auto two = frame_to_reports(frame64, kLongReportSize);
-    ASSERT_EQ(two.size(), 2u);
-    EXPECT_EQ(two[0][1], 0x01);
-    EXPECT_EQ(two[0][2], 62);
-    EXPECT_EQ(two[1][1], 0xC0);
-    EXPECT_EQ(two[1][2], 2);
-    EXPECT_EQ(text_of(two[0], 3, 62) + text_of(two[1], 3, 2), frame64);
+TEST(ReportChunking, KnownReportsInBothModes) {
+    const auto long_one = frame_to_reports("!0101AC#", kLongReportSize);
+    ASSERT_EQ(long_one.size(), 1u);
+    ASSERT_EQ(long_one[0].size(), 65u);
+    EXPECT_EQ(text_of(long_one[0], 0, 11), std::string("\x00\xC1\x08!0101AC#", 11));
+    const auto short_two = frame_to_reports("!0101AC#", kShortReportSize);
+    ASSERT_EQ(short_two.size(), 2u);
+    EXPECT_EQ(short_two[0].size(), 9u);
+    EXPECT_EQ(text_of(short_two[0], 0, 9), std::string("\x00\x0F!0101AC", 9));
+    EXPECT_EQ(text_of(short_two[1], 1, 2), "\xC2#");
 }
 
-TEST(ReportChunking, ShortModeCarriesSevenCharactersPerReport) {
-    const auto shortest = frame_to_reports("!0101AC#", kShortReportSize);
-    ASSERT_EQ(shortest.size(), 2u);
-    EXPECT_EQ(shortest[0].size(), 9u);
-    EXPECT_EQ(text_of(shortest[0], 0, 9), std::string("\x00\x0F!0101AC", 9));
-    EXPECT_EQ(text_of(shortest[1], 1, 2), "\xC2#");
-
-    for (size_t n = 0; n <= kMaxCommandPayload; n += 13) {
-        const std::string frame = frame_of_length(n);
-        const auto reports = frame_to_reports(frame, kShortReportSize);
-        std::string joined;
-        for (size_t i = 0; i < reports.size(); ++i) {
-            const uint8_t flags = reports[i][1];
-            EXPECT_EQ((flags & 1) != 0, i == 0);
-            EXPECT_EQ((flags & 0xC0) == 0xC0, i + 1 == reports.size());
-            joined += text_of(reports[i], 2, (flags >> 1) & 0x07);
+// Long reports carry 62 characters (count in byte 2), short ones 7 (count in flag bits 1-3);
+// the first report has flag bit 0, the last bits 6 and 7, and no other flag is set.
+TEST(ReportChunking, EveryFrameIsSplitIntoFullReportsThatJoinAgain) {
+    for (const int size : {kLongReportSize, kShortReportSize}) {
+        const bool is_long = size == kLongReportSize;
+        const size_t per_report = is_long ? 62 : 7;
+        for (size_t n = 0; n <= kMaxCommandPayload; ++n) {
+            const std::string frame = frame_of_length(n);
+            const auto reports = frame_to_reports(frame, size);
+            ASSERT_EQ(reports.size(), (frame.size() + per_report - 1) / per_report) << n;
+            std::string joined;
+            for (size_t i = 0; i < reports.size(); ++i) {
+                const uint8_t flags = reports[i][1];
+                const int marks = (i == 0 ? 0x01 : 0) | (i + 1 == reports.size() ? 0xC0 : 0);
+                EXPECT_EQ(is_long ? flags : flags & 0xF1, marks) << n << " " << i;
+                joined += is_long ? text_of(reports[i], 3, reports[i][2])
+                                  : text_of(reports[i], 2, (flags >> 1) & 0x07);
+            }
+            EXPECT_EQ(joined, frame);
         }
-        EXPECT_EQ(joined, frame);
     }
 }
 
