@@ -2,11 +2,10 @@
 
 #include <string>
 
-#include "config/cfg_file.h"
-#include "config/config_operations.h"
-#include "recording_page.h"
-
 #include <tuple>
+
+#include "config/cfg_file.h"
+#include "recording_page.h"
 
 namespace {
 
@@ -33,17 +32,6 @@ TEST(CfgFileTest, WriterGivesAllTenKeysWithCrLfAndTakesTheReferencesFromThePage)
     EXPECT_EQ(page.marks(), "Save") << "only a write to the device clears Save";
 }
 
-TEST(CfgFileTest, CarNumberIsLookedUpUnderTheFileLevel) {
-    RecordingPage page;
-    read_config_text(page, "canlevel=3\ncarnumber=43\n");
-    ASSERT_FALSE(page.vehicle_requests.empty());
-    const VehicleRequest& last = page.vehicle_requests.back();
-    EXPECT_EQ(last.level, 3);
-    EXPECT_EQ(last.car_number, 43);
-    EXPECT_FALSE(last.update_entry);
-    EXPECT_EQ(page.level, "3");
-}
-
 TEST(CfgFileTest, ReaderToleratesLineEndsAndMalformedLines) {
     const std::string variants[] = {
         "von_speed=1\nvoff_speed=4\nprog_output=2\n",
@@ -62,6 +50,16 @@ TEST(CfgFileTest, ReaderToleratesLineEndsAndMalformedLines) {
     const std::vector<ConfigLine> lines = split_config_lines("voff_speed=4\rprog_output=2\r\n");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].value, "4prog_output=2");
+}
+
+TEST(CfgFileTest, CarNumberIsLookedUpUnderTheFileLevel) {
+    RecordingPage page;
+    read_config_text(page, "canlevel=3\ncarnumber=43\n");
+    ASSERT_FALSE(page.vehicle_requests.empty());
+    const VehicleRequest& last = page.vehicle_requests.back();
+    EXPECT_EQ(std::make_tuple(last.level, last.car_number, last.update_entry),
+              std::make_tuple(3, 43, false));
+    EXPECT_EQ(page.level, "3");
 }
 
 TEST(CfgFileTest, ValuesAreReadByTheirLeadingDigitsAndRepeatedKeysInFileOrder) {

@@ -44,17 +44,16 @@ class ConfigOperationsTest : public ::testing::Test {
             block.push_back(sim::memory_byte(kConfigBlockAddress + i));
         return block;
     }
+    std::vector<uint8_t> sent_codes() const {
+        std::vector<uint8_t> codes;
+        for (const sim::ReceivedCommand& command : sim::received_commands())
+            codes.push_back(command.code);
+        return codes;
+    }
 
     DeviceLink link;
     RecordingPage page;
 };
-
-std::vector<uint8_t> sent_codes() {
-    std::vector<uint8_t> codes;
-    for (const sim::ReceivedCommand& command : sim::received_commands())
-        codes.push_back(command.code);
-    return codes;
-}
 
 TEST_F(ConfigOperationsTest, SaveRefusesBadLevelsAndTakesEmptyAsZero) {
     page.reference().level = 9;
@@ -106,7 +105,7 @@ TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {
     }
 }
 
-TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlockAndSilentlySaysNothing) {
+TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlockSilentlySaysNothingDefaultsSendNothing) {
     sim::set_memory(kConfigBlockAddress, {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03});
     page.save_red = true;
     page.choice_red[kVonSpeed] = true;
@@ -121,6 +120,13 @@ TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlockAndSilentlySaysNothing) 
     EXPECT_TRUE(load(LoadKind::silently));
     EXPECT_TRUE(page.messages.empty());
     EXPECT_EQ(page.level, "3");
+
+    sim::clear_received();
+    page.choices = {4, 4, 3, 5, 1, 2, 20, 2};
+    EXPECT_TRUE(load(LoadKind::defaults));
+    EXPECT_TRUE(sim::received_commands().empty());
+    EXPECT_EQ(page.messages, Messages{Text::defaults_loaded});
+    EXPECT_EQ(shown(), "3 (3) 2 3 0 2 0 0 0 0 | car 43 | ");
 }
 
 TEST_F(ConfigOperationsTest, ReplyForAnotherOffsetOrCountIsNotTaken) {
@@ -135,14 +141,6 @@ TEST_F(ConfigOperationsTest, ReplyForAnotherOffsetOrCountIsNotTaken) {
         EXPECT_EQ(page.level, "7");
         EXPECT_TRUE(page.vehicle_requests.empty());
     }
-}
-
-TEST_F(ConfigOperationsTest, DefaultsSendNothing) {
-    page.choices = {4, 4, 3, 5, 1, 2, 20, 2};
-    EXPECT_TRUE(load(LoadKind::defaults));
-    EXPECT_TRUE(sim::received_commands().empty());
-    EXPECT_EQ(page.messages, Messages{Text::defaults_loaded});
-    EXPECT_EQ(shown(), "3 (3) 2 3 0 2 0 0 0 0 | car 43 | ");
 }
 
 TEST_F(ConfigOperationsTest, CalibrationSetsOnlyTheScaleWhateverTheMeasurementTakes) {

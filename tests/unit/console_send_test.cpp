@@ -4,6 +4,7 @@
 #include <hidapi.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 
 #include "console/console_command.h"
@@ -16,14 +17,8 @@ namespace {
 
 // The record without its time stamps, which the tests cannot know.
 std::string unstamped(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '[' && i + kTimeStampLength <= text.size() && text[i + 20] == ']')
-            out += text.substr(i + 21, 2), i += kTimeStampLength - 1;
-        else
-            out += text[i];
-    }
-    return out;
+    static const std::regex stamp(R"(\[\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d\])");
+    return std::regex_replace(text, stamp, "");
 }
 
 class ConsoleSendTest : public ::testing::Test {

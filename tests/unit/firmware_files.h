@@ -6,18 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "firmware/firmware_image.h"
 #include "platform/files.h"
-
-inline uint16_t test_crc16_arc(const std::string& bytes, size_t from) {
-    uint16_t crc = 0;
-    for (size_t i = from; i < bytes.size(); ++i) {
-        crc ^= static_cast<uint8_t>(bytes[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001)
-                            : static_cast<uint16_t>(crc >> 1);
-    }
-    return crc;
-}
 
 inline std::string make_firmware_file(size_t image_length, int firmware_number = 23) {
     std::string file = "QN724 ";
@@ -31,7 +21,9 @@ inline std::string make_firmware_file(size_t image_length, int firmware_number =
     std::snprintf(name, sizeof name, "QN718FW%04d", firmware_number);
     if (image_length >= 11)
         file.replace(16, 11, name);
-    const uint16_t crc = test_crc16_arc(file, 16);
+    uint16_t crc = 0;  // the check value itself has a worked example of its own
+    for (size_t i = 16; i < file.size(); ++i)
+        crc = crc16_update(crc, static_cast<uint8_t>(file[i]));
     file[14] = static_cast<char>(crc & 0xFF);
     file[15] = static_cast<char>(crc >> 8);
     return file;

@@ -101,11 +101,9 @@ TEST(ResourceBounds, ConsoleFedThousandLinesASecondForAnHourStaysFlat) {
         now.second = second % 60;
         now.minute = second / 60 % 60;
         for (int line = 0; line < 1000; ++line) {
+            static const char* const tags[] = {"*CAN", "*IO", "*GPS"};
             char text[64];
-            std::snprintf(text, sizeof text, "%s speed %d.%d km/h, status 0x84\n",
-                          line % 3 == 0   ? "*CAN"
-                          : line % 3 == 1 ? "*IO"
-                                          : "*GPS",
+            std::snprintf(text, sizeof text, "%s speed %d.%d km/h, status 0x84\n", tags[line % 3],
                           line / 10, line % 10);
             const TrafficStore::Added added = store.add(TrafficDirection::received, text, now);
             shortened += added.shortened;

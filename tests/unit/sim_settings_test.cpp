@@ -13,8 +13,7 @@
 
 namespace {
 
-// The settings for "NAME=value;..." (HOME, or QN718_SIM_ names given without the prefix),
-// summed up in one line.
+// The settings for "NAME=value;..." (HOME, or QN718_SIM_ names without the prefix) in one line.
 std::string settings_from(const std::string& assignments) {
     std::map<std::string, std::string> variables;
     std::istringstream in(assignments);
@@ -36,26 +35,23 @@ std::string settings_from(const std::string& assignments) {
            (s.live_motion ? " moving" : " still") + (s.log_lines ? " logging" : "");
 }
 
-TEST(SimEnvironment, DefaultsAndEveryVariable) {
-    const std::string healthy = "plugged product 0 type 718 fw 22 sub 1,4 status 1 memory ";
-    EXPECT_EQ(settings_from("HOME=/home/u"), healthy + "'/home/u/.qn718-sim-memory' moving");
-    EXPECT_EQ(settings_from(""), healthy + "'' moving");
+TEST(SimEnvironment, EveryVariableAndBadValuesThatKeepTheDefaults) {
+    const std::string defaults =
+        "plugged product 0 type 718 fw 22 sub 1,4 status 1 memory '' moving";
+    EXPECT_EQ(
+        settings_from("HOME=/home/u"),
+        "plugged product 0 type 718 fw 22 sub 1,4 status 1 memory '/home/u/.qn718-sim-memory' "
+        "moving");
     EXPECT_EQ(settings_from("HOME=/home/u;PRODUCT=usbic;TYPE=717;FIRMWARE=21;SUBVERSION=3,250;"
                             "STATUS=221;MEMORY_FILE=;MOTION=0;LOG_LINES=1"),
               "plugged product 2 type 717 fw 21 sub 3,250 status 221 memory '' still logging");
     EXPECT_EQ(settings_from("PRODUCT=none;SUBVERSION=silent"),
               "unplugged product 0 type 718 fw 22 sub silent status 1 memory '' moving");
-}
-
-TEST(SimEnvironment, BadValuesKeepTheDefaults) {
-    const std::string defaults =
-        "plugged product 0 type 718 fw 22 sub 1,4 status 1 memory '' moving";
-    EXPECT_EQ(settings_from("PRODUCT=LONG;FIRMWARE=-1;SUBVERSION=1,256;STATUS=;MOTION=yes;"
-                            "LOG_LINES=2"),
-              defaults);
-    EXPECT_EQ(settings_from("SUBVERSION=7"), defaults);
-    for (const char* text : {"", "12a", " 5", "0x10", "65536", "99999999999999999999"})
-        EXPECT_EQ(settings_from(std::string("TYPE=") + text), defaults) << text;
+    for (const char* bad : {"", "PRODUCT=LONG", "FIRMWARE=-1", "SUBVERSION=1,256", "SUBVERSION=7",
+                            "STATUS=", "MOTION=yes", "LOG_LINES=2", "TYPE=", "TYPE=12a", "TYPE= 5",
+                            "TYPE=0x10", "TYPE=65536", "TYPE=99999999999999999999"}) {
+        EXPECT_EQ(settings_from(bad), defaults) << bad;
+    }
 }
 
 TEST(SimMemoryFile, SurvivesARestartAndABadFileIsIgnored) {
