@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <tuple>
 
 #include "console/console_command.h"
 #include "console/traffic_log.h"
@@ -55,18 +56,16 @@ TEST_F(ConsoleSendTest, SendsTheTypedFrameAndRecordsItFirst) {
 }
 
 TEST_F(ConsoleSendTest, RefusedFieldsSendRecordAndStoreNothing) {
-    struct Case {
-        const char* command;
-        std::string data;
-        bool bad_command;
-        bool data_too_long;
+    // {command, data length, bad command, data too long}
+    const std::tuple<const char*, size_t, bool, bool> cases[] = {
+        {"G1", 0, true, false},   {"1", 0, true, false},   {"", 0, true, false},
+        {"0a", 144, false, true}, {"0g", 200, true, true},
     };
-    for (const Case& c : {Case{"G1", "", true, false}, Case{"1", "", true, false},
-                          Case{"", "", true, false}, Case{"0a", std::string(144, 'x'), false, true},
-                          Case{"0g", std::string(200, 'x'), true, true}}) {
-        const ConsoleSendResult result = send(c.command, c.data);
-        EXPECT_EQ(result.bad_command, c.bad_command) << c.command;
-        EXPECT_EQ(result.data_too_long, c.data_too_long) << c.command;
+    for (const auto& [command, length, bad_command, too_long] : cases) {
+        const ConsoleSendResult result = send(command, std::string(length, 'x'));
+        EXPECT_EQ(std::make_pair(result.bad_command, result.data_too_long),
+                  std::make_pair(bad_command, too_long))
+            << command;
     }
     EXPECT_EQ(sim::received_commands().size(), 0u);
     EXPECT_EQ(traffic_text(), "");

@@ -5,7 +5,6 @@
 #include <hidapi.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -61,16 +60,8 @@ struct Outcome {
     std::vector<Text> messages;
     FlashResult flash = FlashResult::nothing_done;
     ConsoleSendResult console;
-    std::string level;
-    std::array<int, kChoiceFieldCount> choices{};
-    ConfigReference reference;
+    std::string page;                    // the level, choices and their reference
     std::vector<uint8_t> relayed_block;  // the parameter block a relay server was handed
-
-    bool same_page(const Outcome& other) const {
-        return level == other.level && choices == other.choices &&
-               reference.level == other.reference.level &&
-               reference.choices == other.reference.choices;
-    }
 };
 
 struct RelayServer;
@@ -118,9 +109,10 @@ inline void finish_config(Run& run, bool result, const std::vector<Text>& ok) {
     out.returned = out.success = result;
     for (Text shown : out.messages)
         out.success = out.success && among(ok, shown);
-    out.level = run.page.level;
-    out.choices = run.page.choices;
-    out.reference = run.page.reference();
+    out.page = run.page.level + " " + std::to_string(run.page.reference().level);
+    for (int i = 0; i < kChoiceFieldCount; ++i)
+        out.page += " " + std::to_string(run.page.choices[i]) + "/" +
+                    std::to_string(run.page.reference().choices[i]);
 }
 
 // A page as a user left it after choosing other values than the device holds.
@@ -382,7 +374,7 @@ inline Verdict run_interrupted(const Operation& op, const Reference& ref, Device
 
     // Success is shown only for what really happened.
     if (out.success) {
-        if (!op.flashes && op.name != "console_send" && !out.same_page(ref.outcome))
+        if (!op.flashes && op.name != "console_send" && out.page != ref.outcome.page)
             violation("success shown, but the page differs from a clean run");
         if (!op.flashes && config_block_in_device() != ref.new_block)
             violation("success shown, but the device does not hold the new block");
