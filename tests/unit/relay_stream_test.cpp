@@ -1,6 +1,7 @@
 // The server's command stream, cut anywhere: the parse must not depend on where TCP splits it.
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
 
 #include "remote/relay_stream.h"
@@ -17,7 +18,7 @@ class Transcript : public RelayEventSink {
     bool on_relay_event(const RelayEvent& e) override {
         switch (e.kind) {
             case RelayEvent::Kind::serial_byte:
-                text += "s" + std::string(1, static_cast<char>(e.byte)) + " ";
+                text += {'s', static_cast<char>(e.byte), ' '};
                 return true;
             case RelayEvent::Kind::command:
                 text += "c" + std::string(1, static_cast<char>(e.command)) +
@@ -64,9 +65,8 @@ TEST(RelayStream, EveryCommandParsesTheSameWhereverTheStreamIsCut) {
         for (size_t j = i; j < stream.size(); ++j)
             ASSERT_EQ(parse_in_pieces(stream, {i, j}), whole) << "cut at " << i << ", " << j;
     }
-    std::vector<size_t> every_byte;
-    for (size_t i = 1; i < stream.size(); ++i)
-        every_byte.push_back(i);
+    std::vector<size_t> every_byte(stream.size() - 1);
+    std::iota(every_byte.begin(), every_byte.end(), 1);
     EXPECT_EQ(parse_in_pieces(stream, every_byte), whole);
 }
 
