@@ -5,10 +5,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -21,17 +20,9 @@
 #include "sim/sim_control.h"
 #include "support/loopback_relay_peer.h"
 #include "support/recording_remote_host.h"
+#include "support/test_system.h"
 
 namespace {
-
-std::string temp_folder() {
-    char name[] = "/tmp/qn718-serial-XXXXXX";
-    return mkdtemp(name) ? name : "";
-}
-
-void make_file(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text;
-}
 
 // A pseudo-terminal whose slave the device folder names as name.
 class Pty {
@@ -74,36 +65,22 @@ void add_usb_device(const std::string& root, const std::string& name, const char
                     const char* product, const std::string& tty, bool acm = true) {
     const std::string device = root + "/bus/usb/devices/" + name;
     const std::string interface = device + "/" + name + ":1.0";
-    mkdir((root + "/bus").c_str(), 0755);
-    mkdir((root + "/bus/usb").c_str(), 0755);
-    mkdir((root + "/bus/usb/devices").c_str(), 0755);
-    mkdir(device.c_str(), 0755);
-    mkdir(interface.c_str(), 0755);
-    make_file(device + "/idVendor", std::string(vendor) + "\n");
-    make_file(device + "/idProduct", std::string(product) + "\n");
-    if (tty.empty())
-        return;
-    if (acm) {
-        mkdir((interface + "/tty").c_str(), 0755);
-        mkdir((interface + "/tty/" + tty).c_str(), 0755);
-    } else {
-        mkdir((interface + "/" + tty).c_str(), 0755);
-    }
+    std::filesystem::create_directories(
+        tty.empty() ? interface : interface + (acm ? "/tty/" : "/") + tty);
+    std::ofstream(device + "/idVendor") << vendor << "\n";
+    std::ofstream(device + "/idProduct") << product << "\n";
 }
 
 class SerialTest : public ::testing::Test {
    protected:
-    void SetUp() override {
-        devices_ = temp_folder();
-        tree_ = temp_folder();
-        set_serial_device_folder(devices_);
-    }
+    void SetUp() override { set_serial_device_folder(devices_); }
     void TearDown() override {
         set_serial_device_folder("/dev");
-        std::system(("rm -rf " + devices_ + " " + tree_).c_str());
+        std::filesystem::remove_all(devices_);
+        std::filesystem::remove_all(tree_);
     }
-    std::string devices_;
-    std::string tree_;
+    const std::string devices_ = make_temp_folder("qn718-serial-");
+    const std::string tree_ = make_temp_folder("qn718-sysfs-");
 };
 
 TEST(SerialSettings, BuildsTheModeTextOrSaysWhichValueIsWrong) {
@@ -139,9 +116,8 @@ TEST(SerialPortIndex, NamesEveryIndexOnceAndNothingElse) {
     for (int index = 0; index < kSerialPortCount; ++index)
         ASSERT_EQ(serial_port_index(serial_port_name(index)), index);
     EXPECT_EQ(serial_port_index("ttyS2"), 2);
-    EXPECT_EQ(serial_port_index("ttyS64"), -1);
-    EXPECT_EQ(serial_port_index("TTYS2"), -1);
-    EXPECT_EQ(serial_port_index(""), -1);
+    for (const char* name : {"ttyS64", "TTYS2", ""})
+        EXPECT_EQ(serial_port_index(name), -1) << name;
     EXPECT_EQ(serial_port_name(256), "");
 }
 
@@ -214,7 +190,7 @@ TEST_F(SerialTest, TheRelayCarriesSerialDataBothWaysUnchanged) {
                                  "c:\\Program Files (x86)\\Quarnell\\QN718\\can_analyzer.inf"});
     EXPECT_EQ(exchange("@#"), "@$") << "the next request searches again";
 
-    std::system(("rm -rf " + tree_ + "/bus").c_str());
+    std::filesystem::remove_all(tree_ + "/bus");
     add_usb_device(tree_, "1-1", "12aa", "4f58", "ttyACM0");
     Pty pty(devices_, "ttyACM0");
     testing::internal::CaptureStdout();
