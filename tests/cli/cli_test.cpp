@@ -206,7 +206,6 @@ class CliRun : public ::testing::Test {
     void SetUp() override {
         sim::reset();
         set_current_language(kEnglish);
-        folder_ = make_temp_folder("qn718-cli-");
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 
@@ -226,7 +225,7 @@ class CliRun : public ::testing::Test {
         });
     }
 
-    std::string folder_;
+    const std::string folder_ = make_temp_folder("qn718-cli-");
     std::unique_ptr<Capture> out_;
     std::unique_ptr<Capture> err_;
 };

@@ -20,12 +20,11 @@ namespace {
 
 // The device reply as a relay record: "@R", reply_length - 1, code, payload, checksum.
 std::string record(uint8_t code, const std::vector<uint8_t>& payload) {
-    std::string frame_bytes = bytes({static_cast<int>(payload.size() + 1), code});
-    frame_bytes.append(payload.begin(), payload.end());
+    const std::string frame = bytes({static_cast<int>(payload.size() + 1), code}) +
+                              std::string(payload.begin(), payload.end());
     const uint8_t check =
-        frame_checksum(reinterpret_cast<const uint8_t*>(frame_bytes.data()), frame_bytes.size());
-    return "@R" + std::string(1, static_cast<char>(frame_bytes.size())) + frame_bytes.substr(1) +
-           std::string(1, static_cast<char>(check));
+        frame_checksum(reinterpret_cast<const uint8_t*>(frame.data()), frame.size());
+    return "@R" + bytes({static_cast<int>(frame.size())}) + frame.substr(1) + bytes({check});
 }
 
 class RelayTest : public ::testing::Test {

@@ -25,39 +25,32 @@
 namespace {
 
 // A pseudo-terminal whose slave the device folder names as name.
-class Pty {
-   public:
+struct Pty {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+
     Pty(const std::string& folder, const std::string& name) {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-            return;
-        symlink(ptsname(master_), (folder + "/" + name).c_str());
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
+            symlink(ptsname(master), (folder + "/" + name).c_str());
     }
     ~Pty() { close_master(); }
     void close_master() {
-        if (master_ >= 0)
-            close(master_);
-        master_ = -1;
+        if (master >= 0)
+            close(master);
+        master = -1;
     }
     void write_text(const std::string& text) {
-        ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ASSERT_EQ(write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
     }
-    std::string read_text(int wait_ms = 200) {
+    // What arrives within 200 ms, and whatever follows it within 20 ms.
+    std::string read_text() {
         std::string text;
-        pollfd p{master_, POLLIN, 0};
-        while (poll(&p, 1, wait_ms) > 0) {
-            char buffer[256];
-            const ssize_t n = read(master_, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
+        char buffer[256];
+        pollfd p{master, POLLIN, 0};
+        for (ssize_t n; poll(&p, 1, text.empty() ? 200 : 20) > 0 &&
+                        (n = read(master, buffer, sizeof buffer)) > 0;)
             text.append(buffer, static_cast<size_t>(n));
-            wait_ms = 20;
-        }
         return text;
     }
-
-   private:
-    int master_ = -1;
 };
 
 // A USB device of the fake tree, with its serial port's name or none.
