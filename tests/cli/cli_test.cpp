@@ -2,7 +2,6 @@
 // tool in this process against the simulated device (fast time-outs).
 #include <gtest/gtest.h>
 #include <hidapi.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,35 +24,23 @@
 
 namespace {
 
-ParsedArguments parse(std::vector<std::string> args) {
-    return parse_arguments(args);
-}
-
 // What a FILE* received, read back from a temporary file.
-class Capture {
-   public:
-    Capture() : file_(std::tmpfile()) {}
-    ~Capture() { std::fclose(file_); }
-    std::FILE* get() const { return file_; }
+struct Capture {
+    std::FILE* const file = std::tmpfile();
+    ~Capture() { std::fclose(file); }
     std::string text() const {
-        std::fflush(file_);
-        std::rewind(file_);
-        std::string text;
-        char buffer[4096];
-        size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
-            text.append(buffer, got);
+        std::string text(static_cast<size_t>(std::ftell(file)), '\0');
+        std::rewind(file);
+        text.resize(std::fread(text.data(), 1, text.size(), file));
         return text;
     }
-
-   private:
-    std::FILE* file_;
 };
 
 }  // namespace
 
 TEST(CliArguments, CommandsOptionsAndTheirPlaces) {
-    ParsedArguments p = parse({"--wait", "5", "send", "0A", "\\x00", "--quiet", "--lang", "pl"});
+    ParsedArguments p =
+        parse_arguments({"--wait", "5", "send", "0A", "\\x00", "--quiet", "--lang", "pl"});
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.arguments.command, CliCommand::send);
     EXPECT_EQ(p.arguments.command_code, "0A");
@@ -63,12 +50,12 @@ TEST(CliArguments, CommandsOptionsAndTheirPlaces) {
     EXPECT_TRUE(p.arguments.quiet);
 
     // After "--" a file may start with a dash.
-    p = parse({"flash", "--", "-odd.bin"});
+    p = parse_arguments({"flash", "--", "-odd.bin"});
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.arguments.file, "-odd.bin");
     // Help wins over every mistake, version too.
-    EXPECT_TRUE(parse({"bogus", "--wait", "x", "-h"}).arguments.help);
-    EXPECT_TRUE(parse({"--nonsense", "-V"}).arguments.version);
+    EXPECT_TRUE(parse_arguments({"bogus", "--wait", "x", "-h"}).arguments.help);
+    EXPECT_TRUE(parse_arguments({"--nonsense", "-V"}).arguments.version);
 }
 
 TEST(CliArguments, MistakesAreNamed) {
@@ -98,11 +85,8 @@ TEST(CliArguments, MistakesAreNamed) {
         {{"identify", "--watch"}, CliText::option_not_here, "--watch"},
     };
     for (const Case& c : cases) {
-        std::string joined;
-        for (const std::string& a : c.args)
-            joined += a + " ";
-        SCOPED_TRACE(joined);
-        const ParsedArguments p = parse(c.args);
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const ParsedArguments p = parse_arguments(c.args);
         EXPECT_FALSE(p.ok);
         EXPECT_EQ(p.error.message, c.message);
         EXPECT_EQ(p.error.subject, c.subject);
@@ -184,26 +168,23 @@ TEST(CliFormat, ProgressBarAndMessages) {
     EXPECT_EQ(fill_message("%s and %s", "%s", "b"), "%s and b");
 }
 
-TEST(CliFlashHost, ALogGetsOneLinePerPercentAndQuietNothing) {
-    for (const bool quiet : {false, true}) {
-        Capture out;
-        {
-            TerminalFlashHost host("fw.bin", out.get(), false, quiet);
-            EXPECT_EQ(host.choose_file(), "fw.bin");
-            EXPECT_EQ(host.choose_file(), "");
-            host.set_progress_text("Erasing flash memory...");
-            for (int permille = 0; permille < 30; ++permille) {
-                host.set_progress_fraction(permille / 1000.0);
-                char text[8];
-                std::snprintf(text, sizeof text, "%d%%", permille / 10);
-                host.set_progress_text(text);
-            }
+// Quiet runs are the end-to-end script's.
+TEST(CliFlashHost, ALogGetsOneLinePerPercentAndATerminalItsBar) {
+    Capture log;
+    {
+        TerminalFlashHost host("fw.bin", log.file, false, false);
+        EXPECT_EQ(host.choose_file(), "fw.bin");
+        EXPECT_EQ(host.choose_file(), "");
+        host.set_progress_text("Erasing flash memory...");
+        for (int permille = 0; permille < 30; ++permille) {
+            host.set_progress_fraction(permille / 1000.0);
+            host.set_progress_text(std::to_string(permille / 10) + "%");
         }
-        EXPECT_EQ(out.text(), quiet ? "" : "Erasing flash memory...\n0%\n1%\n2%\n");
     }
+    EXPECT_EQ(log.text(), "Erasing flash memory...\n0%\n1%\n2%\n");
     Capture terminal;
     {
-        TerminalFlashHost host("fw.bin", terminal.get(), true, false);
+        TerminalFlashHost host("fw.bin", terminal.file, true, false);
         host.set_progress_fraction(0.5);
         host.set_progress_text("50%");
         host.set_progress_label("Firmware QN724 bootloader ver 1.2");
@@ -225,7 +206,6 @@ class CliRun : public ::testing::Test {
     void SetUp() override {
         sim::reset();
         set_current_language(kEnglish);
-        folder_ = make_temp_folder("qn718-cli-");
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 
@@ -234,19 +214,18 @@ class CliRun : public ::testing::Test {
         out_ = std::make_unique<Capture>();
         err_ = std::make_unique<Capture>();
         const int status =
-            run_cli(static_cast<int>(args.size()), args.data(), {out_->get(), err_->get(), false});
+            run_cli(static_cast<int>(args.size()), args.data(), {out_->file, err_->file, false});
         hid_exit();
         return status;
     }
-    bool bootloader_erased() const {
-        for (const auto& report : sim::written_reports()) {
-            if (report.size() == 65 && report[1] == bootloader::kErase)
-                return true;
-        }
-        return false;
+    static bool bootloader_erased() {
+        const auto& reports = sim::written_reports();
+        return std::any_of(reports.begin(), reports.end(), [](const auto& report) {
+            return report.size() == 65 && report[1] == bootloader::kErase;
+        });
     }
 
-    std::string folder_;
+    const std::string folder_ = make_temp_folder("qn718-cli-");
     std::unique_ptr<Capture> out_;
     std::unique_ptr<Capture> err_;
 };

@@ -1,7 +1,5 @@
-// A remote-access server on 127.0.0.1 for the relay's tests: a background thread accepts
-// connections and answers each login; the test then drives the connection from its own
-// thread, sending command streams piece by piece and reading back what the program sent.
-// Every wait is bounded, so a test that goes wrong ends instead of hanging.
+// A remote-access server on 127.0.0.1: a thread answers each login, and the test drives the
+// latest connection. Every wait is bounded, so a test that goes wrong ends instead of hanging.
 #pragma once
 
 #include <atomic>

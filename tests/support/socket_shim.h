@@ -2,6 +2,11 @@
 // an int: Windows socket handles fit in 32 bits.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -43,3 +48,42 @@ inline int close_socket(int fd) {
 }
 struct SocketsStarted {};
 #endif
+
+inline bool readable(int fd, int timeout_ms) {
+    pollfd p{};
+    p.fd = fd;  // a SOCKET on Windows
+    p.events = POLLIN;
+    return poll(&p, 1, timeout_ms) > 0;
+}
+
+// A socket listening on 127.0.0.1; port stays 0 when it could not be set up.
+inline int listen_on_loopback(uint16_t& port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        listen(fd, 4) == 0 && getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    return fd;
+}
+
+// Byte by byte, so that nothing after `end` is taken, until `end`, `limit` bytes or the time.
+inline std::string read_until(int fd, const std::string& end, size_t limit, int timeout_ms,
+                              const std::atomic<bool>& stop) {
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (text.size() < limit && std::chrono::steady_clock::now() < deadline && !stop) {
+        char c;
+        if (!readable(fd, 20))
+            continue;
+        if (recv(fd, &c, 1, 0) != 1)
+            break;
+        text.push_back(c);
+        if (text.size() >= end.size() &&
+            text.compare(text.size() - end.size(), end.size(), end) == 0)
+            break;
+    }
+    return text;
+}

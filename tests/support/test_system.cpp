@@ -2,21 +2,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "platform/utf16_win32.h"
 #else
 #include <fcntl.h>
 #include <glib.h>
 #include <sys/stat.h>
-
-#include <cstdlib>
 #endif
 
 std::string make_temp_folder(const std::string& prefix) {

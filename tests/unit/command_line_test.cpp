@@ -31,12 +31,8 @@ TEST(CommandLine, HelpAndVersionAreFoundAnywhereButNotAsTheLanguageCode) {
         {{"--lang"}, CommandLineRequest::run},
         {{"--helpme", "-help", "--Version", "x--help"}, CommandLineRequest::run},
     };
-    for (const Case& c : cases) {
-        std::string joined;
-        for (const char* arg : c.args)
-            joined += std::string(arg) + " ";
-        EXPECT_EQ(request_for(c.args), c.expected) << joined;
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(request_for(c.args), c.expected) << testing::PrintToString(c.args);
 }
 
 TEST(CommandLine, HelpNamesTheProgramItsOptionsAndExitStatus) {

@@ -1,8 +1,5 @@
-// Extension point of the interruption sweep: operations that reach the device through the
-// remote relay. Each entry is a sweep::Operation like the local ones (see
-// interruption_harness.h): `prepare` sets up the device and a relay server on the loopback,
-// `run` performs the relayed configuration read or the relayed flash and fills the outcome.
-// The sweep, the long run and the window check pick up every entry without further changes.
+// The interruption sweep's operations that reach the device through the remote relay: a
+// configuration read and a flash, each driven by a relay server on the loopback.
 #pragma once
 
 #include <cstdio>
@@ -115,14 +112,14 @@ inline void relayed_flash(Run& run) {
     RelayServer& server = *run.server;
     const std::string image =
         make_firmware_file(kSweepImageBytes, kNewFirmware).substr(kFirmwareHeaderSize);
-    uint32_t sum = 0;
+    int sum = 0;
     for (const char c : image)
         sum += static_cast<uint8_t>(c);
     sum %= 65535;
     const int size = static_cast<int>(image.size());
     if (server.ask(run, "@E0", 3) != "@E0" ||
         server.ask(run, "@E1" + bytes({size >> 8, size & 0xFF}) + image, 5) !=
-            "@E1" + bytes({static_cast<int>(sum >> 8), static_cast<int>(sum & 0xFF)}))
+            "@E1" + bytes({sum >> 8, sum & 0xFF}))
         return;
 
     if (server.ask(run, "@H", 2) != "@1")
@@ -158,13 +155,11 @@ inline void relayed_flash(Run& run) {
         !send(bootloader::kUnlock) || !send(bootloader::kErase) || !query())
         return;
 
-    const uint32_t base = kExpectedStartAddress;
+    const int base = kExpectedStartAddress;
     const size_t progress_records =
         (image.size() + 8 * kFlashBlockSize - 1) / (8 * kFlashBlockSize);
     const std::string programmed = server.ask(
-        run,
-        "@E5" + bytes({static_cast<int>(base & 0xFF), static_cast<int>(base >> 8 & 0xFF),
-                       static_cast<int>(base >> 16 & 0xFF), static_cast<int>(base >> 24)}),
+        run, "@E5" + bytes({base & 0xFF, base >> 8 & 0xFF, base >> 16 & 0xFF, base >> 24}),
         5 * (progress_records + 1));
     const std::string done = "@E5" + bytes({0x03, 0xE8});
     run.outcome.returned = programmed.size() == 5 * (progress_records + 1) &&

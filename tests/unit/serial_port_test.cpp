@@ -5,10 +5,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -21,52 +20,37 @@
 #include "sim/sim_control.h"
 #include "support/loopback_relay_peer.h"
 #include "support/recording_remote_host.h"
+#include "support/test_system.h"
 
 namespace {
 
-std::string temp_folder() {
-    char name[] = "/tmp/qn718-serial-XXXXXX";
-    return mkdtemp(name) ? name : "";
-}
-
-void make_file(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text;
-}
-
 // A pseudo-terminal whose slave the device folder names as name.
-class Pty {
-   public:
+struct Pty {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+
     Pty(const std::string& folder, const std::string& name) {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-            return;
-        symlink(ptsname(master_), (folder + "/" + name).c_str());
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
+            symlink(ptsname(master), (folder + "/" + name).c_str());
     }
     ~Pty() { close_master(); }
     void close_master() {
-        if (master_ >= 0)
-            close(master_);
-        master_ = -1;
+        if (master >= 0)
+            close(master);
+        master = -1;
     }
     void write_text(const std::string& text) {
-        ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ASSERT_EQ(write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
     }
-    std::string read_text(int wait_ms = 200) {
+    // What arrives within 200 ms, and whatever follows it within 20 ms.
+    std::string read_text() {
         std::string text;
-        pollfd p{master_, POLLIN, 0};
-        while (poll(&p, 1, wait_ms) > 0) {
-            char buffer[256];
-            const ssize_t n = read(master_, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
+        char buffer[256];
+        pollfd p{master, POLLIN, 0};
+        for (ssize_t n; poll(&p, 1, text.empty() ? 200 : 20) > 0 &&
+                        (n = read(master, buffer, sizeof buffer)) > 0;)
             text.append(buffer, static_cast<size_t>(n));
-            wait_ms = 20;
-        }
         return text;
     }
-
-   private:
-    int master_ = -1;
 };
 
 // A USB device of the fake tree, with its serial port's name or none.
@@ -74,36 +58,22 @@ void add_usb_device(const std::string& root, const std::string& name, const char
                     const char* product, const std::string& tty, bool acm = true) {
     const std::string device = root + "/bus/usb/devices/" + name;
     const std::string interface = device + "/" + name + ":1.0";
-    mkdir((root + "/bus").c_str(), 0755);
-    mkdir((root + "/bus/usb").c_str(), 0755);
-    mkdir((root + "/bus/usb/devices").c_str(), 0755);
-    mkdir(device.c_str(), 0755);
-    mkdir(interface.c_str(), 0755);
-    make_file(device + "/idVendor", std::string(vendor) + "\n");
-    make_file(device + "/idProduct", std::string(product) + "\n");
-    if (tty.empty())
-        return;
-    if (acm) {
-        mkdir((interface + "/tty").c_str(), 0755);
-        mkdir((interface + "/tty/" + tty).c_str(), 0755);
-    } else {
-        mkdir((interface + "/" + tty).c_str(), 0755);
-    }
+    std::filesystem::create_directories(
+        tty.empty() ? interface : interface + (acm ? "/tty/" : "/") + tty);
+    std::ofstream(device + "/idVendor") << vendor << "\n";
+    std::ofstream(device + "/idProduct") << product << "\n";
 }
 
 class SerialTest : public ::testing::Test {
    protected:
-    void SetUp() override {
-        devices_ = temp_folder();
-        tree_ = temp_folder();
-        set_serial_device_folder(devices_);
-    }
+    void SetUp() override { set_serial_device_folder(devices_); }
     void TearDown() override {
         set_serial_device_folder("/dev");
-        std::system(("rm -rf " + devices_ + " " + tree_).c_str());
+        std::filesystem::remove_all(devices_);
+        std::filesystem::remove_all(tree_);
     }
-    std::string devices_;
-    std::string tree_;
+    const std::string devices_ = make_temp_folder("qn718-serial-");
+    const std::string tree_ = make_temp_folder("qn718-sysfs-");
 };
 
 TEST(SerialSettings, BuildsTheModeTextOrSaysWhichValueIsWrong) {
@@ -139,9 +109,8 @@ TEST(SerialPortIndex, NamesEveryIndexOnceAndNothingElse) {
     for (int index = 0; index < kSerialPortCount; ++index)
         ASSERT_EQ(serial_port_index(serial_port_name(index)), index);
     EXPECT_EQ(serial_port_index("ttyS2"), 2);
-    EXPECT_EQ(serial_port_index("ttyS64"), -1);
-    EXPECT_EQ(serial_port_index("TTYS2"), -1);
-    EXPECT_EQ(serial_port_index(""), -1);
+    for (const char* name : {"ttyS64", "TTYS2", ""})
+        EXPECT_EQ(serial_port_index(name), -1) << name;
     EXPECT_EQ(serial_port_name(256), "");
 }
 
@@ -214,7 +183,7 @@ TEST_F(SerialTest, TheRelayCarriesSerialDataBothWaysUnchanged) {
                                  "c:\\Program Files (x86)\\Quarnell\\QN718\\can_analyzer.inf"});
     EXPECT_EQ(exchange("@#"), "@$") << "the next request searches again";
 
-    std::system(("rm -rf " + tree_ + "/bus").c_str());
+    std::filesystem::remove_all(tree_ + "/bus");
     add_usb_device(tree_, "1-1", "12aa", "4f58", "ttyACM0");
     Pty pty(devices_, "ttyACM0");
     testing::internal::CaptureStdout();

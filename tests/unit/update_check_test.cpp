@@ -14,9 +14,12 @@
 
 namespace {
 
-class RecordingProgress : public UpdateProgress {
-   public:
-    explicit RecordingProgress(bool accept = false) : accept_(accept) {}
+struct RecordingProgress : UpdateProgress {
+    bool accept = false;
+    std::vector<UpdateStage> stages;
+    std::vector<double> fractions;
+    std::string offers;
+
     void show_stage(UpdateStage stage, double fraction) override {
         stages.push_back(stage);
         fractions.push_back(fraction);
@@ -26,30 +29,20 @@ class RecordingProgress : public UpdateProgress {
     bool offer_download(const ProgramVersion& v) override {
         offers +=
             std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.patch);
-        return accept_;
+        return accept;
     }
-
-    std::vector<UpdateStage> stages;
-    std::vector<double> fractions;
-    std::string offers;
-
-   private:
-    bool accept_;
 };
 
 class UpdateCheckTest : public ::testing::Test {
    protected:
-    void SetUp() override {
-        folder_ = make_temp_folder("qn718-");
-        ASSERT_FALSE(folder_.empty());
-        installer_ = folder_ + "/cache/qn718-programmer/Autoupdate.exe";
-    }
+    void SetUp() override { ASSERT_FALSE(folder_.empty()); }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 
     // One check against a peer with these replies; progress records what the window saw.
     UpdateResult run(std::vector<PeerReply> replies, bool accept) {
         peer_.emplace(std::move(replies));
-        progress = RecordingProgress(accept);
+        progress = RecordingProgress();
+        progress.accept = accept;
         return run_update_check({"127.0.0.1", peer_->port()}, installer_, progress);
     }
     std::string request_for(const std::string& path) const {
@@ -61,8 +54,8 @@ class UpdateCheckTest : public ::testing::Test {
         return bytes;
     }
 
-    std::string folder_;
-    std::string installer_;
+    const std::string folder_ = make_temp_folder("qn718-");
+    const std::string installer_ = folder_ + "/cache/qn718-programmer/Autoupdate.exe";
     std::optional<LoopbackHttpPeer> peer_;
     RecordingProgress progress;
 };
