@@ -41,18 +41,16 @@ void collect(GtkWidget* widget, const std::function<void(GtkWidget*)>& visit) {
     }
 }
 
-using Step = std::function<bool()>;
+}  // namespace
 
-// Calls step from the event loop every interval_ms until it returns true.
-guint repeat_until_done(int interval_ms, Step step) {
+guint repeat_until_done(int interval_ms, std::function<bool()> step) {
+    using Step = std::function<bool()>;
     return g_timeout_add_full(
         G_PRIORITY_DEFAULT, static_cast<guint>(interval_ms),
         [](gpointer data) -> gboolean { return !(*static_cast<Step*>(data))(); },
         std::make_unique<Step>(std::move(step)).release(),
         [](gpointer data) { std::unique_ptr<Step> owned(static_cast<Step*>(data)); });
 }
-
-}  // namespace
 
 std::vector<std::string> label_texts(GtkWidget* root) {
     std::vector<std::string> texts;
@@ -102,6 +100,73 @@ MessageAnswerer::MessageAnswerer(std::string button_text) : button_text_(std::mo
 
 MessageAnswerer::~MessageAnswerer() {
     g_source_remove(source_);
+}
+
+GtkWidget* find_toplevel(const std::function<bool(GtkWidget*)>& match) {
+    GtkWidget* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w; w = w->next) {
+        GtkWidget* widget = GTK_WIDGET(w->data);
+        if (!found && gtk_widget_get_visible(widget) && match(widget))
+            found = widget;
+    }
+    g_list_free(windows);
+    return found;
+}
+
+GtkWidget* toplevel_titled(const std::string& title) {
+    return find_toplevel([&](GtkWidget* w) {
+        const char* t = gtk_window_get_title(GTK_WINDOW(w));
+        return t && title == t;
+    });
+}
+
+ChooserAnswerer::ChooserAnswerer(std::vector<std::string> answers) : answers_(std::move(answers)) {
+    source_ = repeat_until_done(10, [this] { return step(); });
+}
+
+ChooserAnswerer::~ChooserAnswerer() {
+    g_source_remove(source_);
+    if (answered_)
+        g_object_remove_weak_pointer(G_OBJECT(answered_), reinterpret_cast<gpointer*>(&answered_));
+}
+
+bool ChooserAnswerer::step() {
+    GtkWidget* dialog = find_toplevel(
+        [this](GtkWidget* w) { return GTK_IS_FILE_CHOOSER_DIALOG(w) && w != answered_; });
+    if (!dialog)
+        return false;
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    const bool open = gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_OPEN;
+    const bool save = gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_SAVE;
+    const bool fresh = dialog != current_;
+    if (fresh) {
+        current_ = dialog;
+        titles_.push_back(gtk_window_get_title(GTK_WINDOW(dialog)));
+    }
+    const std::string answer =
+        titles_.size() <= answers_.size() ? answers_[titles_.size() - 1] : "";
+    const std::string folder = save ? answer.substr(0, answer.rfind('/')) : answer;
+    if (fresh && !answer.empty() && open)
+        gtk_file_chooser_set_filename(chooser, answer.c_str());
+    else if (fresh && !answer.empty())
+        gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+    // The chooser takes a name only once it has loaded the folder.
+    gchar* now = open ? gtk_file_chooser_get_filename(chooser)
+                      : gtk_file_chooser_get_current_folder(chooser);
+    const bool ready = answer.empty() || (now && (open ? answer : folder) == now);
+    g_free(now);
+    if (!ready)
+        return false;
+    if (save && !answer.empty())
+        gtk_file_chooser_set_current_name(chooser, answer.substr(folder.size() + 1).c_str());
+    if (answered_)
+        g_object_remove_weak_pointer(G_OBJECT(answered_), reinterpret_cast<gpointer*>(&answered_));
+    answered_ = dialog;
+    g_object_add_weak_pointer(G_OBJECT(dialog), reinterpret_cast<gpointer*>(&answered_));
+    gtk_dialog_response(GTK_DIALOG(dialog),
+                        answer.empty() ? GTK_RESPONSE_CANCEL : GTK_RESPONSE_ACCEPT);
+    return false;
 }
 
 void when_message_shown(std::function<void(GtkWidget* window)> action) {

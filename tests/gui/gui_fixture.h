@@ -43,6 +43,28 @@ class MessageAnswerer {
     guint source_ = 0;
 };
 
+// Answers file choosers in turn from the event loop: each path is chosen (a folder chooser takes
+// it as the folder, a save chooser as folder and name) and accepted; an empty path cancels.
+class ChooserAnswerer {
+   public:
+    explicit ChooserAnswerer(std::vector<std::string> answers);
+    ~ChooserAnswerer();
+    const std::vector<std::string>& titles() const { return titles_; }
+
+   private:
+    bool step();
+    std::vector<std::string> answers_;
+    std::vector<std::string> titles_;
+    GtkWidget* current_ = nullptr;
+    GtkWidget* answered_ = nullptr;  // until it is destroyed
+    guint source_ = 0;
+};
+
+// The visible top-level window that matches, or null.
+GtkWidget* find_toplevel(const std::function<bool(GtkWidget*)>& match);
+GtkWidget* toplevel_titled(const std::string& title);
+// Calls step from the event loop every interval_ms until it returns true; the source id.
+guint repeat_until_done(int interval_ms, std::function<bool()> step);
 // Calls action once, from the event loop, as soon as a window stands in the message slot.
 void when_message_shown(std::function<void(GtkWidget* window)> action);
 // Calls action once from the event loop after delay_ms (a user pressing something while a
