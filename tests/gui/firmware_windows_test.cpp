@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "ui/key_bindings.h"
@@ -23,9 +22,6 @@ class FirmwareWindowsTest : public ConnectionTest {
     void SetUp() override {
         ConnectionTest::SetUp();
         folder_ = make_temp_folder("qn718-fwgui-");
-        // The file chooser records recent files there and warns when it cannot.
-        if (const char* home = std::getenv("HOME"))
-            std::filesystem::create_directories(std::string(home) + "/.local/share");
     }
     void TearDown() override {
         ConnectionTest::TearDown();

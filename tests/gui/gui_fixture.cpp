@@ -1,6 +1,8 @@
 #include "gui/gui_fixture.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "ui/widget_kit.h"
@@ -12,6 +14,9 @@ void GuiTest::SetUp() {
         GTEST_SKIP() << "no display";
     sim::reset();
     create_fonts();
+    // File choosers record recent files there and warn when they cannot.
+    if (const char* home = std::getenv("HOME"))
+        std::filesystem::create_directories(std::string(home) + "/.local/share");
 }
 
 void GuiTest::TearDown() {
@@ -75,6 +80,15 @@ GtkWidget* find_button(GtkWidget* root, const std::string& text) {
         GtkWidget* child = GTK_IS_BUTTON(w) ? gtk_bin_get_child(GTK_BIN(w)) : nullptr;
         return child && GTK_IS_LABEL(child) && text == gtk_label_get_text(GTK_LABEL(child));
     });
+}
+
+bool drawn_red(GtkWidget* widget, GtkRcFlags kind, GtkStateType state) {
+    GtkRcStyle* style = gtk_widget_get_modifier_style(widget);
+    const GdkColor& c = kind == GTK_RC_FG     ? style->fg[state]
+                        : kind == GTK_RC_BG   ? style->bg[state]
+                        : kind == GTK_RC_TEXT ? style->text[state]
+                                              : style->base[state];
+    return (style->color_flags[state] & kind) && c.red == 65535 && c.green == 0 && c.blue == 0;
 }
 
 std::string message_text() {

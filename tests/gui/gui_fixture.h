@@ -26,6 +26,9 @@ std::vector<std::string> label_texts(GtkWidget* root);
 GtkWidget* find_widget(GtkWidget* root, const std::function<bool(GtkWidget*)>& match);
 // The first button whose label reads text, or null.
 GtkWidget* find_button(GtkWidget* root, const std::string& text);
+// True when the widget's colour override of this kind (GTK_RC_FG, _BG, _TEXT or _BASE) in this
+// state is pure red.
+bool drawn_red(GtkWidget* widget, GtkRcFlags kind, GtkStateType state = GTK_STATE_NORMAL);
 // Text of the label in the message window, "" when the slot is empty.
 std::string message_text();
 
