@@ -12,15 +12,6 @@
 
 namespace {
 
-std::vector<GtkWidget*> children(GtkWidget* container) {
-    std::vector<GtkWidget*> list;
-    GList* all = gtk_container_get_children(GTK_CONTAINER(container));
-    for (GList* item = all; item; item = item->next)
-        list.push_back(GTK_WIDGET(item->data));
-    g_list_free(all);
-    return list;
-}
-
 std::string label_of(GtkWidget* button) {
     return gtk_label_get_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(button))));
 }

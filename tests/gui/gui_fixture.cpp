@@ -34,16 +34,22 @@ bool run_events_until(const std::function<bool()>& pred, int timeout_ms) {
     return pred();
 }
 
+std::vector<GtkWidget*> children(GtkWidget* container) {
+    std::vector<GtkWidget*> list;
+    GList* all = GTK_IS_CONTAINER(container) ? gtk_container_get_children(GTK_CONTAINER(container))
+                                             : nullptr;
+    for (GList* item = all; item; item = item->next)
+        list.push_back(GTK_WIDGET(item->data));
+    g_list_free(all);
+    return list;
+}
+
 namespace {
 
 void collect(GtkWidget* widget, const std::function<void(GtkWidget*)>& visit) {
     visit(widget);
-    if (GTK_IS_CONTAINER(widget)) {
-        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-        for (GList* child = children; child; child = child->next)
-            collect(GTK_WIDGET(child->data), visit);
-        g_list_free(children);
-    }
+    for (GtkWidget* child : children(widget))
+        collect(child, visit);
 }
 
 }  // namespace
@@ -141,45 +147,41 @@ ChooserAnswerer::ChooserAnswerer(std::vector<std::string> answers) : answers_(st
 
 ChooserAnswerer::~ChooserAnswerer() {
     g_source_remove(source_);
-    if (answered_)
-        g_object_remove_weak_pointer(G_OBJECT(answered_), reinterpret_cast<gpointer*>(&answered_));
 }
 
 bool ChooserAnswerer::step() {
-    GtkWidget* dialog = find_toplevel(
-        [this](GtkWidget* w) { return GTK_IS_FILE_CHOOSER_DIALOG(w) && w != answered_; });
+    GtkWidget* dialog = find_toplevel([](GtkWidget* w) {
+        return GTK_IS_FILE_CHOOSER_DIALOG(w) && !g_object_get_data(G_OBJECT(w), "answered");
+    });
     if (!dialog)
         return false;
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     const bool open = gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_OPEN;
     const bool save = gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_SAVE;
-    const bool fresh = dialog != current_;
-    if (fresh) {
+    const size_t index = titles_.size() - (dialog == current_ ? 1 : 0);
+    const std::string answer = index < answers_.size() ? answers_[index] : "";
+    const std::string folder = save ? answer.substr(0, answer.rfind('/')) : answer;
+    if (dialog != current_) {
         current_ = dialog;
         titles_.push_back(gtk_window_get_title(GTK_WINDOW(dialog)));
+        if (!answer.empty() && open)
+            gtk_file_chooser_set_filename(chooser, answer.c_str());
+        else if (!answer.empty())
+            gtk_file_chooser_set_current_folder(chooser, folder.c_str());
     }
-    const std::string answer =
-        titles_.size() <= answers_.size() ? answers_[titles_.size() - 1] : "";
-    const std::string folder = save ? answer.substr(0, answer.rfind('/')) : answer;
-    if (fresh && !answer.empty() && open)
-        gtk_file_chooser_set_filename(chooser, answer.c_str());
-    else if (fresh && !answer.empty())
-        gtk_file_chooser_set_current_folder(chooser, folder.c_str());
     // The chooser takes a name only once it has loaded the folder.
     gchar* now = open ? gtk_file_chooser_get_filename(chooser)
                       : gtk_file_chooser_get_current_folder(chooser);
     const bool ready = answer.empty() || (now && (open ? answer : folder) == now);
     g_free(now);
-    if (!ready)
-        return false;
-    if (save && !answer.empty())
-        gtk_file_chooser_set_current_name(chooser, answer.substr(folder.size() + 1).c_str());
-    if (answered_)
-        g_object_remove_weak_pointer(G_OBJECT(answered_), reinterpret_cast<gpointer*>(&answered_));
-    answered_ = dialog;
-    g_object_add_weak_pointer(G_OBJECT(dialog), reinterpret_cast<gpointer*>(&answered_));
-    gtk_dialog_response(GTK_DIALOG(dialog),
-                        answer.empty() ? GTK_RESPONSE_CANCEL : GTK_RESPONSE_ACCEPT);
+    if (ready) {
+        if (save && !answer.empty())
+            gtk_file_chooser_set_current_name(chooser, answer.substr(folder.size() + 1).c_str());
+        current_ = nullptr;
+        g_object_set_data(G_OBJECT(dialog), "answered", dialog);
+        gtk_dialog_response(GTK_DIALOG(dialog),
+                            answer.empty() ? GTK_RESPONSE_CANCEL : GTK_RESPONSE_ACCEPT);
+    }
     return false;
 }
 

@@ -20,6 +20,8 @@ class GuiTest : public ::testing::Test {
 // Processes events until pred holds or timeout_ms passes; returns pred().
 bool run_events_until(const std::function<bool()>& pred, int timeout_ms = 2000);
 
+// A container's children in order; none for other widgets.
+std::vector<GtkWidget*> children(GtkWidget* container);
 // Every label text inside a widget tree, in tree order.
 std::vector<std::string> label_texts(GtkWidget* root);
 // The first widget of a tree that matches, or null.
@@ -59,7 +61,6 @@ class ChooserAnswerer {
     std::vector<std::string> answers_;
     std::vector<std::string> titles_;
     GtkWidget* current_ = nullptr;
-    GtkWidget* answered_ = nullptr;  // until it is destroyed
     guint source_ = 0;
 };
 
