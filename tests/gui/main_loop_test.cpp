@@ -1,7 +1,6 @@
 // The connection state machine of the main loop against the simulated device.
 #include <vector>
 
-#include "app/hidden_switch.h"
 #include "device/frame_codec.h"
 #include "gui/connection_fixture.h"
 
@@ -50,15 +49,6 @@ TEST_F(MainLoopTest, ShortWriteFallsBackToSearching) {
     EXPECT_EQ(connection().state(), AppState::searching);
     EXPECT_STREQ(status_label_text(), "Searching for device...");
     EXPECT_STREQ(version_label_text(), "");
-}
-
-TEST(HiddenSwitch, OnlyAWholeArgumentAfterTheProgramName) {
-    const char* with[] = {"prog", "--lang", "pl", "tarvel"};
-    EXPECT_TRUE(has_hidden_switch_argument(4, const_cast<char**>(with)));
-    const char* as_name[] = {"tarvel", "x"};
-    EXPECT_FALSE(has_hidden_switch_argument(2, const_cast<char**>(as_name)));
-    const char* partial[] = {"prog", "tarvel2", "xtarvel", "Tarvel"};
-    EXPECT_FALSE(has_hidden_switch_argument(4, const_cast<char**>(partial)));
 }
 
 }  // namespace
