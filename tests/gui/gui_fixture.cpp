@@ -72,13 +72,19 @@ std::vector<std::string> label_texts(GtkWidget* root) {
     return texts;
 }
 
-GtkWidget* find_widget(GtkWidget* root, const std::function<bool(GtkWidget*)>& match) {
-    GtkWidget* found = nullptr;
+std::vector<GtkWidget*> find_widgets(GtkWidget* root,
+                                     const std::function<bool(GtkWidget*)>& match) {
+    std::vector<GtkWidget*> found;
     collect(root, [&](GtkWidget* w) {
-        if (!found && match(w))
-            found = w;
+        if (match(w))
+            found.push_back(w);
     });
     return found;
+}
+
+GtkWidget* find_widget(GtkWidget* root, const std::function<bool(GtkWidget*)>& match) {
+    const std::vector<GtkWidget*> found = find_widgets(root, match);
+    return found.empty() ? nullptr : found.front();
 }
 
 GtkWidget* find_button(GtkWidget* root, const std::string& text) {

@@ -24,7 +24,8 @@ bool run_events_until(const std::function<bool()>& pred, int timeout_ms = 2000);
 std::vector<GtkWidget*> children(GtkWidget* container);
 // Every label text inside a widget tree, in tree order.
 std::vector<std::string> label_texts(GtkWidget* root);
-// The first widget of a tree that matches, or null.
+// The widgets of a tree that match, in tree order; the first of them, or null.
+std::vector<GtkWidget*> find_widgets(GtkWidget* root, const std::function<bool(GtkWidget*)>& match);
 GtkWidget* find_widget(GtkWidget* root, const std::function<bool(GtkWidget*)>& match);
 // The first button whose label reads text, or null.
 GtkWidget* find_button(GtkWidget* root, const std::string& text);
