@@ -9,6 +9,26 @@
 #include "platform/sleep.h"
 #include "sim/sim_control.h"
 
+namespace {
+bool g_have_display = false;
+}
+
+bool gui_available() {
+    return g_have_display;
+}
+
+// GUI tests run in-process under Xvfb. Without a display every test is skipped.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // A forked child would share the parent's X connection; re-running the binary gives the
+    // child a display connection of its own.
+    ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
+    // Listing the tests must not need a display.
+    if (!::testing::GTEST_FLAG(list_tests))
+        g_have_display = gtk_init_check(&argc, &argv);
+    return RUN_ALL_TESTS();
+}
+
 void GuiTest::SetUp() {
     if (!gui_available())
         GTEST_SKIP() << "no display";
