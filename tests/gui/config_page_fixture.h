@@ -40,29 +40,20 @@ class ConfigPageGuiTest : public GuiTest {
     GtkWidget* window_ = nullptr;
 };
 
-// True when the widget's colour override of this kind (GTK_RC_FG or GTK_RC_TEXT) in this
-// state is pure red.
-inline bool drawn_red(GtkWidget* widget, GtkRcFlags kind, GtkStateType state) {
-    GtkRcStyle* style = gtk_widget_get_modifier_style(widget);
-    const GdkColor& colour = kind == GTK_RC_FG ? style->fg[state] : style->text[state];
-    return (style->color_flags[state] & kind) && colour.red == 65535 && colour.green == 0 &&
-           colour.blue == 0;
-}
-
 // What the page shows in red, in page order: the .cfg keys of the marked choice boxes,
 // "canlevel" for the CAN level entry and "Save" for the button; "" when nothing is marked.
 inline std::string page_marks() {
     std::string marks;
     for (int i = 0; i < kChoiceFieldCount; ++i) {
         GtkWidget* shown = gtk_bin_get_child(GTK_BIN(config_choice_box(ChoiceField(i))));
-        const bool red = drawn_red(shown, GTK_RC_TEXT, GTK_STATE_NORMAL);
+        const bool red = drawn_red(shown, GTK_RC_TEXT);
         EXPECT_EQ(red, drawn_red(shown, GTK_RC_TEXT, GTK_STATE_SELECTED)) << "selected state";
         if (red)
             marks += std::string(choice_field_info(ChoiceField(i)).key) + " ";
     }
-    if (drawn_red(config_level_entry(), GTK_RC_TEXT, GTK_STATE_NORMAL))
+    if (drawn_red(config_level_entry(), GTK_RC_TEXT))
         marks += "canlevel ";
-    if (drawn_red(gtk_bin_get_child(GTK_BIN(config_save_button())), GTK_RC_FG, GTK_STATE_NORMAL))
+    if (drawn_red(gtk_bin_get_child(GTK_BIN(config_save_button())), GTK_RC_FG))
         marks += "Save ";
     return marks.substr(0, marks.empty() ? 0 : marks.size() - 1);
 }

@@ -12,32 +12,6 @@
 
 namespace {
 
-std::vector<GtkWidget*> children(GtkWidget* container) {
-    std::vector<GtkWidget*> list;
-    GList* all = gtk_container_get_children(GTK_CONTAINER(container));
-    for (GList* item = all; item; item = item->next)
-        list.push_back(GTK_WIDGET(item->data));
-    g_list_free(all);
-    return list;
-}
-
-// The widget's own font, "" when it has none.
-std::string font_of(GtkWidget* widget) {
-    PangoFontDescription* font = gtk_widget_get_modifier_style(widget)->font_desc;
-    gchar* name = font ? pango_font_description_to_string(font) : nullptr;
-    const std::string text = name ? name : "";
-    g_free(name);
-    return text;
-}
-
-// "width x height" as the page asked for it, then the widget's own font when it has one.
-std::string size_and_font(GtkWidget* widget) {
-    int w = 0, h = 0;
-    gtk_widget_get_size_request(widget, &w, &h);
-    const std::string font = font_of(widget);
-    return std::to_string(w) + " x " + std::to_string(h) + (font.empty() ? "" : " " + font);
-}
-
 std::string label_of(GtkWidget* button) {
     return gtk_label_get_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(button))));
 }
@@ -54,11 +28,10 @@ std::string press(Text caption_entry) {
     return answerer.seen().empty() ? "" : answerer.seen().front();
 }
 
-// One of each kind of widget the page is built from, in its place, size and font.
+// The rows' labels in order, the help text, the indicators in two columns and the buttons.
 TEST_F(ConfigPageGuiTest, LayoutOfRowsHelpIndicatorsAndButtons) {
     const std::vector<GtkWidget*> top = children(config_page_root());
-    ASSERT_EQ(top.size(), 2u);
-    EXPECT_EQ(size_and_font(top[0]), "10 x 10") << "left spacer";
+    ASSERT_EQ(top.size(), 2u) << "left spacer and the rows";
     const std::vector<GtkWidget*> rows = children(top[1]);
     const std::optional<Text> label_entries[] = {
         Text::car_manufacturer,        Text::car_model,
@@ -72,16 +45,11 @@ TEST_F(ConfigPageGuiTest, LayoutOfRowsHelpIndicatorsAndButtons) {
         EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)),
                      label_entries[r] ? lang_text(*label_entries[r]) : "");
     }
-    EXPECT_EQ(size_and_font(children(rows[3]).front()), "500 x 20 Arial 9");
-    EXPECT_EQ(size_and_font(config_level_entry()), "50 x 20 Arial 7");
-    EXPECT_EQ(font_of(gtk_bin_get_child(GTK_BIN(config_choice_box(kVonSpeed)))), "Arial 7");
-
     GtkWidget* help = find_widget(config_page_root(), [](GtkWidget* w) {
         return GTK_IS_LABEL(w) && gtk_label_get_line_wrap(GTK_LABEL(w));  // the one that wraps
     });
     ASSERT_NE(help, nullptr);
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(help)), lang_text(Text::help_text));
-    EXPECT_EQ(size_and_font(help), "990 x 145 Arial 8");
 
     // Two columns: indicator i and i + 5 share a row, the speed indicator stands alone.
     for (int i = 0; i < kStatusIndicatorCount; ++i) {
@@ -93,21 +61,16 @@ TEST_F(ConfigPageGuiTest, LayoutOfRowsHelpIndicatorsAndButtons) {
     EXPECT_EQ(children(gtk_widget_get_parent(status_indicator_button(4))).size(), 2u);
     EXPECT_EQ(config_speed_label(), gtk_bin_get_child(GTK_BIN(status_indicator_button(4))));
     EXPECT_FALSE(gtk_widget_is_sensitive(status_indicator_button(4)));
-    EXPECT_EQ(size_and_font(status_indicator_button(4)), "260 x 22");
     GtkRcStyle* text = gtk_widget_get_modifier_style(config_speed_label());
     EXPECT_TRUE(text->color_flags[GTK_STATE_INSENSITIVE] & GTK_RC_FG) << "black, not greyed";
     EXPECT_EQ(text->fg[GTK_STATE_INSENSITIVE].red, 0);
 
-    // A 10 x 5 spacer, then each button 150 x 30 between two 45 x 30 spacers.
-    std::string row;
+    std::string buttons;
     for (GtkWidget* cell : children(gtk_widget_get_parent(config_save_button()))) {
-        row += size_and_font(cell) + (GTK_IS_BUTTON(cell) ? " " + label_of(cell) : "") + " | ";
+        if (GTK_IS_BUTTON(cell))
+            buttons += label_of(cell) + "|";
     }
-    EXPECT_EQ(row,
-              "10 x 5 | 45 x 30 | 150 x 30 Calibrate | 45 x 30 | 45 x 30 | 150 x 30 Default "
-              "settings | 45 x 30 | 45 x 30 | 150 x 30 Load | 45 x 30 | 45 x 30 | 150 x 30 Save | "
-              "45 x 30 | ");
-    EXPECT_EQ(font_of(gtk_bin_get_child(GTK_BIN(config_save_button()))), "Arial 7");
+    EXPECT_EQ(buttons, "Calibrate|Default settings|Load|Save|");
     set_active(config_choice_box(kSwitchoffTime), 0);
     gchar* first = gtk_combo_box_get_active_text(GTK_COMBO_BOX(config_choice_box(kSwitchoffTime)));
     EXPECT_STREQ(first, lang_text(Text::enabled_at_zero_speed)) << "choices in wire order";

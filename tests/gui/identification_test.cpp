@@ -11,12 +11,6 @@ namespace {
 
 using IdentificationTest = ConnectionTest;
 
-std::string button_size(GtkWidget* window, const char* label) {
-    int width = 0, height = 0;
-    gtk_widget_get_size_request(find_button(window, label), &width, &height);
-    return std::to_string(width) + " x " + std::to_string(height);
-}
-
 TEST_F(IdentificationTest, CompatibleDeviceConnectsAndShowsItsName) {
     sim::set_firmware_number(0x0016);
     sim::set_sub_version(3, 7);
@@ -40,9 +34,8 @@ TEST_F(IdentificationTest, OtherTypeGetsTheIncompatibleWindowEvenWithoutSubVersi
     when_message_shown([&](GtkWidget* window) {
         EXPECT_EQ(message_text(), expected);
         EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "Message");
-        EXPECT_EQ(button_size(window, "Exit program"), "170 x 25");
-        EXPECT_EQ(button_size(window, "Change firmware"), "190 x 25");
-        EXPECT_EQ(button_size(window, "Try again"), "170 x 25");
+        EXPECT_NE(find_button(window, "Exit program"), nullptr);
+        EXPECT_NE(find_button(window, "Change firmware"), nullptr);
         answered = true;
         gtk_button_clicked(GTK_BUTTON(find_button(window, "Try again")));
     });
@@ -159,14 +152,14 @@ TEST_F(IdentificationTest, OpenDropDownIsClosedWhenTheDeviceGoes) {
     EXPECT_EQ(closed_with_page, 1);
 }
 
-TEST_F(IdentificationTest, BootloaderWindowClosesTheHandleAndOffersThreeButtons) {
+TEST_F(IdentificationTest, BootloaderWindowClosesTheHandleAndItsExitEndsWithCodeZero) {
     sim::set_product(sim::Product::bootloader);
     std::vector<std::string> texts;
     bool handle_closed = false;
     when_message_shown([&](GtkWidget* window) {
         texts = label_texts(window);
         handle_closed = !connection().link().is_open();
-        EXPECT_EQ(button_size(window, "Program"), "180 x 25");
+        EXPECT_NE(find_button(window, "Program"), nullptr);
         EXPECT_NE(find_button(window, "Enable remote access"), nullptr);
         EXPECT_NE(find_button(window, "Exit program"), nullptr);
         clear_message_slot();
@@ -178,10 +171,7 @@ TEST_F(IdentificationTest, BootloaderWindowClosesTheHandleAndOffersThreeButtons)
               texts.end());
     EXPECT_FALSE(connection().link().is_open());
     EXPECT_EQ(connection().state(), AppState::searching);
-}
 
-TEST_F(IdentificationTest, ExitProgramInTheBootloaderWindowEndsWithCodeZero) {
-    sim::set_product(sim::Product::bootloader);
     EXPECT_EXIT(
         {
             when_message_shown([](GtkWidget* window) {

@@ -1,7 +1,6 @@
 // The connection state machine of the main loop against the simulated device.
 #include <vector>
 
-#include "app/hidden_switch.h"
 #include "device/frame_codec.h"
 #include "gui/connection_fixture.h"
 
@@ -13,7 +12,7 @@ void queue_reply(uint8_t code, std::vector<uint8_t> payload) {
     sim::queue_raw_reply(encode_frame(code, payload.data(), payload.size()));
 }
 
-TEST_F(MainLoopTest, GreetingMovesOnOnlyForReplySevenStartingWithTwoOne) {
+TEST_F(MainLoopTest, GreetingMovesOnOnlyForReplySevenStartingWithTwoOneAndAShortWriteEndsIt) {
     sim::set_greeting_silent(true);
     main_loop_pass();
     ASSERT_EQ(connection().state(), AppState::greeting_with_command1);
@@ -36,12 +35,8 @@ TEST_F(MainLoopTest, GreetingMovesOnOnlyForReplySevenStartingWithTwoOne) {
     EXPECT_EQ(connection().state(), AppState::greeting_with_command4);
     EXPECT_GT(sim::count_commands(4), 0) << "state 9 greets with command 4";
     EXPECT_EQ(sim::count_commands(1), 0);
-}
 
-TEST_F(MainLoopTest, ShortWriteFallsBackToSearching) {
-    sim::set_greeting_silent(true);
-    main_loop_pass();
-    ASSERT_EQ(connection().state(), AppState::greeting_with_command1);
+    // A short write closes the link; the next pass finds no device and searches.
     sim::fail_writes_after(0);
     main_loop_pass();
     EXPECT_FALSE(connection().link().is_open());
@@ -50,15 +45,6 @@ TEST_F(MainLoopTest, ShortWriteFallsBackToSearching) {
     EXPECT_EQ(connection().state(), AppState::searching);
     EXPECT_STREQ(status_label_text(), "Searching for device...");
     EXPECT_STREQ(version_label_text(), "");
-}
-
-TEST(HiddenSwitch, OnlyAWholeArgumentAfterTheProgramName) {
-    const char* with[] = {"prog", "--lang", "pl", "tarvel"};
-    EXPECT_TRUE(has_hidden_switch_argument(4, const_cast<char**>(with)));
-    const char* as_name[] = {"tarvel", "x"};
-    EXPECT_FALSE(has_hidden_switch_argument(2, const_cast<char**>(as_name)));
-    const char* partial[] = {"prog", "tarvel2", "xtarvel", "Tarvel"};
-    EXPECT_FALSE(has_hidden_switch_argument(4, const_cast<char**>(partial)));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Opening and closing the side windows a hundred times leaves no window, descriptor or heap
 // behind.
-#include <dirent.h>
 #include <malloc.h>
 #include <stdlib.h>
 
@@ -10,19 +9,15 @@
 
 #include "console/traffic_log.h"
 #include "gui/gui_fixture.h"
+#include "support/test_system.h"
 #include "ui/console_window.h"
 #include "ui/filter_window.h"
 
 namespace {
 
 int open_descriptors() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            ++count;
-        closedir(dir);
-    }
-    return count;
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return static_cast<int>(std::distance(begin(fds), end(fds)));
 }
 
 int toplevel_windows() {
@@ -48,9 +43,7 @@ void open_and_close_side_windows() {
 using SideWindowResourcesTest = GuiTest;
 
 TEST_F(SideWindowResourcesTest, HundredOpenedAndClosedSideWindowsLeaveNothingBehind) {
-    const std::string folder =
-        std::filesystem::temp_directory_path() / ("qn718-side-windows-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
+    const std::string folder = make_temp_folder("qn718-side-windows-");
     setenv("USERPROFILE", folder.c_str(), 1);
     clear_traffic();
     // GTK's and Pango's caches fill over the first hundred or so windows, then stay.

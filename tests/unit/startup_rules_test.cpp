@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/hidden_switch.h"
 #include "app/single_instance.h"
 #include "app/window_size_rule.h"
 
@@ -22,4 +23,13 @@ TEST(SingleInstance, TheSecondMatchIsAnotherCopy) {
     EXPECT_FALSE(another_copy_running({"QN718-PROGRAMMER", "qn718-programmer"}, "qn718-programmer"))
         << "the comparison is case-sensitive";
     EXPECT_FALSE(another_copy_running({"a", "b"}, ""));
+}
+
+TEST(HiddenSwitch, OnlyAWholeArgumentAfterTheProgramName) {
+    const char* with[] = {"prog", "--lang", "pl", "tarvel"};
+    EXPECT_TRUE(has_hidden_switch_argument(4, const_cast<char**>(with)));
+    const char* as_name[] = {"tarvel", "x"};
+    EXPECT_FALSE(has_hidden_switch_argument(2, const_cast<char**>(as_name)));
+    const char* partial[] = {"prog", "tarvel2", "xtarvel", "Tarvel"};
+    EXPECT_FALSE(has_hidden_switch_argument(4, const_cast<char**>(partial)));
 }
