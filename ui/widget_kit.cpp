@@ -205,14 +205,6 @@ bool ask_question(GtkWidget* parent, const char* text) {
     return response == GTK_RESPONSE_ACCEPT;
 }
 
-bool is_all_digits(const char* text) {
-    for (const char* c = text; *c; ++c) {
-        if (*c < '0' || *c > '9')
-            return false;
-    }
-    return true;
-}
-
 void create_fonts() {
     for (int i = 0; i < kFontCount; ++i) {
         if (!g_fonts[i])

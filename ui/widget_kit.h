@@ -37,7 +37,6 @@ void clear_message_slot();
 // Serves GTK events until the message slot is empty.
 void wait_for_message_slot_empty(int pause_ms = 10);
 bool ask_question(GtkWidget* parent, const char* text);
-bool is_all_digits(const char* text);
 
 // Fonts made once at start-up.
 enum FontId {
