@@ -69,7 +69,9 @@ FrameDecodeResult decode_frame(std::string_view text, uint8_t* out, size_t capac
     }
     result.consumed = pos < text.size() ? pos + 1 : text.size();
     result.length = static_cast<int>(count);
-    result.good = digits_ok && count >= 2 && out[0] == count - 2 &&
+    // L = 0 passes the length and checksum rules but carries no reply code: byte 1 would be the
+    // checksum, read as a code. Such a frame is wrongly sized, like any other.
+    result.good = digits_ok && count >= 3 && out[0] == count - 2 &&
                   out[count - 1] == frame_checksum(out, count - 1);
     return result;
 }

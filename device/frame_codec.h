@@ -32,8 +32,8 @@ struct FrameDecodeResult {
     size_t consumed = 0;  // characters up to and including "#", or the whole text
 };
 // Decodes text that starts with "!" into out (capacity bytes). The frame is good when every
-// character up to "#" is an upper-case hex pair, L equals the decoded count minus 2 and the
-// last byte is the checksum of the ones before it.
+// character up to "#" is an upper-case hex pair, L (at least 1: the code) equals the decoded
+// count minus 2 and the last byte is the checksum of the ones before it.
 FrameDecodeResult decode_frame(std::string_view text, uint8_t* out, size_t capacity);
 
 // Output reports of report_size + 1 bytes (report id 0 first) carrying the frame text.

@@ -11,6 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view rest = text;
     while (!rest.empty() && rest[0] == '!') {
         const FrameDecodeResult frame = decode_frame(rest, out, sizeof out);
+        // A good frame always carries its length byte, a code and a checksum.
+        if (frame.good && (frame.length < 3 || out[0] + 2 != frame.length))
+            __builtin_trap();
         if (frame.consumed == 0)
             break;
         rest.remove_prefix(frame.consumed);

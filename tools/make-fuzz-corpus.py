@@ -77,6 +77,7 @@ write("frame_fuzz", "lower_case", identity.lower())
 write("frame_fuzz", "cut", block[:11])
 write("frame_fuzz", "long_report", long_reports(identity)[0])
 write("frame_fuzz", "error_dump_report", b"\xAA" * 64)
+write("frame_fuzz", "without_code", b"!0055#" + done)  # length and checksum right, no code
 
 # link: runs of input reports as the device sends them.
 write("link_fuzz", "identity_long", link_input(0, long_reports(identity)))
@@ -90,6 +91,7 @@ write("link_fuzz", "error_dump",
       link_input(0, [b"\xAA" * 64, b"PC=1D04 SP=07F0\n".ljust(64, b"\0"), 0] + long_reports(done)))
 write("link_fuzz", "read_error", link_input(0, long_reports(identity)[:1] + [1] + long_reports(done)))
 write("link_fuzz", "short_read", link_input(0, [2] + long_reports(identity)))
+write("link_fuzz", "without_code_then_good", link_input(0, long_reports(b"!0055#" + done)))
 write("link_fuzz", "spoiled_then_good",
       link_input(1, short_reports(identity[:-3] + b"00#") + short_reports(identity)))
 

@@ -45,7 +45,7 @@ TEST(FrameDecoding, RoundTripsEveryPayloadLength) {
 TEST(FrameDecoding, RejectsMalformedFramesStopsAtTheFirstHashAndKeepsToCapacity) {
     uint8_t out[1024];
     for (const char* bad :
-         {"!0101ac#", "!0101AD#", "!020101AD#", "!0101AC0#", "!01G1AC#", "!#", "!AC#"}) {
+         {"!0101ac#", "!0101AD#", "!020101AD#", "!0101AC0#", "!01G1AC#", "!#", "!AC#", "!0055#"}) {
         EXPECT_FALSE(decode_frame(bad, out, sizeof out).good) << bad;
     }
     const FrameDecodeResult first = decode_frame("!0101AC#!01F49F#", out, sizeof out);
