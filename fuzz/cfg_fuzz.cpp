@@ -19,5 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string written = write_config_text(page);
     if (written.size() > kConfigFileMaxBytes)
         __builtin_trap();
+    // What was written reads back to a page that writes the same file.
+    RecordingPage again;
+    read_config_text(again, written);
+    if (write_config_text(again) != written)
+        __builtin_trap();
     return 0;
 }
