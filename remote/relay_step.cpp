@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/language.h"
+#include "device/command_codes.h"
 #include "device/device_link.h"
 #include "device/frame_codec.h"
 #include "firmware/bootloader_protocol.h"
@@ -28,16 +29,13 @@ constexpr int kStatusReportPauseMs = 100;
 // While not connected nothing waits for the server, so the step itself rests: the window
 // stays served and the reconnection countdown takes about three seconds, not a busy loop.
 constexpr int kIdleStepMs = 10;
-constexpr uint8_t kLogLineCode = 0xFF;
-constexpr uint8_t kTextLineCommand = 0x57;
-constexpr uint8_t kTextLinesDoneCommand = 0x56;
-constexpr uint8_t kTextLineReply = 6;
+// The device reuses two reply codes here: 6 carries a text line, 7 acknowledges server data.
+constexpr uint8_t kTextLineReply = reply::kParameters;
+constexpr uint8_t kAcknowledgement = reply::kGreeting;
 constexpr int kTextLinePolls = 199;
 // A device that keeps talking must not keep the relay in one step for ever.
 constexpr int kMaxTextLines = 1000;
 constexpr int kMaxCollectPolls = 1000;
-constexpr uint8_t kAcknowledgedCommand = 0x66;
-constexpr uint8_t kAcknowledgement = 7;
 constexpr int kAckAttempts = 20;
 constexpr int kAckPauseMs = 50;
 // A raw read waits as long as a bootloader reply may take, never without end.
@@ -123,7 +121,7 @@ class RelayRun : public RelayEventSink {
         if (!link_.poll())
             return false;
         const DeviceReply& reply = link_.reply();
-        if (!log_only || reply.code() == kLogLineCode)
+        if (!log_only || reply.code() == reply::kLogLine)
             s_.queue.append(reply);
         return true;
     }
@@ -203,7 +201,7 @@ class RelayRun : public RelayEventSink {
     bool text_lines() {
         collect_until_quiet(true);
         const uint8_t first = 1;
-        link_.send_frame(kTextLineCommand, &first, 1);
+        link_.send_frame(command::kRemoteTextLine, &first, 1);
         for (int lines = 0; lines < kMaxTextLines && alive(); ++lines) {
             bool found = false;
             for (int polls = 0; polls < kTextLinePolls && !found; ++polls)
@@ -225,14 +223,14 @@ class RelayRun : public RelayEventSink {
                 return false;
             collect_until_quiet(true);
             const uint8_t next = 0;
-            link_.send_frame(kTextLineCommand, &next, 1);
+            link_.send_frame(command::kRemoteTextLine, &next, 1);
         }
         if (!alive())
             return false;
         const uint8_t done[] = {0x01, 0x00};
         for (int i = 0; i < 2; ++i) {
             collect_until_quiet(true);
-            link_.send_frame(kTextLinesDoneCommand, done, 2);
+            link_.send_frame(command::kRemoteSetup, done, 2);
         }
         return send({'@', relay::kTextLinesEnd});
     }
@@ -242,7 +240,7 @@ class RelayRun : public RelayEventSink {
             return true;
         collect_until_quiet(true);
         bool acknowledged = false;
-        if (link_.send_frame(kAcknowledgedCommand, data, count)) {
+        if (link_.send_frame(command::kRemoteData, data, count)) {
             for (int attempt = 0; attempt < kAckAttempts && !acknowledged; ++attempt) {
                 for (int polls = 0; polls < kMaxCollectPolls && link_.poll(); ++polls) {
                     const DeviceReply& reply = link_.reply();
@@ -250,7 +248,7 @@ class RelayRun : public RelayEventSink {
                         acknowledged = true;
                         break;
                     }
-                    if (reply.code() == kLogLineCode)
+                    if (reply.code() == reply::kLogLine)
                         s_.queue.append(reply);
                 }
                 if (!acknowledged)
