@@ -17,6 +17,8 @@ namespace {
 constexpr int64_t kLogLineEveryMs = 5000;
 // Offset and count come first in reply 6, so this many data bytes still fit in one frame.
 constexpr int kMaxMemoryReplyData = kMaxCommandPayload - 2;
+// A text line follows three bytes in reply 6; its length travels in one byte.
+constexpr size_t kMaxTextLineBytes = kMaxCommandPayload - 3;
 
 void save_memory() {
     const SimState& s = state();
@@ -202,6 +204,18 @@ void send_error_dump() {
     queue_reply(reply::kDone, {});
 }
 
+void answer_text_line(const std::vector<uint8_t>& payload) {
+    SimState& s = state();
+    if (!payload.empty() && payload[0] == 1)
+        s.runtime.next_text_line = 0;
+    std::string line;
+    if (s.runtime.next_text_line < s.firmware.text_lines.size())
+        line = s.firmware.text_lines[s.runtime.next_text_line++].substr(0, kMaxTextLineBytes);
+    std::vector<uint8_t> reply = {0, static_cast<uint8_t>(line.size()), 0};
+    reply.insert(reply.end(), line.begin(), line.end());
+    queue_reply(reply::kParameters, reply);
+}
+
 }  // namespace
 
 void handle_command(uint8_t code, const std::vector<uint8_t>& payload) {
@@ -235,6 +249,15 @@ void handle_command(uint8_t code, const std::vector<uint8_t>& payload) {
             break;
         case command::kSubVersion:
             answer_sub_version();
+            break;
+        case command::kRemoteSetup:
+            break;  // ends the text lines; nothing to answer
+        case command::kRemoteTextLine:
+            answer_text_line(payload);
+            break;
+        case command::kRemoteData:
+            if (!state().firmware.remote_data_silent)
+                queue_reply(reply::kGreeting, {1});
             break;
         case kLogLinesCommand:
             send_log_lines(payload);

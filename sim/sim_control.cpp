@@ -95,6 +95,12 @@ void set_sub_version(uint8_t a, uint8_t b) {
 void set_sub_version_silent(bool silent) {
     state().firmware.sub_version_silent = silent;
 }
+void set_text_lines(const std::vector<std::string>& lines) {
+    state().firmware.text_lines = lines;
+}
+void set_remote_data_silent(bool silent) {
+    state().firmware.remote_data_silent = silent;
+}
 void set_greeting_silent(bool silent) {
     state().firmware.greeting_silent = silent;
 }

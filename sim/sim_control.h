@@ -46,6 +46,10 @@ void set_sub_version_silent(bool silent);
 // Command 1 is answered by reply 7 (payload 2, 1) first, then by the identity reply.
 // A silent device answers neither 1 nor 4.
 void set_greeting_silent(bool silent);
+// Command 0x57 with 1 starts the text lines, with 0 asks for the next: reply 6 carries
+// 0, the length m, 0, then m bytes; m = 0 after the last. 0x66 is acknowledged by reply 7.
+void set_text_lines(const std::vector<std::string>& lines);
+void set_remote_data_silent(bool silent);
 
 // Status characters for command 2, one per request; the last repeats. Default "1".
 void set_status_sequence(const std::string& characters);

@@ -58,6 +58,10 @@ struct FirmwareSettings {
     float speed = 0.0f;
     bool live_motion = false;
     bool log_lines = false;
+    // What remote access reads line by line (command 0x57), and whether data from the server
+    // (command 0x66) is acknowledged with reply 7.
+    std::vector<std::string> text_lines = {"QN718 event log\r\n", "ignition on 00:12:40\r\n"};
+    bool remote_data_silent = false;
 };
 
 struct FirmwareRuntime {
@@ -67,6 +71,7 @@ struct FirmwareRuntime {
     bool written_since_read = false;  // the next read-back follows a write
     int64_t last_log_line_ms = 0;
     int64_t motion_start_ms = 0;
+    size_t next_text_line = 0;
 };
 
 struct Faults {

@@ -110,9 +110,18 @@ TEST_F(RelayTest, CommandsAnswerExactlyTheirBytesWhereverTheStreamIsCut) {
     EXPECT_EQ(exchange({long_frame + "@G"}), bytes({'@', 'G', 0}));
     EXPECT_TRUE(sim::received_commands().empty());
 
-    // Unacknowledged: the flag says so, and stays.
+    // Text lines reach the server without their line ends, then the end mark; the device is
+    // told twice that they are done.
+    sim::set_text_lines({"first\r\n", "\n", "last"});
+    EXPECT_EQ(exchange({"@f"}),
+              "@f" + bytes({5}) + "first@f" + bytes({0}) + "@f" + bytes({4}) + "last@g");
+    EXPECT_EQ(sim::count_commands(0x56), 2);
+
+    // Server data: acknowledged, the flag stays clear; unacknowledged, it says so.
+    EXPECT_EQ(exchange({bytes({'@', 'F', 1, 0x42}), "@G"}), bytes({'@', 'G', 0}));
+    sim::set_remote_data_silent(true);
     EXPECT_EQ(exchange({bytes({'@', 'F', 1, 0x42}), "@G"}), bytes({'@', 'G', 1}));
-    EXPECT_EQ(sim::count_commands(0x66), 1);
+    EXPECT_EQ(sim::count_commands(0x66), 2);
 
     // Release: the rest of the receive is dropped; the label says it once.
     EXPECT_EQ(exchange({"@!@G@H"}), "@!");
