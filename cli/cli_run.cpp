@@ -131,8 +131,7 @@ std::optional<DeviceIdentity> Session::greet() {
     for (int pass = 0; pass < kGreetingPasses && link_.is_open(); ++pass) {
         if (link_.poll()) {
             const DeviceReply& reply = link_.reply();
-            if (reply.code() == reply::kGreeting && reply.carries(2) && reply.payload()[0] == 2 &&
-                reply.payload()[1] == 1) {
+            if (is_greeting_answer(reply)) {
                 greeted = true;
             } else if (reply.code() == reply::kIdentity) {
                 if (const auto identity = decode_identity(reply))

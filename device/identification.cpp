@@ -28,6 +28,11 @@ std::optional<DeviceIdentity> decode_identity(const DeviceReply& reply) {
     return identity;
 }
 
+bool is_greeting_answer(const DeviceReply& reply) {
+    return reply.code() == reply::kGreeting && reply.carries(2) && reply.payload()[0] == 2 &&
+           reply.payload()[1] == 1;
+}
+
 std::optional<SubVersion> query_sub_version(DeviceLink& link) {
     link.send_command(command::kSubVersion);
     const auto carries_both = [](const DeviceReply& reply) { return reply.carries(2); };

@@ -27,6 +27,8 @@ struct DeviceIdentity {
 };
 // None when the reply is too short to carry an identity.
 std::optional<DeviceIdentity> decode_identity(const DeviceReply& reply);
+// Reply 7 with 2, 1: the device took command 1 and now answers command 4 with its identity.
+bool is_greeting_answer(const DeviceReply& reply);
 
 struct SubVersion {
     uint8_t a = 0;

@@ -168,11 +168,9 @@ bool Connection::handle_greeting_reply() {
         fresh_ = link_.reply();
     if (!fresh_ || state_ == AppState::connected)
         return false;
-    if (fresh_->code() == reply::kGreeting) {
-        if (state_ == AppState::greeting_with_command1 && fresh_->carries(2) &&
-            fresh_->payload()[0] == 2 && fresh_->payload()[1] == 1) {
+    if (is_greeting_answer(*fresh_)) {
+        if (state_ == AppState::greeting_with_command1)
             state_ = AppState::greeting_with_command4;
-        }
     } else if (fresh_->code() == reply::kIdentity) {
         if (const auto identity = decode_identity(*fresh_))
             return accept_identity(*identity);
