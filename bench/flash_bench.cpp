@@ -12,29 +12,13 @@
 #include "firmware/bootloader_protocol.h"
 #include "firmware/flasher.h"
 #include "sim/sim_control.h"
+#include "support/quiet_flash_host.h"
 #include "unit/firmware_files.h"
 
 namespace {
 
 constexpr size_t kLargestImage = 499688;
 constexpr double kBlocks = (kLargestImage + kFlashBlockSize - 1) / kFlashBlockSize;
-
-class QuietHost : public FlashHost {
-   public:
-    explicit QuietHost(std::string path) : path_(std::move(path)) {}
-    std::string choose_file() override { return path_; }
-    void file_rejected(FileProblem, const std::string&) override {}
-    void prepare() override {}
-    void open_progress() override {}
-    void set_progress_text(const std::string&) override {}
-    void set_progress_fraction(double) override {}
-    void set_progress_label(const std::string&) override {}
-    void clear_firmware_labels() override {}
-    void process_events() override {}
-
-   private:
-    std::string path_;
-};
 
 std::string largest_image_file() {
     static const std::string path = [] {
@@ -52,7 +36,7 @@ void flash_once(benchmark::State& state, int report_interval_us) {
     sim::set_bootloader_report_interval_us(report_interval_us);
     DeviceLink link;
     link.set_pause([](int) {});  // the fixed waits for re-enumeration are not the host's cost
-    QuietHost host(largest_image_file());
+    QuietFlashHost host(largest_image_file());
     if (flash_firmware(link, firmware_image(), FlashMode::from_bootloader, host) !=
         FlashResult::programmed)
         state.SkipWithError("flashing failed");

@@ -23,6 +23,7 @@
 #include "device/device_link.h"
 #include "firmware/flasher.h"
 #include "sim/sim_control.h"
+#include "support/quiet_flash_host.h"
 #include "support/test_system.h"
 #include "unit/firmware_files.h"
 #include "unit/recording_page.h"
@@ -37,21 +38,6 @@ constexpr int kConsoleCommand = 0x30;  // the simulator's service command: log l
 
 // A block the simulator does not start with, so that the defaults change something.
 const std::vector<uint8_t> kUsedBlock = {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03};
-
-class QuietFlashHost : public FlashHost {
-   public:
-    std::string file;
-    int chosen = 0;
-    std::string choose_file() override { return chosen++ == 0 ? file : std::string(); }
-    void file_rejected(FileProblem, const std::string&) override {}
-    void prepare() override {}
-    void open_progress() override {}
-    void set_progress_text(const std::string&) override {}
-    void set_progress_fraction(double) override {}
-    void set_progress_label(const std::string&) override {}
-    void clear_firmware_labels() override {}
-    void process_events() override {}
-};
 
 // What the user is shown and what the page holds after an operation.
 struct Outcome {
