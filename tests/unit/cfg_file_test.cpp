@@ -52,14 +52,24 @@ TEST(CfgFileTest, ReaderToleratesLineEndsAndMalformedLines) {
     EXPECT_EQ(lines[0].value, "4prog_output=2");
 }
 
-TEST(CfgFileTest, CarNumberIsLookedUpUnderTheFileLevel) {
-    RecordingPage page;
-    read_config_text(page, "canlevel=3\ncarnumber=43\n");
-    ASSERT_FALSE(page.vehicle_requests.empty());
-    const VehicleRequest& last = page.vehicle_requests.back();
-    EXPECT_EQ(std::make_tuple(last.level, last.car_number, last.update_entry),
-              std::make_tuple(3, 43, false));
-    EXPECT_EQ(page.level, "3");
+TEST(CfgFileTest, CarNumberIsLookedUpUnderTheLevelTheEntryReadsFromTheFileText) {
+    // The entry keeps the file's text; the selection and the saved file follow its leading
+    // digits, so a sign or a leading space reads as level 0, as on the page.
+    const std::tuple<const char*, int32_t> cases[] = {
+        {"3", 3}, {"3 ", 3}, {" 3", 0}, {"-3", 0}, {"", 0}};
+    for (const auto& [level_text, level] : cases) {
+        RecordingPage page;
+        read_config_text(page, "canlevel=" + std::string(level_text) + "\ncarnumber=43\n");
+        ASSERT_FALSE(page.vehicle_requests.empty()) << level_text;
+        const VehicleRequest& last = page.vehicle_requests.back();
+        EXPECT_EQ(std::make_tuple(last.level, last.car_number, last.update_entry),
+                  std::make_tuple(level, 43, false))
+            << level_text;
+        EXPECT_EQ(page.level, level_text);
+        EXPECT_EQ(write_config_text(page).rfind("canlevel=" + std::to_string(level) + "\r\n", 0),
+                  0u)
+            << level_text;
+    }
 }
 
 TEST(CfgFileTest, ValuesAreReadByTheirLeadingDigitsAndRepeatedKeysInFileOrder) {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/number_text.h"
 #include "config/config_page_access.h"
 #include "config/field_marks.h"
+#include "config/vehicle_lookup.h"
 
 struct VehicleRequest {
     int32_t level;
@@ -34,8 +34,9 @@ class RecordingPage : public ConfigPageAccess {
         run_level_entry_handler();
     }
     void run_level_entry_handler() override {
-        // The vehicle selection follows a typed level that differs from the one it shows.
-        const int32_t value = leading_int(level);
+        // The vehicle selection follows a typed level that differs from the one it shows; the
+        // typed text is read by the page's own rule.
+        const int32_t value = leading_level_value(level.c_str());
         if (value != selection_level)
             select_vehicle(value, 0, false);
         level_red = level_marked(level, reference_.level);
