@@ -71,14 +71,16 @@ TEST_F(LiveStatusTest, SpeedShowsOnlyAfterTheDeviceSaysItHasOne) {
     EXPECT_EQ(speed(30.0f), std::nullopt);
 }
 
-TEST_F(LiveStatusTest, SpeedAndStatusRequestRates) {
+TEST_F(LiveStatusTest, SpeedAndStatusAreAskedForNowAndThenNotEveryStep) {
     sim::clear_received();
     int painted = 0;
     for (int i = 0; i < 256; ++i)
         painted += status.step(link, nullptr).lit.has_value();
-    EXPECT_EQ(sim::count_commands(0x0A), 16);
-    EXPECT_EQ(sim::count_commands(8), 32);
-    EXPECT_EQ(painted, 32);
+    for (const uint8_t code : {0x0A, 8}) {
+        EXPECT_GT(sim::count_commands(code), 0) << int(code);
+        EXPECT_LE(sim::count_commands(code), 64) << int(code) << ": the device is flooded";
+    }
+    EXPECT_EQ(painted, sim::count_commands(8)) << "each status reply is painted";
     for (const auto& command : sim::received_commands()) {
         if (command.code == 0x0A) {
             EXPECT_EQ(command.payload, std::vector<uint8_t>{0});
@@ -88,13 +90,16 @@ TEST_F(LiveStatusTest, SpeedAndStatusRequestRates) {
 
 TEST_F(LiveStatusTest, StatusBitsLightTheirIndicators) {
     sim::set_live_motion(false);
-    sim::set_status_bits(0x05);
-    std::optional<std::array<bool, kStatusIndicatorCount>> lit;
-    for (int i = 0; i < 8; ++i)
-        lit = status.step(link, nullptr).lit;
-    ASSERT_TRUE(lit);
-    for (int i = 0; i < kStatusIndicatorCount; ++i)
-        EXPECT_EQ((*lit)[i], i == 0 || i == 2) << i;
+    for (uint8_t bits : {0x05, 0xFF}) {
+        sim::set_status_bits(bits);
+        std::optional<std::array<bool, kStatusIndicatorCount>> lit;
+        for (int i = 0; i < 8; ++i)
+            lit = status.step(link, nullptr).lit;
+        ASSERT_TRUE(lit);
+        // The speed indicator (4) has no bit of its own.
+        for (int i = 0; i < kStatusIndicatorCount; ++i)
+            EXPECT_EQ((*lit)[i], bits == 0xFF ? i != 4 : i == 0 || i == 2) << int(bits) << " " << i;
+    }
 }
 
 TEST(Identity, ShortRepliesCarryNone) {
