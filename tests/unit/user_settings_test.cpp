@@ -90,11 +90,10 @@ TEST_F(UserSettingsFile, MissingOrEmptyFileGivesDefaultsAndSavedValuesSurviveARe
     EXPECT_EQ(values_of(user_settings()), values_of(saved));
 }
 
-TEST_F(UserSettingsFile, UnwritableFolderIsIgnoredAndValuesStay) {
+TEST_F(UserSettingsFile, UnwritableFolderIsIgnored) {
     set_environment("USERPROFILE", (folder_ + "/missing/folder").c_str());
     user_settings().language = "cs";
     save_user_settings();
-    EXPECT_EQ(user_settings().language, "cs");
     EXPECT_FALSE(settings_file_exists());
 }
 
