@@ -17,6 +17,15 @@ uint32_t little_endian_at(const BootloaderReply& reply, size_t at) {
 
 }  // namespace
 
+bool image_fits(uint32_t start_address, int32_t image_length) {
+    if (image_length < 0 || start_address < kExpectedStartAddress ||
+        start_address > kValidMarkerAddress)
+        return false;
+    const uint64_t blocks =
+        (static_cast<uint64_t>(image_length) + kFlashBlockSize - 1) / kFlashBlockSize;
+    return start_address + blocks * kFlashBlockSize <= kValidMarkerAddress;
+}
+
 BootloaderReport bootloader_request(uint8_t code) {
     BootloaderReport request{};
     request[1] = code;

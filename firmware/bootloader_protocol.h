@@ -33,6 +33,11 @@ constexpr uint32_t kValidMarkerAddress = 0x1D07FFF8;
 constexpr size_t kValidMarkerSize = 8;
 constexpr size_t kFlashBlockSize = 56;
 
+// Where an image may go, for every way of programming one: it starts in the application area
+// (the bootloader's own code lies below) and its last block, padding included, ends before the
+// application-valid marker. 499,688 bytes at most, at the area's start.
+bool image_fits(uint32_t start_address, int32_t image_length);
+
 // The first 13 bytes of every query reply after the erase, exactly.
 extern const uint8_t kExpectedQueryPrefix[13];
 

@@ -191,14 +191,6 @@ int flash_result_code(FlashResult result) {
     return result == FlashResult::file_unusable ? 0 : 1;
 }
 
-bool image_fits(uint32_t start_address, int32_t image_length) {
-    if (image_length < 0 || start_address > kValidMarkerAddress)
-        return false;
-    const uint64_t blocks =
-        (static_cast<uint64_t>(image_length) + kFlashBlockSize - 1) / kFlashBlockSize;
-    return start_address + blocks * kFlashBlockSize <= kValidMarkerAddress;
-}
-
 FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mode, FlashHost& host,
                            const std::string& automatic_file) {
     if (mode != FlashMode::from_bootloader && !link.is_open())

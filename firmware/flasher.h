@@ -51,10 +51,6 @@ class FlashHost {
     virtual void process_events() = 0;
 };
 
-// The image must end before the application-valid marker, counting the last block's padding:
-// 499,688 bytes at the usual start address.
-bool image_fits(uint32_t start_address, int32_t image_length);
-
 // One whole attempt. automatic_file is the file of the automatic mode. The waits go through
 // link.pause(); from the switch on, the link holds no device, and afterwards it is left closed
 // so that the next search finds the device afresh.

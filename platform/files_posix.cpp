@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace {
 
@@ -64,4 +65,12 @@ bool write_whole_file(const std::string& path, const std::string& data) {
         total += static_cast<size_t>(put);
     }
     return file.close();
+}
+
+bool replace_file(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool remove_file(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
 }

@@ -39,3 +39,12 @@ bool write_whole_file(const std::string& path, const std::string& data) {
     }
     return file.close();
 }
+
+bool replace_file(const std::string& from, const std::string& to) {
+    return MoveFileExW(to_utf16(from).c_str(), to_utf16(to).c_str(), MOVEFILE_REPLACE_EXISTING) !=
+           0;
+}
+
+bool remove_file(const std::string& path) {
+    return DeleteFileW(to_utf16(path).c_str()) != 0;
+}

@@ -41,6 +41,9 @@ constexpr int kAckPauseMs = 50;
 // A raw read waits as long as a bootloader reply may take, never without end.
 constexpr int kRawReadTimeoutMs = kBootloaderReplyTimeoutMs;
 constexpr size_t kImageArea = kFirmwareBufferSize - kFirmwareHeaderSize;
+// An upload is held to the largest image that can be programmed, which the buffer must hold
+// with its last block's padding.
+static_assert(kValidMarkerAddress - kExpectedStartAddress <= kImageArea);
 constexpr int32_t kProgressEvery = 8 * static_cast<int32_t>(kFlashBlockSize);
 
 class RelayRun : public RelayEventSink {
@@ -236,8 +239,12 @@ class RelayRun : public RelayEventSink {
     }
 
     bool acknowledged(const uint8_t* data, int count) {
-        if (count > kMaxCommandPayload)
+        // Data too long for one frame never reaches the device: the server must not take the
+        // flag's 0 for an acknowledgement of it.
+        if (count > kMaxCommandPayload) {
+            s_.ack_timeout_flag = 1;
             return true;
+        }
         collect_until_quiet(true);
         bool acknowledged = false;
         if (link_.send_frame(command::kRemoteData, data, count)) {
@@ -296,6 +303,13 @@ class RelayRun : public RelayEventSink {
 
     bool program(uint32_t base) {
         const int32_t length = image_.image_length;
+        // The bootloader's own area and the valid marker are never the server's to write: an
+        // image that does not fit there ends the session before the first block, as a refused
+        // upload does. An empty image writes nothing, wherever it is said to go.
+        if (length > 0 && !image_fits(base, length)) {
+            end_session();
+            return false;
+        }
         for (int32_t offset = 0; offset < length; offset += kFlashBlockSize) {
             if (offset % kProgressEvery == 0) {
                 const int32_t p = static_cast<int32_t>(int64_t{offset} * 1000 / length);
@@ -316,9 +330,10 @@ class RelayRun : public RelayEventSink {
     }
 
     bool block_start(size_t size) {
-        // Blocks beyond the image area are refused, and the session with them: the server's
-        // idea of the image no longer matches the program's.
-        if (static_cast<size_t>(image_.image_length) + size > kImageArea) {
+        // An image that could not be programmed even at the application area's start is
+        // refused as its blocks come, and the session with it: the server's idea of the image
+        // no longer matches the program's.
+        if (!image_fits(kExpectedStartAddress, image_.image_length + static_cast<int32_t>(size))) {
             end_session();
             return false;
         }
@@ -420,8 +435,10 @@ void relay_step(RemoteSession& s, DeviceLink& link, FirmwareImage& image, Remote
         return;
     }
     s.silence_count = 0;
-    // A lone space between commands keeps the connection alive; inside a command it is data.
-    if (n == 1 && buffer[0] == relay::kKeepAlive && s.parser.between_commands())
+    // A lone space keeps the connection alive, also while an "@" waits for its command byte;
+    // among a command's arguments or block bytes it is data.
+    if (n == 1 && buffer[0] == relay::kKeepAlive &&
+        (s.parser.between_commands() || s.parser.escape_pending()))
         return;
     if (s.status_hold == 0)
         host.show_status(remote_status_text(s, link));

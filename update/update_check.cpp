@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/files.h"
 #include "platform/installer_file.h"
 #include "platform/output_file.h"
 #include "platform/tcp_client.h"
@@ -95,12 +96,41 @@ VersionAnswer ask_version(TcpClient& client, const UpdateServer& server, UpdateP
     return answer;
 }
 
+// The installer arrives in a file of its own and takes the installer's name only when every
+// byte is written: a download cut short by a full disk or a vanished server never leaves a
+// broken installer where one is started from, and what it wrote is removed.
+class PartialDownload {
+   public:
+    explicit PartialDownload(const std::string& installer_file)
+        : installer_file_(installer_file), part_file_(installer_file + ".part") {}
+    ~PartialDownload() {
+        if (created_ && !finished_) {
+            file_.close();
+            remove_file(part_file_);
+        }
+    }
+    PartialDownload(const PartialDownload&) = delete;
+    PartialDownload& operator=(const PartialDownload&) = delete;
+
+    bool create() { return created_ = file_.create(part_file_); }
+    bool write(const char* data, size_t size) { return file_.write(data, size); }
+    bool finish() { return finished_ = file_.close() && replace_file(part_file_, installer_file_); }
+
+   private:
+    const std::string installer_file_;
+    const std::string part_file_;
+    OutputFile file_;
+    bool created_ = false;
+    bool finished_ = false;
+};
+
 UpdateResult download_installer(TcpClient& client, const UpdateServer& server,
                                 const ProgramVersion& version, const std::string& installer_file,
                                 UpdateProgress& progress) {
-    OutputFile file;
-    if (installer_file.empty() || !prepare_installer_folder(installer_file) ||
-        !file.create(installer_file))
+    if (installer_file.empty() || !prepare_installer_folder(installer_file))
+        return UpdateResult::check_error;
+    PartialDownload file(installer_file);
+    if (!file.create())
         return UpdateResult::check_error;
     const std::string path = installer_download_path(version);
     if (!send_request(client, encode_get_request(server.host, server.port, path)))
@@ -113,7 +143,7 @@ UpdateResult download_installer(TcpClient& client, const UpdateServer& server,
         return parse_response_head(area.data(), size).status != HeadStatus::incomplete;
     });
     const ResponseHead head = parse_response_head(area.data(), received);
-    if (!got || head.status != HeadStatus::complete)
+    if (!got || head.status != HeadStatus::complete || head.content_length > kMaxInstallerSize)
         return UpdateResult::check_error;
 
     progress.show_stage(UpdateStage::download_started, 0.01);
@@ -132,7 +162,7 @@ UpdateResult download_installer(TcpClient& client, const UpdateServer& server,
             return UpdateResult::check_error;
         written += static_cast<size_t>(n);
     }
-    if (!file.close())
+    if (!file.finish())
         return UpdateResult::check_error;
     progress.show_stage(UpdateStage::download_complete, 1.0);
     return UpdateResult::downloaded;

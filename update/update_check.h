@@ -45,6 +45,9 @@ enum class UpdateResult {
 // arrives in parts of at most the second.
 constexpr size_t kResponseArea = 4096;
 constexpr size_t kDownloadPart = 8192;
+// This program's installers are a few tens of megabytes. A larger announcement is a broken or
+// hostile server, refused before a byte is stored, so that it cannot fill the user's disk.
+constexpr size_t kMaxInstallerSize = size_t{256} << 20;
 
 // One check: version query, and on the user's consent the download of the installer into
 // installer_file (empty: nowhere to put it). Blocks, keeping the window responsive through

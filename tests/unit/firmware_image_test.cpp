@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "firmware/autoflash.h"
+#include "firmware/bootloader_protocol.h"
 #include "firmware/firmware_image.h"
 #include "firmware/flasher.h"
 #include "platform/folder_scan.h"
@@ -55,12 +56,13 @@ TEST(FirmwareImage, LongFileIsCutAndAShorterOneClearsWhatItLeft) {
 }
 
 // 499,688 bytes are 8,923 whole blocks ending at the marker; 499,711 end below the last
-// address, but their last block would not.
-TEST(FirmwareImage, LastBlockMustEndBeforeTheValidMarker) {
+// address, but their last block would not. Below the application area lies the bootloader.
+TEST(FirmwareImage, ImageMustLieBetweenTheApplicationStartAndTheValidMarker) {
     const std::tuple<uint32_t, int32_t, bool> cases[] = {
         {0x1D006000, 499688, true}, {0x1D006000, 499689, false}, {0x1D006000, 499711, false},
         {0x1D007000, 495600, true}, {0x1D007000, 495601, false}, {0x1D080000, 10000, false},
-        {0xFFFFFF00, 10000, false},
+        {0xFFFFFF00, 10000, false}, {0x1D005FFF, 56, false},     {0x1D000000, 10000, false},
+        {0x00000000, 0, false},     {0x1D07FFC0, 56, true},      {0x1D07FFC1, 56, false},
     };
     for (const auto& [start, length, fits] : cases)
         EXPECT_EQ(image_fits(start, length), fits)

@@ -178,6 +178,9 @@ TEST_F(FlasherTest, FailuresAndWhetherTheyCameBeforeTheErase) {
     } cases[] = {
         {"other hardware type", [] { sim::set_bootloader_hardware_type(7); },
          FlashResult::hardware_incompatible, false},
+        {"start address below the application area",
+         [] { sim::set_bootloader_start_address(0x1D000000); }, FlashResult::firmware_too_large,
+         false},
         {"start address in a later query", [] { sim::change_bootloader_query_from(2, 7, 0x1E); },
          FlashResult::write_error, true},
         {"block size in a later query", [] { sim::change_bootloader_query_from(2, 1, 0x40); },

@@ -2,6 +2,7 @@
 // back, the device side it leaves behind, and the bounds a hostile server runs into.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -39,6 +40,12 @@ class RelayTest : public ::testing::Test {
     }
     void TearDown() override { finish_session(*session_, link_, true); }
 
+    // A new connection after the relay ended the last one.
+    void log_in_again() {
+        ASSERT_EQ(log_in(*session_, {"127.0.0.1", peer_.port()}, "secret"), LoginResult::logged_in);
+        ASSERT_TRUE(peer_.wait_for_logins(++logins_));
+    }
+
     void step(int count = 1) {
         for (int i = 0; i < count; ++i)
             relay_step(*session_, link_, *image_, host_);
@@ -60,6 +67,7 @@ class RelayTest : public ::testing::Test {
     }
 
     LoopbackRelayPeer peer_;
+    size_t logins_ = 1;
     std::unique_ptr<RemoteSession> session_ = std::make_unique<RemoteSession>();
     std::unique_ptr<FirmwareImage> image_ = std::make_unique<FirmwareImage>();
     DeviceLink link_;
@@ -85,6 +93,7 @@ TEST_F(RelayTest, CommandsAnswerExactlyTheirBytesWhereverTheStreamIsCut) {
     };
     const Case cases[] = {
         {"nothing waiting", {"@R"}, bytes({'@', 'R', 0})},
+        {"a keep-alive between an escape and its command", {"@", " ", "R"}, bytes({'@', 'R', 0})},
         {"a frame is not answered", {"@h", bytes({0x01, 0x00})}, ""},
         {"upload",
          {"@E0@E", "1", bytes({0x00, 0x03, 0x01}), bytes({0x02, 0x03})},
@@ -119,6 +128,12 @@ TEST_F(RelayTest, CommandsAnswerExactlyTheirBytesWhereverTheStreamIsCut) {
 
     // Server data: acknowledged, the flag stays clear; unacknowledged, it says so.
     EXPECT_EQ(exchange({bytes({'@', 'F', 1, 0x42}), "@G"}), bytes({'@', 'G', 0}));
+    // Data too long for a frame is refused, and not acknowledged.
+    std::string long_data = bytes({'@', 'F', 144});
+    long_data.append(144, 'd');
+    EXPECT_EQ(exchange({long_data + "@G"}), bytes({'@', 'G', 1}));
+    EXPECT_EQ(sim::count_commands(0x66), 1);
+    session_->ack_timeout_flag = 0;  // never cleared by the relay; the next case needs it clear
     sim::set_remote_data_silent(true);
     EXPECT_EQ(exchange({bytes({'@', 'F', 1, 0x42}), "@G"}), bytes({'@', 'G', 1}));
     EXPECT_EQ(sim::count_commands(0x66), 2);
@@ -175,19 +190,70 @@ TEST_F(RelayTest, RawCommandsWithoutADeviceAnswerFailureAndTouchNothing) {
     EXPECT_EQ(sim::open_count(), 0);
     // Programming with an image but no bootloader cannot succeed: the session ends.
     image_->image_length = 56;
-    EXPECT_EQ(exchange({"@E5" + bytes({0, 0, 0, 0})}), "@E5" + bytes({0, 0}) + "@!");
+    EXPECT_EQ(exchange({"@E5" + bytes({0x00, 0x60, 0x00, 0x1D})}), "@E5" + bytes({0, 0}) + "@!");
     EXPECT_TRUE(peer_.closed_by_program(50));
     EXPECT_FALSE(session_->connected());
     EXPECT_EQ(session_->reconnect_countdown, kReconnectSteps - 2) << "two idle steps since";
 }
 
-TEST_F(RelayTest, AnUploadBeyondTheImageAreaEndsTheSessionUnwritten) {
-    const int32_t area = static_cast<int32_t>(kFirmwareBufferSize - kFirmwareHeaderSize);
-    image_->image_length = area - 2;
-    EXPECT_EQ(exchange({"@E1" + bytes({0, 3, 9, 9, 9})}), "@!");
-    EXPECT_EQ(image_->image_length, area - 2);
-    EXPECT_TRUE(peer_.closed_by_program(50));
-    EXPECT_EQ(host_.ended, 1);
+// An upload is held to the largest image the application area takes (499,688 bytes), not
+// to the buffer, whose last block could not be programmed.
+TEST_F(RelayTest, AnUploadLargerThanTheApplicationAreaEndsTheSessionUnwritten) {
+    const int32_t largest = 499688;
+    image_->image_length = largest - 3;
+    EXPECT_EQ(exchange({"@E1" + bytes({0, 3, 1, 1, 1})}), "@E1" + bytes({0, 3}));
+    EXPECT_EQ(image_->image_length, largest);
+
+    for (const int32_t before : {largest - 2, 525280, 525290}) {
+        SCOPED_TRACE(before);
+        image_->image_length = before;
+        EXPECT_EQ(exchange({"@E1" + bytes({0, 3, 9, 9, 9})}), "@!");
+        EXPECT_EQ(image_->image_length, before);
+        EXPECT_TRUE(peer_.closed_by_program(50));
+        log_in_again();
+    }
+    EXPECT_EQ(host_.ended, 3);
+}
+
+// Only the application area is the server's to program; anything else ends the session before
+// a single request reaches the bootloader.
+TEST_F(RelayTest, ProgrammingOutsideTheApplicationAreaIsRefusedBeforeTheFirstWrite) {
+    image_->image_length = 100;  // two blocks, the second padded to 112 bytes
+    for (int i = 0; i < 100; ++i)
+        image_->bytes[kFirmwareHeaderSize + i] = static_cast<uint8_t>(i);
+    const struct {
+        const char* what;
+        uint32_t base;
+        bool programmed;
+    } cases[] = {
+        {"the application area's start", kExpectedStartAddress, true},
+        {"the last block ending at the marker", kValidMarkerAddress - 112, true},
+        {"the bootloader's area", kExpectedStartAddress - 56, false},
+        {"the last block's padding over the marker", kValidMarkerAddress - 100, false},
+        {"far outside the flash", 0x00000000, false},
+        {"an address that wraps round", 0xFFFFFFC8, false},
+    };
+    sim::set_product(sim::Product::bootloader);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(exchange({"@H"}), "@2");
+        const int requests = sim::bootloader_requests();
+        const uint32_t b = c.base;
+        const std::string answer = exchange(
+            {"@E5" + bytes({static_cast<int>(b & 0xFF), static_cast<int>(b >> 8 & 0xFF),
+                            static_cast<int>(b >> 16 & 0xFF), static_cast<int>(b >> 24)})});
+        if (c.programmed) {
+            EXPECT_EQ(answer, "@E5" + bytes({0, 0}) + "@E5" + bytes({0x03, 0xE8}));
+            const std::vector<uint8_t> flash = sim::bootloader_flash(b, 100);
+            EXPECT_TRUE(std::equal(flash.begin(), flash.end(), image_->image()));
+            continue;
+        }
+        EXPECT_EQ(answer, "@!");
+        EXPECT_EQ(sim::bootloader_requests(), requests);
+        EXPECT_TRUE(peer_.closed_by_program(50));
+        log_in_again();
+    }
+    EXPECT_EQ(host_.ended, 4);
 }
 
 TEST_F(RelayTest, AUserWhoEndsTheSessionDuringAnEventPumpStopsTheStep) {

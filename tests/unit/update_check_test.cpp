@@ -2,6 +2,14 @@
 // are in http_message_test, these are the ones that need a connection.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -47,6 +55,11 @@ class UpdateCheckTest : public ::testing::Test {
     }
     std::string request_for(const std::string& path) const {
         return "GET http://127.0.0.1:" + std::to_string(peer_->port()) + path + " HTTP/1.0\r\n\r\n";
+    }
+    // Neither the installer nor a part of one is left behind.
+    bool nothing_stored() const {
+        return !std::filesystem::exists(installer_) &&
+               !std::filesystem::exists(installer_ + ".part");
     }
     std::string installer_bytes() const {
         std::string bytes;
@@ -137,5 +150,45 @@ TEST_F(UpdateCheckTest, InstallerBodyIsTakenToItsLengthAndEndingEarlyIsAnError) 
                                      "HTTP/1.0 200 OK\r\n\r\n" + std::string(20, 'a')}) {
         EXPECT_EQ(run({kOffer221, {{early}}}, true), UpdateResult::check_error) << early;
         EXPECT_NE(progress.stages.back(), UpdateStage::download_complete) << early;
+        EXPECT_EQ(installer_bytes(), std::string(20, 'a')) << "the last whole one stays";
+        EXPECT_FALSE(std::filesystem::exists(installer_ + ".part"));
     }
 }
+
+// A length no installer of ours has is refused on the header, before a byte is stored.
+TEST_F(UpdateCheckTest, AnOversizedInstallerIsRefusedOnItsHeader) {
+    for (const std::string& length :
+         {std::string("2147483647"), std::to_string(kMaxInstallerSize + 1)}) {
+        SCOPED_TRACE(length);
+        const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: " + length + "\r\n\r\n";
+        EXPECT_EQ(run({kOffer221, {{head + std::string(1000, 'a')}}}, true),
+                  UpdateResult::check_error);
+        EXPECT_EQ(progress.stages.back(), UpdateStage::download_connected);
+        EXPECT_TRUE(nothing_stored());
+    }
+}
+
+#ifndef _WIN32
+// A disk that fills part-way, as a limit on the size of the files the process writes: set in a
+// child, since the limit is the whole process's. Writes past it fail instead of ending it.
+TEST_F(UpdateCheckTest, ADownloadWhoseWritesFailIsAnErrorAndLeavesNothing) {
+    peer_.emplace(std::vector<PeerReply>{kOffer221, {{http_response(std::string(100000, 'i'))}}});
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{50000, 50000};
+        std::signal(SIGXFSZ, SIG_IGN);
+        progress.accept = true;
+        const bool failed = setrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+                            run_update_check({"127.0.0.1", peer_->port()}, installer_, progress) ==
+                                UpdateResult::check_error &&
+                            progress.stages.back() == UpdateStage::download_started;
+        _exit(failed ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(peer_->requests().size(), 2u);
+    EXPECT_TRUE(nothing_stored());
+}
+#endif
