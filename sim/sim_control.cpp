@@ -114,6 +114,10 @@ void set_status_silent(bool silent) {
     state().firmware.status_silent = silent;
 }
 
+void set_answers_every_poll(bool on) {
+    state().firmware.answers_every_poll = on;
+}
+
 uint8_t memory_byte(uint16_t address) {
     if (address < kMemoryWindowStart || address >= kMemoryWindowStart + kMemoryWindowSize) {
         return 0;

@@ -54,6 +54,9 @@ void set_remote_data_silent(bool silent);
 // Status characters for command 2, one per request; the last repeats. Default "1".
 void set_status_sequence(const std::string& characters);
 void set_status_silent(bool silent);
+// A device that never falls silent: every poll with nothing else to say brings the status
+// bits (reply 9).
+void set_answers_every_poll(bool on);
 
 // Configuration memory, the parameter window 0x200-0x3FF (commands 5 and 6).
 uint8_t memory_byte(uint16_t address);

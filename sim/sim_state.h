@@ -50,6 +50,7 @@ struct FirmwareSettings {
     bool greeting_silent = false;
     std::string status_sequence = "1";
     bool status_silent = false;
+    bool answers_every_poll = false;
     uint8_t calibration_scale = 9;
     int calibration_delay_polls = 1;
     bool calibration_silent = false;
