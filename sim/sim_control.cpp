@@ -246,6 +246,14 @@ bool call_fault_struck() {
     return state().faults.call_fault_struck;
 }
 
+bool stalled() {
+    return state().faults.stalled;
+}
+
+int64_t idle_read_ms() {
+    return state().observed.idle_read_ms;
+}
+
 void replug() {
     power_on_again();
 }

@@ -142,12 +142,20 @@ enum class CallFault {
     read_error,     // the first read from then on fails; the device stays
     corrupt_frame,  // the first application frame sent from then on has a bad checksum; the
                     // bootloader's next reply, which has none, differs in its byte 4
+    stall,          // the device stops answering, and stays on the bus: writes are taken but
+                    // reach nothing, reads bring nothing (one without a time limit waits for
+                    // minutes), until the device loses power
 };
 // The fault becomes due after this many more calls (0: at the very next call).
 void arm_call_fault(int calls, CallFault fault);
 // True once the armed fault took effect (a short write or read error that found no write or
 // read, or a corruption that found no frame, never did).
 bool call_fault_struck();
+// The device hangs since a stall fault struck (it leaves the state only without power).
+bool stalled();
+// How long the host's reads waited in vain since the last reset: with fast time-outs they
+// return at once, but a device that says nothing keeps a real host waiting each time-out.
+int64_t idle_read_ms();
 // Power returns to a device that vanished: one that was restarting comes back as what it
 // restarted into; a bootloader starts the application when its valid marker is in place or
 // the application was never erased, and otherwise waits as the bootloader again.
