@@ -1,5 +1,6 @@
 #include "platform/tcp_client.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
