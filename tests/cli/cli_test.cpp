@@ -321,7 +321,12 @@ TEST_F(CliRun, ReadWriteAndFlashReportEveryInterruptionAsAFailure) {
         const std::string clean_out = out_->text();
         const std::vector<uint8_t> new_block = sweep::config_block_in_device();
 
-        for (const sim::CallFault fault : sweep::kFaults) {
+        // The flash under every fault is the flasher's own sweep; here, for CI's time, the
+        // device going away and stopping to answer, which is what the exit status must tell.
+        std::vector<sim::CallFault> faults(std::begin(sweep::kFaults), std::end(sweep::kFaults));
+        if (command.flashes)
+            faults = {sim::CallFault::vanish, sim::CallFault::stall};
+        for (const sim::CallFault fault : faults) {
             for (int point = 0; point < calls && failures < 10; ++point) {
                 start();
                 sim::arm_call_fault(point, fault);
@@ -365,7 +370,8 @@ TEST_F(CliRun, ReadWriteAndFlashReportEveryInterruptionAsAFailure) {
                 }
             }
         }
-        std::printf("qn718-cli %s: %d interruption points, each fault\n", command.name, calls);
+        std::printf("qn718-cli %s: %d interruption points, %zu faults\n", command.name, calls,
+                    faults.size());
     }
     g_sleep_counted = false;
 }
