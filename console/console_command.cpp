@@ -1,6 +1,7 @@
 #include "console/console_command.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "console/traffic_log.h"
 #include "device/command_codes.h"
@@ -10,6 +11,7 @@ namespace {
 
 constexpr int kResponseRounds = 40;
 constexpr int kResponseRoundMs = 50;
+constexpr std::chrono::milliseconds kResponseLimit{kResponseRounds * kResponseRoundMs + 1000};
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 void append_hex(std::string& text, uint8_t byte) {
@@ -125,14 +127,19 @@ ConsoleSendResult console_send(DeviceLink& link, CommandHistory& history,
     if (!result.delivered || !request.await_response)
         return result;
 
+    // A device that answers every poll would hold the rounds open: each round takes at most
+    // the polls of a wait for silence, and all of them together no more than kResponseLimit.
+    const auto deadline = std::chrono::steady_clock::now() + kResponseLimit;
     for (int round = 0; round < kResponseRounds; ++round) {
         link.pause(kResponseRoundMs);
-        while (link.poll()) {
+        for (int polls = 0; polls < DeviceLink::kMaxPollsUntilSilent && link.poll(); ++polls) {
             if (link.reply().code() == reply::kDone) {
                 result.response = console_response_text(link.reply());
                 log_traffic(TrafficDirection::received, result.response);
                 return result;
             }
+            if (std::chrono::steady_clock::now() >= deadline)
+                return result;
         }
     }
     return result;

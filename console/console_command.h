@@ -46,6 +46,7 @@ struct ConsoleSendResult {
 
 // Checks the fields, keeps them in the history, records the sent line, sends the command and,
 // when asked, waits up to 40 rounds of 50 ms for a reply with code 1 and records it. Replies
-// with other codes are passed over.
+// with other codes are passed over; a device that never falls silent ends the wait after 3 s
+// all told.
 ConsoleSendResult console_send(DeviceLink& link, CommandHistory& history,
                                const ConsoleRequest& request);

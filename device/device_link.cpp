@@ -246,9 +246,17 @@ bool DeviceLink::poll() {
 
 bool DeviceLink::await_reply(uint8_t code, int max_polls,
                              const std::function<bool(const DeviceReply&)>& accept) {
-    for (int polls = 0; max_polls == kUntilSilent || polls < max_polls; ++polls) {
+    if (max_polls == kUntilSilent) {
+        int polls = 0;
+        while (poll_until_silent(polls)) {
+            if (reply_.code() == code && (!accept || accept(reply_)))
+                return true;
+        }
+        return false;
+    }
+    for (int polls = 0; polls < max_polls; ++polls) {
         if (!poll()) {
-            if (max_polls == kUntilSilent || !handle_)
+            if (!handle_)
                 return false;
             continue;
         }
@@ -258,14 +266,25 @@ bool DeviceLink::await_reply(uint8_t code, int max_polls,
     return false;
 }
 
+bool DeviceLink::poll_until_silent(int& polls) {
+    if (polls == kMaxPollsUntilSilent)
+        return false;
+    if (polls > 0 && polls % kPollsBetweenServes == 0)
+        pause(0);
+    ++polls;
+    return poll();
+}
+
 void DeviceLink::drain() {
-    while (poll()) {
+    int polls = 0;
+    while (poll_until_silent(polls)) {
     }
 }
 
 bool DeviceLink::drain_noting(uint8_t code) {
     bool seen = false;
-    while (poll()) {
+    int polls = 0;
+    while (poll_until_silent(polls)) {
         if (reply_.code() == code)
             seen = true;
     }

@@ -93,6 +93,7 @@ class DeviceLink {
     // One poll report, then one reply frame if the device has one. True when a new, valid
     // frame stands in reply().
     bool poll();
+    // Polls until the device falls silent, at most kMaxPollsUntilSilent times.
     void drain();
     // Drains like drain(); true when a reply with this code passed by meanwhile.
     bool drain_noting(uint8_t code);
@@ -100,10 +101,14 @@ class DeviceLink {
 
     // Every wait for an answer is a bounded count of polls, each at most about 25 ms.
     static constexpr int kUntilSilent = -1;
+    // A device that answers every poll never falls silent: a wait for silence gives up after
+    // this many polls, and serves the window (a pause of 0 ms) every kPollsBetweenServes.
+    static constexpr int kMaxPollsUntilSilent = 64;
+    static constexpr int kPollsBetweenServes = 8;
     // Polls until a reply with this code (and, when accept is given, one it accepts) stands in
     // reply(); other replies are passed over. max_polls bounds the polls, each counting
     // whether or not it brought a frame; kUntilSilent instead stops at the first poll that
-    // brings nothing. False when none came (or the link closed).
+    // brings nothing, or after kMaxPollsUntilSilent. False when none came (or the link closed).
     bool await_reply(uint8_t code, int max_polls,
                      const std::function<bool(const DeviceReply&)>& accept = {});
 
@@ -111,6 +116,7 @@ class DeviceLink {
     enum class Assembly { frame_complete, nothing, error_dump };
     bool write_report(const uint8_t* report, size_t size);
     bool send_poll();
+    bool poll_until_silent(int& polls);
     bool receive_frame();
     Assembly assemble_frame_text();
     void read_error_dump();

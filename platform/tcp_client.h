@@ -4,14 +4,27 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct Ipv4Address {
     uint32_t network_order = 0;
 };
 
-// The first IPv4 address of a host name or dotted quad; false when there is none.
-bool resolve_ipv4(const std::string& host, Ipv4Address& address);
+// Called between the slices of a long wait, so that the window keeps painting.
+using WaitServe = std::function<void()>;
+// The slice of every wait that serves the window meanwhile.
+constexpr int kWaitSliceMs = 50;
+
+enum class Resolution { found, not_found, timed_out };
+
+// The first IPv4 address of a host name or dotted quad. The system's resolver has no time
+// limit, so it asks on a short-lived helper thread and stops waiting after timeout_ms (the
+// thread ends on its own when the resolver gives up; its answer is then dropped).
+Resolution resolve_ipv4(const std::string& host, Ipv4Address& address, int timeout_ms,
+                        const WaitServe& meanwhile = {});
+// The system's resolver itself: blocks for as long as it takes.
+bool lookup_ipv4(const std::string& host, Ipv4Address& address);
 
 enum class SocketWait { ready, timed_out, failed };
 
@@ -34,8 +47,9 @@ class TcpClient {
     bool start_connect(const Ipv4Address& address, uint16_t port);
     // ready: connected; failed: refused or unreachable.
     SocketWait wait_connected(int timeout_ms);
-    // Sends as much as the peer takes within the time limit; returns the bytes sent.
-    size_t send_all(const char* data, size_t size, int timeout_ms);
+    // Sends as much as the peer takes within the time limit, which bounds the whole send, not
+    // each wait; returns the bytes sent. meanwhile is called between slices of the waits.
+    size_t send_all(const char* data, size_t size, int timeout_ms, const WaitServe& meanwhile = {});
     SocketWait wait_readable(int timeout_ms);
     SocketWait wait_writable(int timeout_ms);
     // Bytes received (at most size), 0 when the peer closed the connection, -1 on error.

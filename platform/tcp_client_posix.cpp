@@ -9,7 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -31,9 +33,16 @@ SocketWait wait_for(int fd, bool write, int timeout_ms) {
     return result == 0 ? SocketWait::timed_out : SocketWait::ready;
 }
 
+// Whole milliseconds left until the deadline, 0 once it has passed.
+int ms_until(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
 }  // namespace
 
-bool resolve_ipv4(const std::string& host, Ipv4Address& address) {
+bool lookup_ipv4(const std::string& host, Ipv4Address& address) {
     if (host.empty())
         return false;
     addrinfo hints{};
@@ -89,11 +98,22 @@ SocketWait TcpClient::wait_connected(int timeout_ms) {
     return SocketWait::ready;
 }
 
-size_t TcpClient::send_all(const char* data, size_t size, int timeout_ms) {
+size_t TcpClient::send_all(const char* data, size_t size, int timeout_ms,
+                           const WaitServe& meanwhile) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     size_t sent = 0;
     while (sent < size) {
-        if (wait_for(static_cast<int>(handle_), true, timeout_ms) != SocketWait::ready)
+        const SocketWait wait =
+            wait_for(static_cast<int>(handle_), true, std::min(kWaitSliceMs, ms_until(deadline)));
+        if (wait == SocketWait::failed)
             break;
+        if (wait == SocketWait::timed_out) {
+            if (ms_until(deadline) <= 0)
+                break;
+            if (meanwhile)
+                meanwhile();
+            continue;
+        }
         // No SIGPIPE when the peer has gone: the short count says so.
         const ssize_t n = send(static_cast<int>(handle_), data + sent, size - sent, MSG_NOSIGNAL);
         if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
@@ -101,6 +121,9 @@ size_t TcpClient::send_all(const char* data, size_t size, int timeout_ms) {
         if (n <= 0)
             break;
         sent += static_cast<size_t>(n);
+        // A peer that takes a little now and then must not stretch the send past its limit.
+        if (sent < size && ms_until(deadline) <= 0)
+            break;
     }
     return sent;
 }

@@ -1,6 +1,7 @@
 #include "platform/tcp_client.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -44,9 +45,16 @@ SocketWait wait_for(SOCKET socket, bool write, int timeout_ms) {
     return result == 0 ? SocketWait::timed_out : SocketWait::ready;
 }
 
+// Whole milliseconds left until the deadline, 0 once it has passed.
+int ms_until(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
 }  // namespace
 
-bool resolve_ipv4(const std::string& host, Ipv4Address& address) {
+bool lookup_ipv4(const std::string& host, Ipv4Address& address) {
     if (host.empty() || !winsock_start.started)
         return false;
     addrinfo hints{};
@@ -99,11 +107,22 @@ SocketWait TcpClient::wait_connected(int timeout_ms) {
     return SocketWait::ready;
 }
 
-size_t TcpClient::send_all(const char* data, size_t size, int timeout_ms) {
+size_t TcpClient::send_all(const char* data, size_t size, int timeout_ms,
+                           const WaitServe& meanwhile) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     size_t sent = 0;
     while (sent < size) {
-        if (wait_for(socket_of(handle_), true, timeout_ms) != SocketWait::ready)
+        const SocketWait wait =
+            wait_for(socket_of(handle_), true, std::min(kWaitSliceMs, ms_until(deadline)));
+        if (wait == SocketWait::failed)
             break;
+        if (wait == SocketWait::timed_out) {
+            if (ms_until(deadline) <= 0)
+                break;
+            if (meanwhile)
+                meanwhile();
+            continue;
+        }
         const int chunk = static_cast<int>(std::min<size_t>(size - sent, 1 << 20));
         const int n = send(socket_of(handle_), data + sent, chunk, 0);
         if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK)
@@ -111,6 +130,9 @@ size_t TcpClient::send_all(const char* data, size_t size, int timeout_ms) {
         if (n <= 0)
             break;
         sent += static_cast<size_t>(n);
+        // A peer that takes a little now and then must not stretch the send past its limit.
+        if (sent < size && ms_until(deadline) <= 0)
+            break;
     }
     return sent;
 }

@@ -9,6 +9,7 @@
 
 namespace {
 
+constexpr int kResolveTimeoutMs = 5000;
 constexpr int kConnectTimeoutMs = 5000;
 constexpr int kLoginSendTimeoutMs = 2000;
 constexpr int kLoginAnswerTimeoutMs = 5000;
@@ -23,13 +24,17 @@ RemoteSession& remote_session() {
     return the_session;
 }
 
-LoginResult log_in(RemoteSession& session, const RemoteServer& server,
-                   const std::string& password) {
+LoginResult log_in(RemoteSession& session, const RemoteServer& server, const std::string& password,
+                   const WaitServe& meanwhile) {
     const auto line = encode_login_line(password);
     if (!line)
         return LoginResult::password_too_long;
+    const uint32_t generation = session.generation;
     Ipv4Address address;
-    if (!resolve_ipv4(server.host, address))
+    const Resolution resolved = resolve_ipv4(server.host, address, kResolveTimeoutMs, meanwhile);
+    if (session.generation != generation)
+        return LoginResult::abandoned;
+    if (resolved != Resolution::found)
         return LoginResult::cannot_resolve;
     TcpClient& socket = session.socket;
     if (!socket.open())

@@ -66,14 +66,17 @@ RemoteSession& remote_session();
 enum class LoginResult {
     logged_in,
     password_too_long,  // nothing was sent; no socket was made
-    cannot_resolve,     // no socket was made
+    cannot_resolve,     // no socket was made (also when the name took too long)
+    abandoned,          // the user ended the attempt while the name was looked up
     cannot_connect,     // the socket stays open for the caller to end the session
     login_failed,       // likewise
 };
 
 // Resolve, connect, send the password line and read the answer. Blocks for at most a few
-// seconds at each stage.
-LoginResult log_in(RemoteSession& session, const RemoteServer& server, const std::string& password);
+// seconds at each stage; the name's lookup calls meanwhile between slices of its wait, and
+// a session ended meanwhile (the generation moved on) abandons the attempt.
+LoginResult log_in(RemoteSession& session, const RemoteServer& server, const std::string& password,
+                   const WaitServe& meanwhile = {});
 
 // Ends the connection: "@!" to the server, the socket closed, the device link closed. A
 // reconnection is planned unless the user asked for the end.

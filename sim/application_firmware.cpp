@@ -285,6 +285,8 @@ void firmware_poll_tick() {
             queue_log_frame(log_line_text());
         }
     }
+    if (s.firmware.answers_every_poll && s.traffic.replies.empty())
+        answer_status_bits();
 }
 
 void queue_reply(uint8_t code, const std::vector<uint8_t>& payload) {

@@ -207,6 +207,7 @@ int read_bootloader_report(uint8_t* data, size_t length, int timeout_ms) {
     if (replies.empty() || replies.front().ready_at_ms - now > wait_limit) {
         if (s.real_timeouts)
             sleep_ms(static_cast<int>(wait_limit));
+        s.observed.idle_read_ms += wait_limit;
         return 0;
     }
     if (replies.front().ready_at_ms > now)
@@ -236,6 +237,7 @@ void settle_bus() {
 
 void power_on_again() {
     SimState& s = state();
+    s.faults.stalled = false;  // a hung firmware starts afresh
     if (s.reenumeration.pending) {
         s.reenumeration.pending = false;
         s.reenumeration.at_ms = 0;

@@ -17,6 +17,9 @@ using sim::state;
 // Nothing ever arrives unasked, so a blocking read with nothing queued would hang for good;
 // it gives up after this long instead, as a device that stopped answering would look.
 constexpr int kBlockingReadGiveUpMs = 500;
+// A hung device never answers a read without a time limit; minutes stand for "never", so that
+// a test's own time bound catches the host waiting for it.
+constexpr int kStalledBlockingReadMs = 300000;
 
 std::wstring g_global_error;
 
@@ -100,6 +103,11 @@ bool count_call(CallKind kind) {
             faults.calls_until_fault = -1;
             faults.call_fault_struck = true;
             return true;
+        case sim::CallFault::stall:
+            faults.calls_until_fault = -1;
+            faults.call_fault_struck = true;
+            faults.stalled = true;
+            return false;
         case sim::CallFault::corrupt_frame:
             faults.calls_until_fault = -1;
             if (sim::bootloader_enumerated()) {
@@ -185,6 +193,8 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* 
     if (!handle || !data || length == 0)
         return -1;
     sim::SimState& s = state();
+    if (s.faults.stalled)
+        return static_cast<int>(length);
     if (s.faults.writes_left == 0 || spoiled) {
         // The report never reaches the device; the host learns of it from the count alone.
         handle->last_error = L"short write";
@@ -211,9 +221,20 @@ int read_report(hid_device* dev, unsigned char* data, size_t length, int millise
         handle->last_error = L"read error";
         return -1;
     }
+    sim::SimState& s = state();
+    if (s.faults.stalled) {
+        if (milliseconds < 0) {
+            sleep_ms(kStalledBlockingReadMs);
+            s.observed.idle_read_ms += kStalledBlockingReadMs;
+        } else {
+            if (s.real_timeouts)
+                sleep_ms(milliseconds);
+            s.observed.idle_read_ms += milliseconds;
+        }
+        return 0;
+    }
     if (sim::bootloader_enumerated())
         return sim::read_bootloader_report(data, length, milliseconds);
-    sim::SimState& s = state();
     auto& queue = s.traffic.input_reports;
     if (!queue.empty()) {
         const std::vector<uint8_t> report = std::move(queue.front());
@@ -222,9 +243,10 @@ int read_report(hid_device* dev, unsigned char* data, size_t length, int millise
         std::memcpy(data, report.data(), count);
         return static_cast<int>(count);
     }
-    if (s.real_timeouts) {
-        sleep_ms(milliseconds < 0 ? kBlockingReadGiveUpMs : milliseconds);
-    }
+    const int waited = milliseconds < 0 ? kBlockingReadGiveUpMs : milliseconds;
+    if (s.real_timeouts)
+        sleep_ms(waited);
+    s.observed.idle_read_ms += waited;
     return 0;
 }
 

@@ -114,6 +114,10 @@ void set_status_silent(bool silent) {
     state().firmware.status_silent = silent;
 }
 
+void set_answers_every_poll(bool on) {
+    state().firmware.answers_every_poll = on;
+}
+
 uint8_t memory_byte(uint16_t address) {
     if (address < kMemoryWindowStart || address >= kMemoryWindowStart + kMemoryWindowSize) {
         return 0;
@@ -240,6 +244,14 @@ void arm_call_fault(int calls, CallFault fault) {
 
 bool call_fault_struck() {
     return state().faults.call_fault_struck;
+}
+
+bool stalled() {
+    return state().faults.stalled;
+}
+
+int64_t idle_read_ms() {
+    return state().observed.idle_read_ms;
 }
 
 void replug() {

@@ -54,6 +54,9 @@ void set_remote_data_silent(bool silent);
 // Status characters for command 2, one per request; the last repeats. Default "1".
 void set_status_sequence(const std::string& characters);
 void set_status_silent(bool silent);
+// A device that never falls silent: every poll with nothing else to say brings the status
+// bits (reply 9).
+void set_answers_every_poll(bool on);
 
 // Configuration memory, the parameter window 0x200-0x3FF (commands 5 and 6).
 uint8_t memory_byte(uint16_t address);
@@ -139,12 +142,20 @@ enum class CallFault {
     read_error,     // the first read from then on fails; the device stays
     corrupt_frame,  // the first application frame sent from then on has a bad checksum; the
                     // bootloader's next reply, which has none, differs in its byte 4
+    stall,          // the device stops answering, and stays on the bus: writes are taken but
+                    // reach nothing, reads bring nothing (one without a time limit waits for
+                    // minutes), until the device loses power
 };
 // The fault becomes due after this many more calls (0: at the very next call).
 void arm_call_fault(int calls, CallFault fault);
 // True once the armed fault took effect (a short write or read error that found no write or
 // read, or a corruption that found no frame, never did).
 bool call_fault_struck();
+// The device hangs since a stall fault struck (it leaves the state only without power).
+bool stalled();
+// How long the host's reads waited in vain since the last reset: with fast time-outs they
+// return at once, but a device that says nothing keeps a real host waiting each time-out.
+int64_t idle_read_ms();
 // Power returns to a device that vanished: one that was restarting comes back as what it
 // restarted into; a bootloader starts the application when its valid marker is in place or
 // the application was never erased, and otherwise waits as the bootloader again.

@@ -37,6 +37,7 @@ void drop_off_bus() {
     s.runtime.calibration_polls_left = -1;
     s.runtime.written_since_read = false;
     s.faults.commands_until_unplug = -1;
+    s.faults.stalled = false;  // without power the hung firmware starts afresh
     s.reenumeration.pending = false;
     s.bootloader_runtime.replies.clear();
     s.bootloader_runtime.busy_until_ms = 0;

@@ -50,6 +50,7 @@ struct FirmwareSettings {
     bool greeting_silent = false;
     std::string status_sequence = "1";
     bool status_silent = false;
+    bool answers_every_poll = false;
     uint8_t calibration_scale = 9;
     int calibration_delay_polls = 1;
     bool calibration_silent = false;
@@ -88,6 +89,7 @@ struct Faults {
     CallFault call_fault = CallFault::none;
     int calls_until_fault = -1;  // -1: none armed; 0: due
     bool call_fault_struck = false;
+    bool stalled = false;  // a stall struck: nothing reaches the device or comes from it
     bool corruption_from_call = false;         // next_reply_fault was armed by the call fault
     bool bootloader_reply_corruption = false;  // the next bootloader reply gets a changed byte
 };
@@ -112,7 +114,8 @@ struct Observation {
     std::vector<ReceivedCommand> received;
     std::vector<std::vector<uint8_t>> written;
     int polls = 0;
-    int opens = 0;  // successful hid_open calls
+    int opens = 0;             // successful hid_open calls
+    int64_t idle_read_ms = 0;  // time-outs of reads that found nothing
 };
 
 // The USB HID bootloader: settings a test arms, and what it holds while it runs.

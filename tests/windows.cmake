@@ -25,7 +25,9 @@ set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 6
 
 # The command-line tool's own tests, and the demo program run as a user would.
 file(GLOB CLI_TEST_SOURCES CONFIGURE_DEPENDS cli/*.cpp)
-add_executable(cli_tests ${CLI_TEST_SOURCES} support/test_system.cpp)
+# The interruption sweep's harness, relayed operations and all, also drives the tool.
+add_executable(cli_tests ${CLI_TEST_SOURCES} support/loopback_relay_peer.cpp
+  support/test_system.cpp)
 target_link_libraries(cli_tests PRIVATE qn718_cli qn718_sim qn718_core gtest gtest_main)
 target_include_directories(cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 

@@ -74,7 +74,11 @@ void log_in_now() {
     RemoteSession& session = remote_session();
     const char* password =
         g_widgets.password ? gtk_entry_get_text(GTK_ENTRY(g_widgets.password)) : "";
-    const LoginResult result = log_in(session, configured_remote_server(), password);
+    const LoginResult result =
+        log_in(session, configured_remote_server(), password, [] { process_pending_events(); });
+    // Disconnect pressed or the window closed while the name was looked up: already shown.
+    if (result == LoginResult::abandoned)
+        return;
     if (result == LoginResult::logged_in) {
         // Every connection starts without a device until the server asks for one.
         link().close();

@@ -13,6 +13,8 @@ namespace {
 
 // Waits are cut into slices so that the window stays responsive in between.
 constexpr int kSliceMs = 50;
+// A name the resolver has not found by then is taken as not found.
+constexpr int kResolveLimitMs = 5000;
 constexpr int kConnectLimitMs = 10000;
 constexpr int kSendLimitMs = 10000;
 // A server silent for this long is taken as gone.
@@ -31,8 +33,9 @@ bool connect_to(TcpClient& client, const Ipv4Address& address, uint16_t port,
     return false;
 }
 
-bool send_request(TcpClient& client, const std::string& request) {
-    return client.send_all(request.data(), request.size(), kSendLimitMs) == request.size();
+bool send_request(TcpClient& client, const std::string& request, UpdateProgress& progress) {
+    return client.send_all(request.data(), request.size(), kSendLimitMs,
+                           [&progress] { progress.keep_responsive(); }) == request.size();
 }
 
 // Bytes received, 0 when the peer closed, -1 on error or silence beyond the limit.
@@ -72,7 +75,8 @@ struct VersionAnswer {
 };
 
 VersionAnswer ask_version(TcpClient& client, const UpdateServer& server, UpdateProgress& progress) {
-    if (!send_request(client, encode_get_request(server.host, server.port, version_query_path())))
+    if (!send_request(client, encode_get_request(server.host, server.port, version_query_path()),
+                      progress))
         return {};
     std::array<char, kResponseArea> area;
     size_t received = 0;
@@ -133,7 +137,7 @@ UpdateResult download_installer(TcpClient& client, const UpdateServer& server,
     if (!file.create())
         return UpdateResult::check_error;
     const std::string path = installer_download_path(version);
-    if (!send_request(client, encode_get_request(server.host, server.port, path)))
+    if (!send_request(client, encode_get_request(server.host, server.port, path), progress))
         return UpdateResult::check_error;
 
     // The header block may come in more than one receive; the body may not have begun yet.
@@ -175,7 +179,8 @@ UpdateResult run_update_check(const UpdateServer& server, const std::string& ins
     progress.show_stage(UpdateStage::resolving, 0.0);
     // One address per check, used for both connections.
     Ipv4Address address;
-    if (!resolve_ipv4(server.host, address))
+    if (resolve_ipv4(server.host, address, kResolveLimitMs,
+                     [&progress] { progress.keep_responsive(); }) != Resolution::found)
         return UpdateResult::server_not_found;
     progress.show_stage(UpdateStage::checking, 0.33);
 

@@ -35,7 +35,7 @@ class UpdateProgress {
 enum class UpdateResult {
     current,           // the server offers this program's own version
     declined,          // another version, and the user did not want it
-    server_not_found,  // the host name did not resolve
+    server_not_found,  // the host name did not resolve, or not in time
     cannot_connect,    // either connection was refused or timed out
     check_error,       // anything else that went wrong; the installer is never started then
     downloaded,        // the whole installer is in the file

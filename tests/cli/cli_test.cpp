@@ -4,11 +4,13 @@
 #include <hidapi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/language.h"
@@ -18,9 +20,30 @@
 #include "cli/exit_status.h"
 #include "cli/terminal_flash_host.h"
 #include "firmware/bootloader_protocol.h"
+#include "platform/sleep.h"
 #include "sim/sim_control.h"
 #include "support/test_system.h"
 #include "unit/firmware_files.h"
+#include "unit/interruption_harness.h"
+
+namespace {
+
+// The tool pauses in real time (the open delay, the wait for the bootloader). The sweep below
+// runs it thousands of times, so while it runs this program's sleep_ms, linked in place of the
+// platform's, only counts.
+bool g_sleep_counted = false;
+int64_t g_slept_ms = 0;
+
+}  // namespace
+
+void sleep_ms(int milliseconds) {
+    if (g_sleep_counted) {
+        g_slept_ms += std::max(milliseconds, 0);
+        return;
+    }
+    if (milliseconds > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 namespace {
 
@@ -259,4 +282,96 @@ TEST_F(CliRun, AFileWithAnUnlistedChoiceKeepsTheDeviceValueLikeThePage) {
     EXPECT_EQ(run({"-q", "write", file.c_str()}), kExitSuccess) << err_->text();
     EXPECT_EQ(sim::memory_byte(0x202), von_before);
     EXPECT_EQ(sim::memory_byte(0x203), 1);
+}
+
+// The tool's read, write and flash, interrupted at every hidapi call by every fault of the
+// interruption sweep: the exit status is 0 only for what really happened, and the device keeps
+// the sweep's rules (the old or the new block, never a mix; a device that can be used again).
+TEST_F(CliRun, ReadWriteAndFlashReportEveryInterruptionAsAFailure) {
+    RecordingPage author;
+    author.level = "260";
+    author.selection_level = 260;
+    author.choices = {4, 0, 1, 5, 1, 2, 9, 1};
+    const std::string cfg = folder_ + "/new.cfg";
+    ASSERT_TRUE(write_whole_file(cfg, write_config_text(author)));
+    const std::string image = sweep::new_firmware_file();
+    struct Command {
+        const char* name;
+        std::vector<const char*> args;
+        bool flashes;
+    };
+    const Command commands[] = {
+        {"read", {"-q", "read"}, false},
+        {"write", {"-q", "write", cfg.c_str()}, false},
+        {"flash", {"-q", "flash", image.c_str()}, true},
+    };
+    g_sleep_counted = true;
+    const auto start = [] {
+        sim::reset();
+        sim::set_firmware_number(sweep::kOldFirmware);
+        sim::set_memory(kConfigBlockAddress, sweep::kUsedBlock);
+    };
+    int failures = 0;
+    for (const Command& command : commands) {
+        start();
+        const std::vector<uint8_t> old_block = sweep::config_block_in_device();
+        const int before = sim::hid_calls();
+        ASSERT_EQ(run(command.args), kExitSuccess) << command.name << ": " << err_->text();
+        const int calls = sim::hid_calls() - before;
+        const std::string clean_out = out_->text();
+        const std::vector<uint8_t> new_block = sweep::config_block_in_device();
+
+        // The flash under every fault is the flasher's own sweep; here, for CI's time, the
+        // device going away and stopping to answer, which is what the exit status must tell.
+        std::vector<sim::CallFault> faults(std::begin(sweep::kFaults), std::end(sweep::kFaults));
+        if (command.flashes)
+            faults = {sim::CallFault::vanish, sim::CallFault::stall};
+        for (const sim::CallFault fault : faults) {
+            for (int point = 0; point < calls && failures < 10; ++point) {
+                start();
+                sim::arm_call_fault(point, fault);
+                int status;
+                {
+                    const HangGuard guard(std::chrono::seconds(60),
+                                          std::string("qn718-cli ") + command.name);
+                    status = run(command.args);
+                }
+                const bool struck = sim::call_fault_struck();
+                std::vector<std::string> problems;
+                if (!struck && status != kExitSuccess)
+                    problems.push_back("failed although the fault never struck");
+                if (status == kExitSuccess && !command.flashes &&
+                    (out_->text() != clean_out || sweep::config_block_in_device() != new_block))
+                    problems.push_back("exit status 0, but not what a clean run gives");
+                if (status == kExitSuccess && command.flashes && !sweep::new_image_in_flash())
+                    problems.push_back("exit status 0, but the flash does not hold the image");
+                if (status != kExitSuccess && err_->text().empty())
+                    problems.push_back("a failure without a message");
+                const std::vector<uint8_t> block = sweep::config_block_in_device();
+                if (block != old_block && block != new_block)
+                    problems.push_back("the parameter memory holds a mix of two blocks");
+
+                DeviceLink link;
+                sweep::Run after(link);
+                after.outcome.success = status == kExitSuccess;
+                sweep::Verdict verdict;
+                sweep::Operation op;
+                op.flashes = command.flashes;
+                sweep::check_recovery(op, after, verdict);
+                link.close();
+                hid_exit();
+                problems.insert(problems.end(), verdict.violations.begin(),
+                                verdict.violations.end());
+                for (const std::string& problem : problems) {
+                    if (failures++ < 10)
+                        ADD_FAILURE()
+                            << command.name << ", " << sweep::fault_name(fault) << " at call "
+                            << point << " (exit " << status << "): " << problem;
+                }
+            }
+        }
+        std::printf("qn718-cli %s: %d interruption points, %zu faults\n", command.name, calls,
+                    faults.size());
+    }
+    g_sleep_counted = false;
 }

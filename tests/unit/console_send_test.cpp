@@ -13,6 +13,7 @@
 #include "device/device_link.h"
 #include "platform/files.h"
 #include "sim/sim_control.h"
+#include "support/hang_guard.h"
 
 namespace {
 
@@ -87,6 +88,20 @@ TEST_F(ConsoleSendTest, ResponseIsTheFirstReplyWithCodeOne) {
     EXPECT_EQ(send("0A", "\\x00", true).response, "");
     EXPECT_EQ(paused_ms_, 40 * 50);
     EXPECT_EQ(unstamped(traffic_text()), "\n< \\x0A \\x00\r\n");
+}
+
+TEST_F(ConsoleSendTest, ADeviceThatAnswersEveryPollEndsTheWaitOnTime) {
+    const HangGuard guard(std::chrono::seconds(20), "the console's wait on a chatty device");
+    sim::set_answers_every_poll(true);
+    const auto started = std::chrono::steady_clock::now();
+    // Command 0x0A is answered with other codes than 1: the wait runs to its end.
+    const ConsoleSendResult result = send("0a", "\\x00", true);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+    EXPECT_TRUE(result.delivered);
+    EXPECT_EQ(result.response, "");
+    EXPECT_EQ(paused_ms_, 40 * 50) << "every round still pauses, serving the window";
+    // The answer still comes through the chatter.
+    EXPECT_EQ(send("f4", "", true).response, "01 - 0104 - \"??\"\n");
 }
 
 TEST_F(ConsoleSendTest, LogFileAppendsEverythingFromItsStart) {

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "device/command_codes.h"
 #include "device/device_link.h"
 #include "device/frame_codec.h"
 #include "sim/sim_control.h"
+#include "support/hang_guard.h"
 
 namespace {
 
@@ -168,6 +170,26 @@ TEST_F(DeviceLinkTest, SendCommandDrainsStaleReplies) {
     const uint8_t read_request[] = {0x01, 13};
     link.send_command(5, read_request, 2);
     EXPECT_EQ(next_reply_code(1), 6) << "a stale identity reply was taken as the answer";
+}
+
+TEST_F(DeviceLinkTest, WaitsForSilenceEndWithADeviceThatAnswersEveryPoll) {
+    const HangGuard guard(std::chrono::seconds(20), "a wait for silence on a chatty device");
+    int served = 0;
+    link.set_pause([&served](int ms) { served += ms == 0; });
+    open(sim::Product::programmer_long);
+    sim::set_answers_every_poll(true);
+    const auto polled = [before = sim::poll_reports()] { return sim::poll_reports() - before; };
+
+    link.drain();
+    EXPECT_EQ(polled(), DeviceLink::kMaxPollsUntilSilent);
+    EXPECT_GE(served, DeviceLink::kMaxPollsUntilSilent / DeviceLink::kPollsBetweenServes - 1)
+        << "the window is served while the device keeps talking";
+    EXPECT_FALSE(link.drain_noting(reply::kDone));
+    EXPECT_FALSE(link.await_reply(reply::kDone, DeviceLink::kUntilSilent));
+    EXPECT_EQ(polled(), 3 * DeviceLink::kMaxPollsUntilSilent);
+    // Commands still go out, and their answers still come through the chatter.
+    EXPECT_TRUE(link.send_command(command::kIdentify));
+    EXPECT_TRUE(link.await_reply(reply::kIdentity, DeviceLink::kUntilSilent));
 }
 
 }  // namespace

@@ -21,8 +21,10 @@
 #include "console/console_command.h"
 #include "device/command_codes.h"
 #include "device/device_link.h"
+#include "firmware/bootloader_protocol.h"
 #include "firmware/flasher.h"
 #include "sim/sim_control.h"
+#include "support/hang_guard.h"
 #include "support/quiet_flash_host.h"
 #include "support/test_system.h"
 #include "unit/firmware_files.h"
@@ -76,6 +78,9 @@ struct Operation {
     std::function<void(Run&)> run;
     // Messages that announce success; any other message is a failure report.
     std::vector<Text> success_messages;
+    // The longest the user may wait for the failure when the device stops answering: the
+    // operation's own time-outs, with the pauses and the reads' waits counted, not real time.
+    int stall_limit_ms = 0;
 };
 
 inline std::string new_firmware_file() {
@@ -123,6 +128,13 @@ inline void flash_outcome(Run& run, FlashMode mode) {
 
 namespace sweep {
 
+// The longest waits for a device that stopped answering. A configuration operation: the
+// reads' 10 attempts of 10 polls of 25 ms, with its pauses. The console: 40 rounds of 50 ms
+// and a poll each. A flash: the erase's time-out and the pauses before it.
+constexpr int kConfigStallLimitMs = 3000;
+constexpr int kConsoleStallLimitMs = 3500;
+constexpr int kFlashStallLimitMs = kBootloaderEraseTimeoutMs + 2000;
+
 // A configuration operation: its result and the one message it shows make the outcome.
 inline Operation config_operation(std::string name, std::function<void(Run&)> prepare,
                                   std::function<bool(Run&)> action, std::vector<Text> ok) {
@@ -131,7 +143,8 @@ inline Operation config_operation(std::string name, std::function<void(Run&)> pr
             false,
             std::move(prepare),
             [action, ok](Run& run) { finish_config(run, action(run), ok); },
-            ok};
+            ok,
+            kConfigStallLimitMs};
 }
 
 inline std::vector<Operation> operations() {
@@ -180,19 +193,22 @@ inline std::vector<Operation> operations() {
              run.outcome.console = console_send(run.link, run.history, {"30", "\\x03", true});
              run.outcome.success = !run.outcome.console.response.empty();
          },
-         {}},
+         {},
+         kConsoleStallLimitMs},
         {"flash_from_menu",
          Start::application,
          true,
          [](Run&) {},
          [](Run& run) { flash_outcome(run, FlashMode::from_application); },
-         {}},
+         {},
+         kFlashStallLimitMs},
         {"flash_from_bootloader_window",
          Start::bootloader,
          true,
          [](Run&) { sim::set_product(sim::Product::bootloader); },
          [](Run& run) { flash_outcome(run, FlashMode::from_bootloader); },
-         {}},
+         {},
+         kFlashStallLimitMs},
     };
     for (Operation& relayed : relayed_operations())
         list.push_back(std::move(relayed));
@@ -216,13 +232,17 @@ struct Reference {
 };
 
 inline const char* fault_name(sim::CallFault fault) {
-    static const char* const names[] = {"none", "vanish", "short_write", "read_error",
-                                        "corrupt_frame"};
+    static const char* const names[] = {"none",       "vanish",        "short_write",
+                                        "read_error", "corrupt_frame", "stall"};
     return names[static_cast<int>(fault)];
 }
 
 constexpr sim::CallFault kFaults[] = {sim::CallFault::vanish, sim::CallFault::short_write,
-                                      sim::CallFault::read_error, sim::CallFault::corrupt_frame};
+                                      sim::CallFault::read_error, sim::CallFault::corrupt_frame,
+                                      sim::CallFault::stall};
+// A run that takes this long in real time is stuck (a wait without a limit on a device that
+// stopped answering): the test program stops with the run's name.
+constexpr std::chrono::seconds kHangBound{60};
 
 // Beyond the clean run, the waits an interrupted run may add (the longest: the flasher's search
 // for a bootloader that never comes) and the calls that mean it is stuck.
@@ -231,6 +251,7 @@ constexpr int kExtraCalls = 2000;
 
 struct Verdict {
     bool struck = false;
+    int64_t waited_ms = 0;  // the pauses and the reads' waits a real device would have cost
     std::vector<std::string> violations;
     bool ended_in_bootloader = false;
 };
@@ -286,6 +307,9 @@ inline void check_recovery(const Operation& op, Run& run, Verdict& verdict) {
     auto violation = [&verdict](const std::string& text) { verdict.violations.push_back(text); };
     run.link.close();
     sim::arm_call_fault(0, sim::CallFault::none);
+    // A hung device comes back only through losing power.
+    if (sim::stalled() && sim::plugged())
+        sim::plug(false);
     sim::clear_write_fault();
     sim::set_next_reply_fault(sim::ReplyFault::none);
     if (!sim::plugged() || sim::restart_pending())
@@ -340,11 +364,17 @@ inline Verdict run_interrupted(const Operation& op, const Reference& ref, Device
     Run run(link);
     set_up(op, run, &paused_ms);
     const int before = sim::hid_calls();
+    const int64_t idle_before = sim::idle_read_ms();
     sim::arm_call_fault(point, fault);
     const auto started = std::chrono::steady_clock::now();
-    op.run(run);
+    {
+        const HangGuard guard(
+            kHangBound, op.name + ", " + fault_name(fault) + " at call " + std::to_string(point));
+        op.run(run);
+    }
     const auto took = std::chrono::steady_clock::now() - started;
     verdict.struck = sim::call_fault_struck();
+    verdict.waited_ms = paused_ms + (sim::idle_read_ms() - idle_before);
     const Outcome& out = run.outcome;
 
     if (sim::hid_calls() - before > ref.calls + kExtraCalls)
@@ -382,8 +412,21 @@ inline Verdict run_interrupted(const Operation& op, const Reference& ref, Device
             among(op.success_messages, out.messages.front()))
             violation("a success message after a failure");
     }
+    // A device that stops answering: the failure is reported, and within the operation's
+    // time-outs.
+    if (fault == sim::CallFault::stall && verdict.struck) {
+        if (op.stall_limit_ms > 0 && verdict.waited_ms > op.stall_limit_ms)
+            violation("the device stopped answering and the operation waited " +
+                      std::to_string(verdict.waited_ms) + " ms, over its limit of " +
+                      std::to_string(op.stall_limit_ms));
+        if (ref.outcome.flash == FlashResult::programmed && !out.success &&
+            out.flash != FlashResult::write_error)
+            violation("the flash failed without its failure text");
+    }
     if (op.name == "console_send") {
-        if (out.console.delivered && sim::count_commands(kConsoleCommand) == 0)
+        // A hung device takes the reports without acting on them: the host cannot know.
+        if (out.console.delivered && sim::count_commands(kConsoleCommand) == 0 &&
+            fault != sim::CallFault::stall)
             violation("reported delivered, but the device never received the command");
         if (!out.console.delivered && !out.console.response.empty())
             violation("a response to a command that was not delivered");

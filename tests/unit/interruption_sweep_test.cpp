@@ -2,6 +2,7 @@
 // device vanishing, a short write, a read error and a reply with a bad checksum.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -44,17 +45,22 @@ TEST_P(InterruptionSweep, InvariantsHoldAtEveryPoint) {
     ASSERT_GT(ref.calls, 0);
 
     int struck = 0, in_bootloader = 0, reported = 0;
+    int64_t longest_wait = 0;
     for (int point = 0; point < ref.calls; ++point) {
         const Verdict verdict = sweep::run_interrupted(op, ref, link, fault, point);
         struck += verdict.struck;
+        longest_wait = std::max(longest_wait, verdict.waited_ms);
         in_bootloader += verdict.ended_in_bootloader;
         // Every point is a call of the operation, so the device can vanish at each of them.
         if (fault == sim::CallFault::vanish && !verdict.struck && reported++ < 10)
             ADD_FAILURE() << op.name << ": the device did not vanish at call " << point;
         report(op, fault, point, verdict, reported, 10);
     }
-    std::printf("%s, %s: %d interruption points, the fault struck at %d, %d left the bootloader\n",
-                op.name.c_str(), sweep::fault_name(fault), ref.calls, struck, in_bootloader);
+    std::printf(
+        "%s, %s: %d interruption points, the fault struck at %d, %d left the bootloader,"
+        " %lld ms the longest wait\n",
+        op.name.c_str(), sweep::fault_name(fault), ref.calls, struck, in_bootloader,
+        static_cast<long long>(longest_wait));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllOperations, InterruptionSweep,

@@ -198,6 +198,10 @@ inline std::string relay_link_problem(Run& run) {
     return {};
 }
 
+// The server decides how long it waits; the program's part is a relay step per command, of
+// which the longest waits for one bootloader reply.
+constexpr int kRelayedStallLimitMs = kBootloaderReplyTimeoutMs + 2000;
+
 inline std::vector<Operation> relayed_operations() {
     return {
         {"relayed_read",
@@ -208,8 +212,15 @@ inline std::vector<Operation> relayed_operations() {
              relay_log_in(run);
          },
          relayed_read,
-         {}},
-        {"relayed_flash", Start::application, true, relay_log_in, relayed_flash, {}},
+         {},
+         kRelayedStallLimitMs},
+        {"relayed_flash",
+         Start::application,
+         true,
+         relay_log_in,
+         relayed_flash,
+         {},
+         kRelayedStallLimitMs},
     };
 }
 
