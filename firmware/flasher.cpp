@@ -44,7 +44,7 @@ void pause_and_serve(DeviceLink& link, FlashHost& host, int milliseconds) {
     host.process_events();
 }
 
-enum class FileOutcome { loaded, give_up, corrupted, retry_later };
+enum class FileOutcome { loaded, give_up, corrupted, retry_later, unreadable };
 
 // Chooses (or takes) the file and loads it until one passes the size check; then the tag and
 // check value decide once.
@@ -59,7 +59,7 @@ FileOutcome select_file(FirmwareImage& image, FlashMode mode, FlashHost& host,
         if (!read_whole_file(path, kFirmwareBufferSize, bytes)) {
             host.file_rejected(FileProblem::cannot_open, path);
             if (automatic)
-                return FileOutcome::retry_later;
+                return FileOutcome::unreadable;
             continue;
         }
         if (bytes.empty()) {
@@ -187,10 +187,6 @@ FlashResult program_bootloader(hid_device* handle, const FirmwareImage& image, D
 
 }  // namespace
 
-int flash_result_code(FlashResult result) {
-    return result == FlashResult::file_unusable ? 0 : 1;
-}
-
 bool image_fits(uint32_t start_address, int32_t image_length) {
     if (image_length < 0 || start_address > kValidMarkerAddress)
         return false;
@@ -212,6 +208,8 @@ FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mod
             return FlashResult::file_corrupted;
         case FileOutcome::retry_later:
             return FlashResult::file_unusable;
+        case FileOutcome::unreadable:
+            return FlashResult::file_unreadable;
     }
 
     host.prepare();
