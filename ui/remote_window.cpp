@@ -1,5 +1,6 @@
 #include "ui/remote_window.h"
 
+#include <optional>
 #include <string>
 
 #include "app/language.h"
@@ -57,6 +58,15 @@ void show_not_connected() {
     set_status("");
 }
 
+// A build without a remote-access server: nothing to connect to, and the window says how to
+// name one instead of failing to resolve an empty name.
+void show_no_server() {
+    set_toggle_pressed(false);
+    if (g_widgets.toggle)
+        gtk_widget_set_sensitive(g_widgets.toggle, FALSE);
+    set_status(lang_text(Text::no_remote_server));
+}
+
 Text login_failure_text(LoginResult result) {
     switch (result) {
         case LoginResult::password_too_long:
@@ -74,7 +84,12 @@ void log_in_now() {
     RemoteSession& session = remote_session();
     const char* password =
         g_widgets.password ? gtk_entry_get_text(GTK_ENTRY(g_widgets.password)) : "";
-    const LoginResult result = log_in(session, configured_remote_server(), password);
+    const std::optional<RemoteServer> server = configured_remote_server();
+    if (!server) {
+        show_no_server();
+        return;
+    }
+    const LoginResult result = log_in(session, *server, password);
     if (result == LoginResult::logged_in) {
         // Every connection starts without a device until the server asks for one.
         link().close();
@@ -189,6 +204,8 @@ void open_remote_window() {
     clear_traffic();
     stop_traffic_log();
     build_window();
+    if (!configured_remote_server())
+        show_no_server();
     // The server receives every frame of the device, log lines included.
     link().set_return_log_lines(true);
     set_remote_access_active(true);

@@ -5,6 +5,7 @@
 #include "app/language.h"
 #include "gui/connection_fixture.h"
 #include "remote/remote_access.h"
+#include "remote/remote_server.h"
 #include "remote/remote_session.h"
 #include "support/loopback_relay_peer.h"
 #include "ui/remote_window.h"
@@ -137,6 +138,22 @@ TEST_F(RemoteWindowTest, FailedLoginsAndLostServersSayWhyAndRetryOnlyWhenAsked) 
     gtk_button_clicked(GTK_BUTTON(w().toggle));
     EXPECT_FALSE(remote_session().connected());
     EXPECT_EQ(remote_session().reconnect_countdown, kNoReconnect);
+}
+
+TEST_F(RemoteWindowTest, WithoutAServerTheWindowSaysSoAndNeverTriesOne) {
+    unsetenv("QN718_REMOTE_SERVER");
+    if (configured_remote_server())
+        GTEST_SKIP() << "this build names a remote-access server";
+    open_remote_window();
+    const std::string none = lang_text(Text::no_remote_server);
+    EXPECT_EQ(label(w().status_label), none);
+    EXPECT_FALSE(gtk_widget_get_sensitive(w().toggle));
+    connect_with("secret");
+    EXPECT_FALSE(pressed());
+    EXPECT_EQ(message_text(), "") << "no name to resolve, so no failure to report";
+    EXPECT_EQ(label(w().status_label), none);
+    EXPECT_FALSE(remote_session().connected());
+    EXPECT_TRUE(peer_.logins().empty());
 }
 
 }  // namespace
