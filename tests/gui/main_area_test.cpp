@@ -40,10 +40,13 @@ TEST_F(MainAreaTest, TheWholePageShowsWithoutScrollingInEveryLanguageAndTheme) {
             set_current_language(language);
             unplug_and_replug();
             ASSERT_TRUE(pass_until_state(AppState::connected));
-            ASSERT_TRUE(run_events_until([] { return gtk_widget_get_mapped(main_box()); }));
-            process_pending_events();
             GtkAdjustment* down =
                 gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroll_area()));
+            // The window takes its new size once the X server has answered.
+            run_events_until([&] {
+                return gtk_widget_get_mapped(main_box()) &&
+                       gtk_adjustment_get_upper(down) <= gtk_adjustment_get_page_size(down);
+            });
             EXPECT_LE(gtk_adjustment_get_upper(down), gtk_adjustment_get_page_size(down));
             EXPECT_FALSE(gtk_widget_get_visible(
                 gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scroll_area()))));
