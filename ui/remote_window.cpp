@@ -1,5 +1,6 @@
 #include "ui/remote_window.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,11 @@
 #include "ui/widget_kit.h"
 
 namespace {
+
+// The window's fixed size, enough for every language's texts of a connection.
+constexpr int kColumnWidth = 500;
+constexpr int kColumnHeight = 160;
+constexpr int kMargin = 10;
 
 RemoteWidgets g_widgets;
 
@@ -62,9 +68,19 @@ void show_not_connected() {
 // name one instead of failing to resolve an empty name.
 void show_no_server() {
     set_toggle_pressed(false);
-    if (g_widgets.toggle)
-        gtk_widget_set_sensitive(g_widgets.toggle, FALSE);
+    if (!g_widgets.window)
+        return;
+    gtk_widget_set_sensitive(g_widgets.toggle, FALSE);
+    gtk_widget_hide(g_widgets.reconnect);
     set_status(lang_text(Text::no_remote_server));
+    // The text is longer than a connection's: the window grows to hold it, with the same
+    // margin on the right as on the left.
+    GtkWidget* column = gtk_bin_get_child(GTK_BIN(g_widgets.window));
+    gtk_widget_set_size_request(column, -1, -1);
+    GtkRequisition natural{};
+    gtk_widget_size_request(column, &natural);
+    gtk_widget_set_size_request(column, std::max(natural.width + kMargin, kColumnWidth),
+                                std::max(natural.height, kColumnHeight));
 }
 
 Text login_failure_text(LoginResult result) {
@@ -147,7 +163,7 @@ void build_window() {
     gtk_window_set_title(GTK_WINDOW(window), lang_text(Text::remote_access));
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
     GtkWidget* column = gtk_vbox_new(FALSE, 0);
-    gtk_widget_set_size_request(column, 500, 160);
+    gtk_widget_set_size_request(column, kColumnWidth, kColumnHeight);
     gtk_widget_show(column);
     gtk_container_add(GTK_CONTAINER(window), column);
     add_spacer(column, 10, 10);
