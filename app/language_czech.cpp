@@ -118,5 +118,7 @@ const LanguageTable kCzechTable = {
     /* 110 */ "QN718 (%s) nelze otevřít: tento uživatel k němu nemá přístup.\nNainstalujte pravidlo udev a poté zařízení znovu připojte:",
     /* 111 */ "QN718 (%s) nelze otevřít, přestože je pravidlo udev nainstalováno.\nPoužijte pravidlo na zařízení (nebo je znovu připojte):",
     /* 112 */ "Heslo je příliš dlouhé: lze odeslat nejvýše 38 bajtů.",
+    /* 113 */ "Není nastaven žádný server aktualizací.\nNastavte QN718_UPDATE_SERVER=host[:port] nebo sestavte program s -DQN718_UPDATE_HOST=host.",
+    /* 114 */ "Není nastaven žádný server vzdáleného přístupu.\nNastavte QN718_REMOTE_SERVER=host[:port]\nnebo sestavte program s -DQN718_REMOTE_HOST=host.",
 };
 // clang-format on

@@ -117,5 +117,7 @@ const LanguageTable kEnglishTable = {
     /* 110 */ "The QN718 (%s) cannot be opened: this user has no access to it.\nInstall the udev rule, then plug the device in again:",
     /* 111 */ "The QN718 (%s) cannot be opened, although the udev rule is installed.\nApply the rule to the device (or plug it in again):",
     /* 112 */ "The password is too long: at most 38 bytes can be sent.",
+    /* 113 */ "No update server is configured.\nSet QN718_UPDATE_SERVER=host[:port], or build the program with -DQN718_UPDATE_HOST=host.",
+    /* 114 */ "No remote-access server is configured.\nSet QN718_REMOTE_SERVER=host[:port],\nor build the program with -DQN718_REMOTE_HOST=host.",
 };
 // clang-format on

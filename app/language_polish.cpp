@@ -117,5 +117,7 @@ const LanguageTable kPolishTable = {
     /* 110 */ "Nie można otworzyć QN718 (%s): ten użytkownik nie ma do niego dostępu.\nZainstaluj regułę udev, a następnie podłącz urządzenie ponownie:",
     /* 111 */ "Nie można otworzyć QN718 (%s), choć reguła udev jest zainstalowana.\nZastosuj regułę do urządzenia (lub podłącz je ponownie):",
     /* 112 */ "Hasło jest za długie: można wysłać najwyżej 38 bajtów.",
+    /* 113 */ "Nie skonfigurowano serwera aktualizacji.\nUstaw QN718_UPDATE_SERVER=host[:port] albo zbuduj program z -DQN718_UPDATE_HOST=host.",
+    /* 114 */ "Nie skonfigurowano serwera zdalnego dostępu.\nUstaw QN718_REMOTE_SERVER=host[:port]\nalbo zbuduj program z -DQN718_REMOTE_HOST=host.",
 };
 // clang-format on

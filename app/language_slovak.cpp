@@ -118,5 +118,7 @@ const LanguageTable kSlovakTable = {
     /* 110 */ "QN718 (%s) nemožno otvoriť: tento používateľ k nemu nemá prístup.\nNainštalujte pravidlo udev a potom zariadenie znova pripojte:",
     /* 111 */ "QN718 (%s) nemožno otvoriť, hoci pravidlo udev je nainštalované.\nPoužite pravidlo na zariadenie (alebo ho znova pripojte):",
     /* 112 */ "Heslo je príliš dlhé: možno odoslať najviac 38 bajtov.",
+    /* 113 */ "Nie je nastavený žiadny server aktualizácií.\nNastavte QN718_UPDATE_SERVER=host[:port] alebo zostavte program s -DQN718_UPDATE_HOST=host.",
+    /* 114 */ "Nie je nastavený žiadny server vzdialeného prístupu.\nNastavte QN718_REMOTE_SERVER=host[:port]\nalebo zostavte program s -DQN718_REMOTE_HOST=host.",
 };
 // clang-format on

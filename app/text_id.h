@@ -117,5 +117,7 @@ enum class Text : int {
     udev_rule_missing = 110,           // "The QN718 (%s) cannot be opened: this user has no ..."
     udev_rule_not_applied = 111,       // "The QN718 (%s) cannot be opened, although the udev ..."
     password_too_long = 112,           // "The password is too long: at most 38 bytes can be sent."
+    no_update_server = 113,            // "No update server is configured.\nSet QN718_UPDATE_SER..."
+    no_remote_server = 114,  // "No remote-access server is configured.\nSet QN718_REMO..."
 };
-constexpr int kLanguageEntries = 113;
+constexpr int kLanguageEntries = 115;

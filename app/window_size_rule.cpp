@@ -2,12 +2,27 @@
 
 #include <algorithm>
 
-bool fits_fixed_size(const std::vector<WorkArea>& areas) {
-    int smallest_width = 10000;
-    int smallest_height = 10000;
+namespace {
+
+constexpr int kNoMonitor = 10000;
+
+WorkArea smallest_area(const std::vector<WorkArea>& areas) {
+    WorkArea smallest{kNoMonitor, kNoMonitor};
     for (const WorkArea& area : areas) {
-        smallest_width = std::min(smallest_width, area.width);
-        smallest_height = std::min(smallest_height, area.height);
+        smallest.width = std::min(smallest.width, area.width);
+        smallest.height = std::min(smallest.height, area.height);
     }
-    return smallest_width > kMainAreaWidth - 1 && smallest_height > kMainAreaHeight - 1;
+    return smallest;
+}
+
+}  // namespace
+
+bool fits_fixed_size(const std::vector<WorkArea>& areas) {
+    const WorkArea smallest = smallest_area(areas);
+    return smallest.width > kMainAreaWidth - 1 && smallest.height > kMainAreaHeight - 1;
+}
+
+int main_area_height(int page_height, const std::vector<WorkArea>& areas, int frame) {
+    const int room = smallest_area(areas).height - frame;
+    return std::max(kMainAreaHeight, std::min(page_height, room));
 }

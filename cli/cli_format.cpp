@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/cli_text.h"
+
 namespace {
 
 const char* speed_signal_name(const Identification& identification) {
@@ -53,6 +55,37 @@ std::string speed_number(const std::string& speed_text) {
     return number.find_first_of("0123456789") == std::string::npos ? "" : number;
 }
 
+// What decides the exit status: a device is taken as compatible only once identification has
+// connected it, so a QN718 that never confirmed its firmware sub-version is not (exit 4).
+const char* compatible_word(const Identification& identification) {
+    switch (identification.outcome) {
+        case IdentifyOutcome::connected:
+            return "yes";
+        case IdentifyOutcome::incompatible:
+            return "no";
+        case IdentifyOutcome::unconfirmed:
+            break;
+    }
+    return "unconfirmed";
+}
+
+// Why a device is refused, in the current language; empty for a connected one.
+std::string refusal_reason(const Identification& identification) {
+    switch (identification.outcome) {
+        case IdentifyOutcome::connected:
+            return "";
+        case IdentifyOutcome::incompatible: {
+            char text[256];
+            std::snprintf(text, sizeof text, cli_text(CliText::wrong_type),
+                          std::to_string(identification.identity.type_code).c_str());
+            return text;
+        }
+        case IdentifyOutcome::unconfirmed:
+            break;
+    }
+    return cli_text(CliText::unconfirmed);
+}
+
 }  // namespace
 
 std::string identify_text(const Identification& identification) {
@@ -68,7 +101,10 @@ std::string identify_text(const Identification& identification) {
         text += "none";
     }
     text += "\ncompatible: ";
-    text += identity.compatible() ? "yes" : "no";
+    text += compatible_word(identification);
+    const std::string reason = refusal_reason(identification);
+    if (!reason.empty())
+        text += "\nreason: " + reason;
     if (identification.outcome == IdentifyOutcome::connected) {
         text += "\nspeed signal: ";
         text += speed_signal_name(identification);
@@ -89,8 +125,22 @@ std::string identify_json(const Identification& identification) {
     } else {
         json += "null";
     }
+    // null, not true, for a device that never confirmed its firmware: it was refused.
     json += ",\"compatible\":";
-    json += identity.compatible() ? "true" : "false";
+    switch (identification.outcome) {
+        case IdentifyOutcome::connected:
+            json += "true";
+            break;
+        case IdentifyOutcome::incompatible:
+            json += "false";
+            break;
+        case IdentifyOutcome::unconfirmed:
+            json += "null";
+            break;
+    }
+    const std::string reason = refusal_reason(identification);
+    json += ",\"reason\":";
+    json += reason.empty() ? "null" : json_string(reason);
     json += ",\"speed_signal\":";
     json += identification.outcome == IdentifyOutcome::connected
                 ? json_string(speed_signal_name(identification))

@@ -9,10 +9,12 @@
 #include "device/identification.h"
 #include "device/status_indicators.h"
 
-// "key: value" lines for people; the keys stay English in every language, so that a script
-// that greps them works wherever it runs.
+// "key: value" lines for people; the keys and the words of "compatible" (yes, no, unconfirmed)
+// stay English in every language, so that a script that greps them works wherever it runs. A
+// refused device gets a "reason" line in the current language.
 std::string identify_text(const Identification& identification);
-// One line of JSON.
+// One line of JSON: "compatible" is true, false (another device type) or null (the firmware
+// was never confirmed), "reason" null or the refusal's text.
 std::string identify_json(const Identification& identification);
 
 // One read-out of the live status.

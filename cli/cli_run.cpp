@@ -303,6 +303,7 @@ int Session::flash() {
             return kExitSuccess;
         case FlashResult::nothing_done:
         case FlashResult::file_unusable:
+        case FlashResult::file_unreadable:
         case FlashResult::file_corrupted:
             // The file changed after the check above.
             if (host.rejection() == FileProblem::cannot_open)

@@ -30,6 +30,7 @@ const CliTable kEnglishTexts = {
     "The command must be two hex digits: %s",
     "The data is longer than one frame carries.",
     "The device sent no reply with code 01.",
+    "The device is of type %s; this program works with type 718 only.",
 };
 
 const CliTable kPolishTexts = {
@@ -52,6 +53,7 @@ const CliTable kPolishTexts = {
     "Komenda musi składać się z dwóch cyfr szesnastkowych: %s",
     "Dane są dłuższe niż mieści jedna ramka.",
     "Urządzenie nie wysłało odpowiedzi z kodem 01.",
+    "Urządzenie jest typu %s; ten program obsługuje tylko typ 718.",
 };
 
 const CliTable kCzechTexts = {
@@ -74,6 +76,7 @@ const CliTable kCzechTexts = {
     "Příkaz musí být dvě šestnáctkové číslice: %s",
     "Data jsou delší, než unese jeden rámec.",
     "Zařízení neposlalo odpověď s kódem 01.",
+    "Zařízení je typu %s; tento program podporuje jen typ 718.",
 };
 
 const CliTable kSlovakTexts = {
@@ -96,6 +99,7 @@ const CliTable kSlovakTexts = {
     "Príkaz musia byť dve šestnástkové číslice: %s",
     "Dáta sú dlhšie, než unesie jeden rámec.",
     "Zariadenie neposlalo odpoveď s kódom 01.",
+    "Zariadenie je typu %s; tento program podporuje len typ 718.",
 };
 // clang-format on
 

@@ -23,8 +23,9 @@ enum class CliText : int {
     bad_command_code,   // "The command must be two hex digits: %s"
     data_too_long,      // "The data is longer than one frame carries."
     no_reply,           // "The device sent no reply with code 01."
+    wrong_type,         // "The device is of type %s; this program works with type 718 only."
 };
-constexpr int kCliTextCount = 19;
+constexpr int kCliTextCount = 20;
 
 // Entry of the current language's table (the language of app/language.h).
 const char* cli_text(CliText entry);

@@ -74,10 +74,13 @@ TrafficStore::Added TrafficStore::add(TrafficDirection direction, std::string_vi
     // goes in pieces that each fit.
     std::string_view rest = added.text;
     do {
-        if (make_room())
+        if (make_room()) {
             added.shortened = true;
+            unlogged_size_ = std::min(unlogged_size_, text_.size());
+        }
         const size_t count = std::min(rest.size(), kCapacity - 1 - text_.size());
         text_.append(rest.substr(0, count));
+        unlogged_size_ += count;
         rest.remove_prefix(count);
     } while (!rest.empty());
     return added;
@@ -89,7 +92,10 @@ void set_traffic_view(TrafficView* view) {
 
 void log_traffic(TrafficDirection direction, std::string_view text) {
     const TrafficStore::Added added = g_store.add(direction, text, local_time_now());
-    g_log_file.write(added.text);
+    if (g_log_file.is_open()) {
+        g_log_file.write(added.text);
+        g_store.mark_logged();
+    }
     if (!g_view)
         return;
     if (added.shortened)
@@ -106,11 +112,11 @@ void clear_traffic() {
     g_store.clear();
 }
 
-bool start_traffic_log(const std::string& path, std::string_view first_text) {
+bool start_traffic_log(const std::string& path) {
     if (!g_log_file.open(path))
         return false;
-    g_store.clear();
-    g_log_file.write(first_text);
+    g_log_file.write(g_store.unlogged());
+    g_store.mark_logged();
     return true;
 }
 

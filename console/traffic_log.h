@@ -35,14 +35,26 @@ class TrafficStore {
 
     const std::string& text() const { return text_; }
     // Empties the store; an open line stays open.
-    void clear() { text_.clear(); }
+    void clear() {
+        text_.clear();
+        unlogged_size_ = 0;
+    }
     bool at_line_start() const { return line_start_; }
+
+    // The end of the record that no log file has had yet (all of it until a log starts); a log
+    // file takes it when it starts, so that a log stopped and started again gets every line
+    // once.
+    std::string_view unlogged() const {
+        return std::string_view(text_).substr(text_.size() - unlogged_size_);
+    }
+    void mark_logged() { unlogged_size_ = 0; }
 
    private:
     std::string format(TrafficDirection direction, std::string_view source, const LocalTime& now);
     bool make_room();
 
     std::string text_;
+    size_t unlogged_size_ = 0;
     bool line_start_ = true;
 };
 
@@ -60,13 +72,14 @@ void set_traffic_view(TrafficView* view);
 // Records text as sent or received lines in the program's one store, the log file and the view.
 void log_traffic(TrafficDirection direction, std::string_view text);
 
-// The program's one store: the whole record since start, the last clear or the start of a log.
+// The program's one store: the whole record since start or the last clear.
 const std::string& traffic_text();
 void clear_traffic();
 
-// The log file. Starting it appends first_text (what the console shows) to the file and
-// empties the store; everything recorded afterwards follows. False when the file cannot be
-// opened (nothing changes then).
-bool start_traffic_log(const std::string& path, std::string_view first_text);
+// The log file. Starting it appends every recorded line that no log file has had yet, whatever
+// the console's filter shows, in the store's form (CR LF line ends, as every later line);
+// everything recorded afterwards follows. The store and the view stay as they are. False when
+// the file cannot be opened (nothing changes then).
+bool start_traffic_log(const std::string& path);
 void stop_traffic_log();
 bool traffic_log_open();

@@ -32,9 +32,18 @@ AutoflashStep autoflash_step(AutoflashWatch& watch, WatchedFolder& folder,
         watch.newest_file_time = previous;
         return AutoflashStep::settling;
     }
-    if (flash(watch.file) == 0) {
-        watch.newest_file_time = previous;
-        return AutoflashStep::retry;
+    switch (flash(watch.file)) {
+        case FlashResult::file_unusable:
+            // Bad contents pass in silence: the same file is looked at on every pass until a
+            // good image replaces it.
+            watch.newest_file_time = previous;
+            return AutoflashStep::retry;
+        case FlashResult::file_unreadable:
+            // The flasher has said so once. Its time is kept as seen, so it is not opened again
+            // (and the message not shown again) on every pass; a write that finishes the copy
+            // or a new file moves the time on.
+            return AutoflashStep::unreadable;
+        default:
+            return AutoflashStep::flashed;
     }
-    return AutoflashStep::flashed;
 }

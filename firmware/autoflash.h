@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "firmware/flasher.h"
 #include "platform/folder_scan.h"
 
 // Where the watch learns the time and what the folder holds; tests stand in a fake clock.
@@ -37,11 +38,12 @@ enum class AutoflashStep {
     first_scan,  // files present at the first look are only recorded, never flashed
     settling,    // the newest file is younger than the settle time: looked at again later
     retry,       // the flasher could not use the file; tried again on the next passes
+    unreadable,  // the file would not open; tried again once its time stamp changes
     flashed,     // the flasher took the file (whatever came of the flashing)
 };
 
-// Returns 0 when the file could not be used and should be tried again, as flash_firmware does.
-using AutoflashFlash = std::function<int(const std::string& file)>;
+// One attempt of the flasher in its automatic mode on the file.
+using AutoflashFlash = std::function<FlashResult(const std::string& file)>;
 
 AutoflashStep autoflash_step(AutoflashWatch& watch, WatchedFolder& folder,
                              const AutoflashFlash& flash);

@@ -44,7 +44,7 @@ void pause_and_serve(DeviceLink& link, FlashHost& host, int milliseconds) {
     host.process_events();
 }
 
-enum class FileOutcome { loaded, give_up, corrupted, retry_later };
+enum class FileOutcome { loaded, give_up, corrupted, retry_later, unreadable };
 
 // Chooses (or takes) the file and loads it until one passes the size check; then the tag and
 // check value decide once.
@@ -59,7 +59,7 @@ FileOutcome select_file(FirmwareImage& image, FlashMode mode, FlashHost& host,
         if (!read_whole_file(path, kFirmwareBufferSize, bytes)) {
             host.file_rejected(FileProblem::cannot_open, path);
             if (automatic)
-                return FileOutcome::retry_later;
+                return FileOutcome::unreadable;
             continue;
         }
         if (bytes.empty()) {
@@ -204,6 +204,8 @@ FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mod
             return FlashResult::file_corrupted;
         case FileOutcome::retry_later:
             return FlashResult::file_unusable;
+        case FileOutcome::unreadable:
+            return FlashResult::file_unreadable;
     }
 
     host.prepare();

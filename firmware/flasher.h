@@ -17,15 +17,13 @@ enum class FlashMode {
 enum class FlashResult {
     nothing_done,           // no device (menu item), or the user cancelled the chooser
     file_unusable,          // automatic mode only: nothing sent, try the same file later
+    file_unreadable,        // automatic mode only: the file would not open (reported); nothing sent
     file_corrupted,         // wrong tag or check value (interactive modes)
     write_error,            // no bootloader, or any failed exchange with it
     firmware_too_large,     // the image would reach the marker or beyond: nothing erased
     hardware_incompatible,  // the bootloader reports another hardware type: nothing erased
     programmed,
 };
-
-// 0 only when the AUTOFLASH watch should try the same file again, else 1.
-int flash_result_code(FlashResult result);
 
 // Why a chosen file is refused before anything is sent; the chooser then opens again.
 enum class FileProblem {

@@ -11,9 +11,11 @@
 #define QN718_REMOTE_PORT 55555
 #endif
 
-RemoteServer configured_remote_server() {
-    const UpdateServer parsed =
+std::optional<RemoteServer> configured_remote_server() {
+    const std::optional<UpdateServer> parsed =
         parse_update_server(std::getenv(kRemoteServerVariable),
                             {QN718_REMOTE_HOST, static_cast<uint16_t>(QN718_REMOTE_PORT)});
-    return {parsed.host, parsed.port};
+    if (!parsed)
+        return std::nullopt;
+    return RemoteServer{parsed->host, parsed->port};
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct RemoteServer {
@@ -13,5 +14,6 @@ struct RemoteServer {
 constexpr const char* kRemoteServerVariable = "QN718_REMOTE_SERVER";
 
 // The build's host and port, or QN718_REMOTE_SERVER ("host" or "host:port") when it is set and
-// not empty. A mistyped port gives an empty host, which never resolves.
-RemoteServer configured_remote_server();
+// not empty; none when neither names a server. A mistyped port gives an empty host, which
+// never resolves.
+std::optional<RemoteServer> configured_remote_server();

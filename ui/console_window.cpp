@@ -192,6 +192,9 @@ GtkWidget* build_command_row() {
 
     g_console.filter_button = gtk_toggle_button_new();
     gtk_container_add(GTK_CONTAINER(g_console.filter_button), make_label(lang_text(kFilterButton)));
+    // The filter outlives the window: a filter left on is shown on, and releasing the button
+    // switches it off as usual.
+    show_filter_state(g_console.filter_button);
     g_signal_connect(g_console.filter_button, "toggled", G_CALLBACK(on_filter_toggled), nullptr);
     gtk_widget_show(g_console.filter_button);
     pack(row, g_console.filter_button);
@@ -204,7 +207,7 @@ GtkWidget* build_command_row() {
 
 GtkWidget* build_view() {
     g_console.buffer = gtk_text_buffer_new(nullptr);
-    set_view_text(traffic_text());
+    set_view_text(filtered_traffic_text(traffic_text(), traffic_filter()));
     GtkTextIter end;
     gtk_text_buffer_get_end_iter(g_console.buffer, &end);
     gtk_text_buffer_create_mark(g_console.buffer, kEndMark, &end, FALSE);
@@ -297,16 +300,7 @@ bool toggle_log_file() {
 }
 
 void start_log_file(const std::string& path) {
-    // The file starts with what the console shows: the filtered lines, as the view holds them.
-    std::string shown;
-    if (g_console.window) {
-        GtkTextIter start, end;
-        gtk_text_buffer_get_bounds(g_console.buffer, &start, &end);
-        gchar* text = gtk_text_buffer_get_text(g_console.buffer, &start, &end, TRUE);
-        shown = text;
-        g_free(text);
-    }
-    if (path.empty() || !start_traffic_log(path, shown)) {
+    if (path.empty() || !start_traffic_log(path)) {
         show_message(lang_text(kOpenErrorMessage));
         return;
     }

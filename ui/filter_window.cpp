@@ -33,6 +33,11 @@ void set_button_background(GtkWidget* button, std::initializer_list<GtkStateType
         gtk_widget_modify_bg(button, state, colour);
 }
 
+// The pressed button shows that filtering is on.
+void show_filter_on(GtkWidget* button) {
+    set_button_background(button, {GTK_STATE_PRELIGHT, GTK_STATE_ACTIVE}, &kPureRed);
+}
+
 GtkWidget* add_row(GtkWidget* box) {
     GtkWidget* row = gtk_hbox_new(FALSE, 0);
     gtk_widget_show(row);
@@ -135,12 +140,18 @@ void filter_button_toggled(bool pressed, const FilterOwner& owner) {
         build_filter_window();
 }
 
+void show_filter_state(GtkWidget* filter_button) {
+    const bool on = traffic_filter().enabled;
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(filter_button), on);
+    if (on)
+        show_filter_on(filter_button);
+}
+
 gboolean apply_filter_settings() {
     if (!g_filter.window)
         return TRUE;
-    // The pressed button shows that filtering is on.
     if (GtkWidget* button = g_owner.filter_button)
-        set_button_background(button, {GTK_STATE_PRELIGHT, GTK_STATE_ACTIVE}, &kPureRed);
+        show_filter_on(button);
     FilterChoice choice;
     choice.show_untagged = ticked(g_filter.untagged);
     for (int i = 0; i < kFilterSlotCount; ++i) {

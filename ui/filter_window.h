@@ -14,6 +14,9 @@ struct FilterOwner {
 // The "Filter" button was toggled: pressed opens the settings, released switches the filter
 // off and shows every line again.
 void filter_button_toggled(bool pressed, const FilterOwner& owner);
+// Draws a new console's "Filter" button as the filter stands (pressed and red while it is on),
+// without opening the settings; call it before the button's "toggled" handler is connected.
+void show_filter_state(GtkWidget* filter_button);
 // "OK": the filter goes on with the ticked tags; the tag texts are saved.
 gboolean apply_filter_settings();
 // "Cancel" or closing the window: the filter goes off, the saved choice stays.

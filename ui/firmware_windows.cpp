@@ -27,7 +27,6 @@ constexpr int kMessagePauseMs = 25;  // the wait sleeps twice a round: 50 ms
 constexpr int kProgressWidth = 600;
 constexpr int kProgressRowHeight = 40;
 
-
 std::string with_file_name(const char* format, const std::string& name) {
     std::string text = format;
     const size_t at = text.find("%s");
@@ -180,7 +179,7 @@ void close_side_windows(bool keep_console) {
         close_console();
 }
 
-int flash_firmware(FlashMode mode, const std::string& automatic_file) {
+FlashResult flash_firmware(FlashMode mode, const std::string& automatic_file) {
     WindowFlashHost host;
     const FlashResult result =
         flash_firmware(connection().link(), firmware_image(), mode, host, automatic_file);
@@ -188,6 +187,7 @@ int flash_firmware(FlashMode mode, const std::string& automatic_file) {
     switch (result) {
         case FlashResult::nothing_done:
         case FlashResult::file_unusable:
+        case FlashResult::file_unreadable:  // the flasher has shown it already
             break;
         case FlashResult::file_corrupted:
             show_message(lang_text(kFileCorrupted));
@@ -205,5 +205,5 @@ int flash_firmware(FlashMode mode, const std::string& automatic_file) {
             show_and_wait(lang_text(kProgrammed));
             break;
     }
-    return flash_result_code(result);
+    return result;
 }

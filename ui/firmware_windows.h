@@ -25,6 +25,6 @@ ProgressWindow open_progress_window();
 void close_side_windows(bool keep_console);
 
 // One flashing attempt on the program's link, its messages included: the final message is
-// waited for until the user closes it. Returns 0 only when the automatic mode could not use
-// automatic_file (the watch tries it again), else 1.
-int flash_firmware(FlashMode mode, const std::string& automatic_file = {});
+// waited for until the user closes it. The result tells the AUTOFLASH watch whether to try
+// automatic_file again.
+FlashResult flash_firmware(FlashMode mode, const std::string& automatic_file = {});

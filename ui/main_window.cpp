@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include <algorithm>
+
 #include "ui/key_bindings.h"
 #include "app/language.h"
 #include "ui/widget_kit.h"
@@ -17,6 +19,7 @@ struct MainWindow {
     GtkWidget* version_label = nullptr;
     GtkWidget* info_label = nullptr;
     GtkWidget* mode_label = nullptr;
+    int fixed_height = 0;  // of the main area; 0: the window is maximised instead
 };
 MainWindow g_main;
 
@@ -33,27 +36,50 @@ gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer) {
 // viewport's frame and, for a page taller than the area, the vertical scroll bar; a request of
 // the bare area would leave the page narrower than itself and add a horizontal bar that hides
 // the right edge of the status row.
-void request_main_area_size(GtkWidget* scroll_area) {
+struct AreaFrame {
+    int width = 0;
+    int height = 0;
+};
+
+AreaFrame scroll_area_frame(GtkWidget* scroll_area) {
     GtkRequisition bar{};
     gtk_widget_size_request(gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scroll_area)),
                             &bar);
     gint spacing = 0;
     gtk_widget_style_get(scroll_area, "scrollbar-spacing", &spacing, nullptr);
-    int frame_width = 0;
-    int frame_height = 0;
+    AreaFrame frame;
     GtkWidget* viewport = gtk_bin_get_child(GTK_BIN(scroll_area));
     if (viewport && gtk_viewport_get_shadow_type(GTK_VIEWPORT(viewport)) != GTK_SHADOW_NONE) {
         gtk_widget_ensure_style(viewport);
-        frame_width += 2 * gtk_widget_get_style(viewport)->xthickness;
-        frame_height += 2 * gtk_widget_get_style(viewport)->ythickness;
+        frame.width += 2 * gtk_widget_get_style(viewport)->xthickness;
+        frame.height += 2 * gtk_widget_get_style(viewport)->ythickness;
     }
     if (gtk_scrolled_window_get_shadow_type(GTK_SCROLLED_WINDOW(scroll_area)) != GTK_SHADOW_NONE) {
         gtk_widget_ensure_style(scroll_area);
-        frame_width += 2 * gtk_widget_get_style(scroll_area)->xthickness;
-        frame_height += 2 * gtk_widget_get_style(scroll_area)->ythickness;
+        frame.width += 2 * gtk_widget_get_style(scroll_area)->xthickness;
+        frame.height += 2 * gtk_widget_get_style(scroll_area)->ythickness;
     }
-    gtk_widget_set_size_request(scroll_area, kMainAreaWidth + frame_width + bar.width + spacing,
-                                kMainAreaHeight + frame_height);
+    frame.width += bar.width + spacing;
+    return frame;
+}
+
+void request_main_area_size(GtkWidget* scroll_area, int height) {
+    const AreaFrame frame = scroll_area_frame(scroll_area);
+    gtk_widget_set_size_request(scroll_area, kMainAreaWidth + frame.width, height + frame.height);
+}
+
+// Everything of the window's height on the screen that is not the main area: the scroll
+// area's frame, the window's border and the window manager's title bar, once there is one.
+int height_around_main_area() {
+    int height = scroll_area_frame(g_main.scroll_area).height +
+                 2 * static_cast<int>(gtk_container_get_border_width(GTK_CONTAINER(g_main.window)));
+    GdkWindow* own = gtk_widget_get_window(g_main.window);
+    if (own && gtk_widget_get_mapped(g_main.window)) {
+        GdkRectangle outer{};
+        gdk_window_get_frame_extents(own, &outer);
+        height += std::max(0, outer.height - gdk_window_get_height(own));
+    }
+    return height;
 }
 
 void set_label(GtkWidget* label, const char* text) {
@@ -83,11 +109,27 @@ void create_main_window() {
     gtk_widget_show(g_main.main_box);
 
     if (fits_fixed_size(monitor_work_areas())) {
-        request_main_area_size(g_main.scroll_area);
+        g_main.fixed_height = kMainAreaHeight;
+        request_main_area_size(g_main.scroll_area, g_main.fixed_height);
         gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
     } else {
         gtk_window_maximize(GTK_WINDOW(window));
     }
+}
+
+void fit_main_window_to_page() {
+    if (!g_main.fixed_height)
+        return;
+    GtkRequisition page{};
+    gtk_widget_size_request(g_main.main_box, &page);
+    const int height =
+        main_area_height(page.height, monitor_work_areas(), height_around_main_area());
+    // It grows and never shrinks back: a window that jumps at every reconnection is worse than
+    // some room under a page that has gone.
+    if (height <= g_main.fixed_height)
+        return;
+    g_main.fixed_height = height;
+    request_main_area_size(g_main.scroll_area, height);
 }
 
 void build_status_rows() {

@@ -1,5 +1,7 @@
 #include "ui/remote_window.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "app/language.h"
@@ -13,6 +15,11 @@
 #include "ui/widget_kit.h"
 
 namespace {
+
+// The window's fixed size, enough for every language's texts of a connection.
+constexpr int kColumnWidth = 500;
+constexpr int kColumnHeight = 160;
+constexpr int kMargin = 10;
 
 RemoteWidgets g_widgets;
 
@@ -57,6 +64,25 @@ void show_not_connected() {
     set_status("");
 }
 
+// A build without a remote-access server: nothing to connect to, and the window says how to
+// name one instead of failing to resolve an empty name.
+void show_no_server() {
+    set_toggle_pressed(false);
+    if (!g_widgets.window)
+        return;
+    gtk_widget_set_sensitive(g_widgets.toggle, FALSE);
+    gtk_widget_hide(g_widgets.reconnect);
+    set_status(lang_text(Text::no_remote_server));
+    // The text is longer than a connection's: the window grows to hold it, with the same
+    // margin on the right as on the left.
+    GtkWidget* column = gtk_bin_get_child(GTK_BIN(g_widgets.window));
+    gtk_widget_set_size_request(column, -1, -1);
+    GtkRequisition natural{};
+    gtk_widget_size_request(column, &natural);
+    gtk_widget_set_size_request(column, std::max(natural.width + kMargin, kColumnWidth),
+                                std::max(natural.height, kColumnHeight));
+}
+
 Text login_failure_text(LoginResult result) {
     switch (result) {
         case LoginResult::password_too_long:
@@ -74,8 +100,13 @@ void log_in_now() {
     RemoteSession& session = remote_session();
     const char* password =
         g_widgets.password ? gtk_entry_get_text(GTK_ENTRY(g_widgets.password)) : "";
+    const std::optional<RemoteServer> server = configured_remote_server();
+    if (!server) {
+        show_no_server();
+        return;
+    }
     const LoginResult result =
-        log_in(session, configured_remote_server(), password, [] { process_pending_events(); });
+        log_in(session, *server, password, [] { process_pending_events(); });
     // Disconnect pressed or the window closed while the name was looked up: already shown.
     if (result == LoginResult::abandoned)
         return;
@@ -136,7 +167,7 @@ void build_window() {
     gtk_window_set_title(GTK_WINDOW(window), lang_text(Text::remote_access));
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
     GtkWidget* column = gtk_vbox_new(FALSE, 0);
-    gtk_widget_set_size_request(column, 500, 160);
+    gtk_widget_set_size_request(column, kColumnWidth, kColumnHeight);
     gtk_widget_show(column);
     gtk_container_add(GTK_CONTAINER(window), column);
     add_spacer(column, 10, 10);
@@ -193,6 +224,8 @@ void open_remote_window() {
     clear_traffic();
     stop_traffic_log();
     build_window();
+    if (!configured_remote_server())
+        show_no_server();
     // The server receives every frame of the device, log lines included.
     link().set_return_log_lines(true);
     set_remote_access_active(true);

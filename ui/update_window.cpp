@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "app/language.h"
 #include "app/user_settings.h"
@@ -73,8 +74,8 @@ class ProgressWindow : public UpdateProgress {
     bool offer_download(const ProgramVersion& version) override {
         gtk_widget_hide(window_);
         char question[512];
-        std::snprintf(question, sizeof question, lang_text(Text::version_available), version.major, version.minor,
-                      version.patch);
+        std::snprintf(question, sizeof question, lang_text(Text::version_available), version.major,
+                      version.minor, version.patch);
         return ask_question(nullptr, question);
     }
 
@@ -107,14 +108,16 @@ bool g_running = false;
 }  // namespace
 
 const char* check_for_update() {
-    if (!user_settings().update_check || g_running)
+    // A build without an update server has nobody to ask: that is no fault to report.
+    const std::optional<UpdateServer> server = configured_update_server();
+    if (!user_settings().update_check || g_running || !server)
         return nullptr;
     g_running = true;
     const std::string installer = installer_file_path();
     UpdateResult result;
     {
         ProgressWindow window;
-        result = run_update_check(configured_update_server(), installer, window);
+        result = run_update_check(*server, installer, window);
         if (result == UpdateResult::downloaded) {
             start_installer(window, installer);
             result = UpdateResult::check_error;
@@ -134,6 +137,10 @@ const char* check_for_update() {
 }
 
 void run_requested_update_check() {
+    if (!configured_update_server()) {
+        show_message(lang_text(Text::no_update_server));
+        return;
+    }
     const char* text = check_for_update();
     show_message(text ? text : lang_text(Text::latest_version));
 }

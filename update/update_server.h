@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct UpdateServer {
@@ -11,8 +12,10 @@ struct UpdateServer {
 
 constexpr const char* kUpdateServerVariable = "QN718_UPDATE_SERVER";
 
-// "host" or "host:port" over the defaults. A value with an unusable port gives an empty host,
-// which never resolves: a mistyped override must not fall back to the built-in server.
-UpdateServer parse_update_server(const char* text, const UpdateServer& defaults);
-// The build's host and port, or QN718_UPDATE_SERVER when it is set and not empty.
-UpdateServer configured_update_server();
+// "host" or "host:port" over the defaults; none when neither names a host (a build without a
+// server, and no override). A value with an unusable port gives an empty host, which never
+// resolves: a mistyped override must neither fall back to the built-in server nor pass as none.
+std::optional<UpdateServer> parse_update_server(const char* text, const UpdateServer& defaults);
+// The build's host and port, or QN718_UPDATE_SERVER when it is set and not empty; none when
+// neither names a server, and then the program never asks one.
+std::optional<UpdateServer> configured_update_server();

@@ -146,7 +146,8 @@ TEST(CliFormat, IdentifyForPeopleAndForScripts) {
     EXPECT_EQ(
         identify_json(connected),
         "{\"device\":\"QN718-0022\",\"type\":718,\"firmware\":\"0022\",\"firmware_number\":22,"
-        "\"sub_version\":[1,4],\"compatible\":true,\"speed_signal\":\"absent\"}\n");
+        "\"sub_version\":[1,4],\"compatible\":true,\"reason\":null,"
+        "\"speed_signal\":\"absent\"}\n");
 
     // Firmware 20 is never asked about its speed signal; a foreign device never gets that far.
     Identification old = connected;
@@ -159,8 +160,12 @@ TEST(CliFormat, IdentifyForPeopleAndForScripts) {
     EXPECT_EQ(
         identify_json(foreign),
         "{\"device\":\"QN719-0102\",\"type\":719,\"firmware\":\"0102\",\"firmware_number\":258,"
-        "\"sub_version\":null,\"compatible\":false,\"speed_signal\":null}\n");
+        "\"sub_version\":null,\"compatible\":false,"
+        "\"reason\":\"The device is of type 719; this program works with type 718 only.\","
+        "\"speed_signal\":null}\n");
     EXPECT_EQ(identify_text(foreign).find("speed signal"), std::string::npos);
+    EXPECT_NE(identify_text(foreign).find("\ncompatible: no\nreason: The device is of type 719;"),
+              std::string::npos);
 }
 
 TEST(CliFormat, StatusNamesEveryIndicatorAndTheSpeed) {
@@ -272,6 +277,24 @@ TEST_F(CliRun, FlashesTheLargestImageAndRefusesOneByteMoreBeforeTheErase) {
     EXPECT_EQ(run({"-q", "flash", largest.c_str()}), kExitRefused);
     EXPECT_EQ(err_->text(), "File is not compatible with hardware\n");
     EXPECT_FALSE(bootloader_erased());
+}
+
+// A QN718 that never confirms its firmware sub-version is refused (exit 4); the description
+// says so instead of calling it compatible, in the keys' English and the user's language.
+TEST_F(CliRun, AnUnconfirmedFirmwareIsDescribedAsTheReasonForTheRefusal) {
+    sim::set_sub_version_silent(true);
+    EXPECT_EQ(run({"--lang", "pl", "identify"}), kExitRefused);
+    EXPECT_NE(out_->text().find("sub-version: none\ncompatible: unconfirmed\n"
+                                "reason: Urządzenie nie potwierdziło wersji oprogramowania.\n"),
+              std::string::npos)
+        << out_->text();
+    sim::reset();
+    sim::set_sub_version_silent(true);
+    EXPECT_EQ(run({"--lang", "en", "identify", "--json"}), kExitRefused);
+    EXPECT_NE(out_->text().find("\"sub_version\":null,\"compatible\":null,"
+                                "\"reason\":\"The device did not confirm its firmware version.\","),
+              std::string::npos)
+        << out_->text();
 }
 
 TEST_F(CliRun, AFileWithAnUnlistedChoiceKeepsTheDeviceValueLikeThePage) {

@@ -45,6 +45,8 @@ has err "Nie znaleziono urządzenia USB." "Polish message"
 QN718_SIM_TYPE=719 expect 4 "incompatible device" "$cli" identify
 has out "compatible: no" "incompatible device"
 QN718_SIM_SUBVERSION=silent expect 4 "unconfirmed firmware" "$cli" read
+QN718_SIM_SUBVERSION=silent expect 4 "unconfirmed identify" "$cli" identify
+has out "compatible: unconfirmed" "unconfirmed identify"
 QN718_SIM_PRODUCT=bootloader expect 4 "bootloader without flash" "$cli" read
 has err "bootloader" "bootloader without flash"
 expect 2 "unknown command" "$cli" erase

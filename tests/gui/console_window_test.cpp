@@ -154,6 +154,13 @@ TEST_F(ConsoleWindowTest, FilterSettingsChooseTheTagsShown) {
     for (const char* line : {"later\n", "*CAN c\n"})
         log_traffic(TrafficDirection::received, line);
     EXPECT_EQ(shown_lines(), "*CAN a;*CAN c;") << "new lines pass the filter too";
+    close_console();  // the filter stays on, and the next console shows it on
+    open_console();
+    c_ = *console_widgets();
+    EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c_.filter_button)));
+    EXPECT_TRUE(drawn_red(c_.filter_button, GTK_RC_BG, GTK_STATE_ACTIVE));
+    EXPECT_EQ(filter_settings_window(), nullptr);
+    EXPECT_EQ(shown_lines(), "*CAN a;*CAN c;");
     set_filter_button(false);
     EXPECT_EQ(shown_lines(), "*CAN a;plain;*IO b;later;*CAN c;");
     EXPECT_FALSE(drawn_red(c_.filter_button, GTK_RC_BG, GTK_STATE_ACTIVE));
@@ -166,10 +173,17 @@ TEST_F(ConsoleWindowTest, FilterSettingsChooseTheTagsShown) {
     EXPECT_EQ(traffic_filter().slots[0], "CAN") << "the applied choice stays";
 }
 
-TEST_F(ConsoleWindowTest, LogFileStartsWithWhatIsShownAndTakesEveryLaterLine) {
-    traffic_filter().enabled = true;  // nothing ticked: every line hidden from now on
+// The file gets the record, not the view: lines the filter hides at the start are in it, the
+// line ends are the same throughout, and a log started again does not repeat what it has.
+TEST_F(ConsoleWindowTest, LogFileTakesEveryRecordedLineOnceWhateverTheViewShows) {
+    traffic_filter().enabled = true;  // only *CAN lines shown from now on
+    traffic_filter().slots[0] = "CAN";
+    traffic_filter().slot_mask = 1;
     reload_console_view();
-    log_traffic(TrafficDirection::received, "*CAN before\n");
+    log_traffic(TrafficDirection::received, "*CAN shown\n");
+    log_traffic(TrafficDirection::received, "hidden\n");
+    const std::string shown = view_text();
+    ASSERT_EQ(shown_lines(), "*CAN a;*CAN shown;");
     const std::string path = folder_ + "/console.log";
     {
         ChooserAnswerer chooser({path});
@@ -177,6 +191,7 @@ TEST_F(ConsoleWindowTest, LogFileStartsWithWhatIsShownAndTakesEveryLaterLine) {
         EXPECT_EQ(chooser.titles(), std::vector<std::string>{"Select log file"});
     }
     EXPECT_EQ(user_settings().last_log_folder, folder_);
+    EXPECT_EQ(view_text(), shown) << "the view stays as it was";
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(c_.log_button));
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)), "Stop logging");
     EXPECT_TRUE(drawn_red(label, GTK_RC_FG));
@@ -190,8 +205,19 @@ TEST_F(ConsoleWindowTest, LogFileStartsWithWhatIsShownAndTakesEveryLaterLine) {
     EXPECT_FALSE(drawn_red(label, GTK_RC_FG));
     std::string text;
     read_whole_file(path, 1 << 20, text);
-    EXPECT_EQ(text.find("before"), std::string::npos) << "the view showed nothing";
+    EXPECT_EQ(text, traffic_text()) << "every line, the hidden ones too, each ending CR LF";
+    EXPECT_NE(text.find("]> plain\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("]> closed\r\n"), std::string::npos) << text;
+
+    // Started again on the same file: what came meanwhile follows, nothing is repeated.
+    log_traffic(TrafficDirection::received, "between\n");
+    const std::string recorded = traffic_text();
+    start_log_file(path);
+    log_traffic(TrafficDirection::received, "again\n");
+    stop_traffic_log();
+    read_whole_file(path, 1 << 20, text);
+    EXPECT_EQ(text, traffic_text());
+    EXPECT_EQ(recorded, traffic_text().substr(0, recorded.size())) << "the record is kept";
 
     start_log_file(folder_ + "/no/such.log");
     EXPECT_EQ(message_text(), "Can not open file!");

@@ -106,7 +106,7 @@ TEST_F(FirmwareWindowsTest, EachOutcomeShowsItsText) {
         c.arm();
         ChooserAnswerer chooser(c.answers);
         MessageAnswerer ok;
-        EXPECT_EQ(flash_firmware(FlashMode::from_bootloader), 1);
+        flash_firmware(FlashMode::from_bootloader);
         run_events_until([] { return message_slot() == nullptr; });
         EXPECT_EQ(ok.seen(), c.texts);
         EXPECT_EQ(chooser.titles().size(), c.answers.size());
@@ -116,7 +116,7 @@ TEST_F(FirmwareWindowsTest, EachOutcomeShowsItsText) {
     sim::reset();
     ASSERT_EQ(connection().link().open(), OpenResult::link);
     MessageAnswerer ok;
-    EXPECT_EQ(flash_firmware(FlashMode::automatic, missing), 0);
+    EXPECT_EQ(flash_firmware(FlashMode::automatic, missing), FlashResult::file_unreadable);
     run_events_until([] { return message_slot() == nullptr; });
     EXPECT_EQ(ok.seen(), std::vector<std::string>{"Error opening file " + missing + "!"});
 }

@@ -5,6 +5,7 @@
 #include "app/language.h"
 #include "gui/connection_fixture.h"
 #include "remote/remote_access.h"
+#include "remote/remote_server.h"
 #include "remote/remote_session.h"
 #include "support/loopback_relay_peer.h"
 #include "ui/remote_window.h"
@@ -137,6 +138,33 @@ TEST_F(RemoteWindowTest, FailedLoginsAndLostServersSayWhyAndRetryOnlyWhenAsked) 
     gtk_button_clicked(GTK_BUTTON(w().toggle));
     EXPECT_FALSE(remote_session().connected());
     EXPECT_EQ(remote_session().reconnect_countdown, kNoReconnect);
+}
+
+TEST_F(RemoteWindowTest, WithoutAServerTheWindowSaysSoAndNeverTriesOne) {
+    unsetenv("QN718_REMOTE_SERVER");
+    if (configured_remote_server())
+        GTEST_SKIP() << "this build names a remote-access server";
+    open_remote_window();
+    const std::string none = lang_text(Text::no_remote_server);
+    EXPECT_EQ(label(w().status_label), none);
+    EXPECT_FALSE(gtk_widget_get_sensitive(w().toggle));
+    EXPECT_FALSE(gtk_widget_get_visible(w().reconnect)) << "nothing to reconnect to";
+    ASSERT_TRUE(run_events_until([] { return gtk_widget_get_mapped(w().status_label); }));
+    process_pending_events();
+    GtkRequisition text{};
+    gtk_widget_size_request(w().status_label, &text);
+    GtkAllocation shown{};
+    gtk_widget_get_allocation(w().status_label, &shown);
+    GtkAllocation window{};
+    gtk_widget_get_allocation(w().window, &window);
+    EXPECT_LE(shown.x + text.width, window.width) << "the whole text shows";
+    EXPECT_LE(shown.y + text.height, window.height);
+    connect_with("secret");
+    EXPECT_FALSE(pressed());
+    EXPECT_EQ(message_text(), "") << "no name to resolve, so no failure to report";
+    EXPECT_EQ(label(w().status_label), none);
+    EXPECT_FALSE(remote_session().connected());
+    EXPECT_TRUE(peer_.logins().empty());
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "support/loopback_http_peer.h"
 #include "support/test_system.h"
 #include "ui/update_window.h"
+#include "update/update_server.h"
 
 namespace {
 
@@ -117,6 +118,28 @@ TEST_F(UpdateWindowTest, SwitchingOnChecksAtOnceAndSaysWhatHappenedSwitchingOffD
     EXPECT_EQ(check_for_update(), nullptr);
     EXPECT_TRUE(peer.requests().empty());
     EXPECT_EQ(file_text(folder_ + "/.qn718rc").substr(0, 1), std::string(1, '\0'));
+}
+
+// A build without an update server, as shipped by default: the start-up check stays silent
+// (a fresh install shows no message), and the menu item says how to name a server.
+TEST_F(UpdateWindowTest, WithoutAServerTheStartIsSilentAndTheMenuSaysHowToNameOne) {
+    unsetenv("QN718_UPDATE_SERVER");
+    if (configured_update_server())
+        GTEST_SKIP() << "this build names an update server";
+    MessageAnswerer ok;
+    user_settings().update_check = 1;
+    EXPECT_EQ(check_for_update(), nullptr);
+    process_pending_events();
+    EXPECT_EQ(message_slot(), nullptr);
+
+    user_settings().update_check = 0;
+    toggle_update_check_preference();
+    run_events_until([&] { return !ok.seen().empty(); });
+    EXPECT_EQ(ok.seen(),
+              std::vector<std::string>{
+                  "No update server is configured.\nSet QN718_UPDATE_SERVER=host[:port], "
+                  "or build the program with -DQN718_UPDATE_HOST=host."});
+    EXPECT_EQ(user_settings().update_check, 1) << "the preference is kept for a later server";
 }
 
 // The whole road of an accepted offer, in the death test's child: the download, the message,

@@ -49,6 +49,10 @@ TEST(TrafficStoreTest, DropKeepsWholeLinesAndNeverOverruns) {
         const size_t kept = lines - (TrafficStore::kDropBytes + line_length - 1) / line_length;
         EXPECT_EQ(store.text().size(), kept * line_length) << line_length;
         EXPECT_EQ(store.text().compare(0, kIn.size(), kIn), 0) << line_length;
+        EXPECT_EQ(store.unlogged(), store.text()) << "never logged: all of what is left";
+        store.mark_logged();
+        store.add(TrafficDirection::received, "z\n", kWhen);
+        EXPECT_EQ(store.unlogged(), kIn + "z\r\n") << "what came after the log had the rest";
     }
     TrafficStore store;  // one text far beyond the guaranteed room, and one endless line
     const auto added = store.add(TrafficDirection::received, std::string(9000, '\n'), kWhen);

@@ -109,24 +109,27 @@ TEST_F(ConsoleSendTest, LogFileAppendsEverythingFromItsStart) {
         (std::filesystem::temp_directory_path() / ("qn718-log-" + std::to_string(getpid())))
             .string();
     std::filesystem::remove(path);
+    clear_traffic();
     log_traffic(TrafficDirection::received, "before\n");
-    ASSERT_TRUE(start_traffic_log(path, "shown\r"));
-    EXPECT_EQ(traffic_text(), "") << "the store starts over with the log";
+    ASSERT_TRUE(start_traffic_log(path));
+    EXPECT_EQ(unstamped(traffic_text()), "> before\r\n") << "the store keeps its lines";
     send("f4", "");
     clear_traffic();  // F8: the file keeps everything
     log_traffic(TrafficDirection::received, "after\n");
     std::string text;
     read_whole_file(path, 1 << 20, text);
-    EXPECT_EQ(unstamped(text), "shown\r\n< \\xf4 \r\n> after\r\n") << "readable while open";
+    EXPECT_EQ(unstamped(text), "> before\r\n\n< \\xf4 \r\n> after\r\n") << "readable while open";
     stop_traffic_log();
-    ASSERT_TRUE(start_traffic_log(path, "again\r"));
+    log_traffic(TrafficDirection::received, "meanwhile\n");
+    ASSERT_TRUE(start_traffic_log(path));
     stop_traffic_log();
     read_whole_file(path, 1 << 20, text);
-    EXPECT_EQ(unstamped(text), "shown\r\n< \\xf4 \r\n> after\r\nagain\r") << "appended";
+    EXPECT_EQ(unstamped(text), "> before\r\n\n< \\xf4 \r\n> after\r\n> meanwhile\r\n")
+        << "appended, each line once";
     std::filesystem::remove(path);
 
     log_traffic(TrafficDirection::received, "kept\n");
-    EXPECT_FALSE(start_traffic_log(path + "/no/such/folder", ""));
+    EXPECT_FALSE(start_traffic_log(path + "/no/such/folder"));
     EXPECT_FALSE(traffic_log_open());
     EXPECT_NE(traffic_text().find("kept"), std::string::npos);
 }

@@ -91,7 +91,7 @@ class AutoflashTest : public ::testing::Test {
     AutoflashWatch watch{"watch", 0, {}};
     FakeFolder folder;
     std::vector<std::string> flashed;
-    int answer = 1;
+    FlashResult answer = FlashResult::programmed;
 
     AutoflashStep step() {
         return autoflash_step(watch, folder, [this](const std::string& file) {
@@ -124,15 +124,41 @@ TEST_F(AutoflashTest, AfterAnEmptyFolderANewFileIsFlashedAndAnUnusableOneTriedUn
     folder.time = 1000 * kSecond;
     EXPECT_EQ(step(), AutoflashStep::nothing_new) << "an empty folder is no first scan";
     folder.files["a.bin"] = 900 * kSecond;
-    answer = 0;
+    answer = FlashResult::file_unusable;
     EXPECT_EQ(step(), AutoflashStep::retry);
     EXPECT_EQ(step(), AutoflashStep::retry);
-    answer = 1;
-    EXPECT_EQ(step(), AutoflashStep::flashed);
+    answer = FlashResult::write_error;
+    EXPECT_EQ(step(), AutoflashStep::flashed) << "a failed flashing is finished with too";
     EXPECT_EQ(step(), AutoflashStep::nothing_new);
     EXPECT_EQ(flashed.size(), 3u);
+    answer = FlashResult::programmed;
     folder.files["b.bin"] = 2000 * kSecond;  // a time in the future counts as settled
     EXPECT_EQ(step(), AutoflashStep::flashed);
+}
+
+// A file that would not open (still held by the program copying it, no read permission) is
+// reported once, not on every pass; it is opened again when its time stamp moves on, and the
+// watch goes on meanwhile.
+TEST_F(AutoflashTest, AFileThatWillNotOpenIsTriedOncePerTimeStamp) {
+    folder.time = 1000 * kSecond;
+    EXPECT_EQ(step(), AutoflashStep::nothing_new);
+    folder.files["locked.bin"] = 900 * kSecond;
+    answer = FlashResult::file_unreadable;
+    EXPECT_EQ(step(), AutoflashStep::unreadable);
+    for (int pass = 0; pass < 5; ++pass)
+        EXPECT_EQ(step(), AutoflashStep::nothing_new);
+    EXPECT_EQ(flashed.size(), 1u);
+
+    folder.files["locked.bin"] = 990 * kSecond;  // the copy went on
+    EXPECT_EQ(step(), AutoflashStep::unreadable);
+    EXPECT_EQ(step(), AutoflashStep::nothing_new);
+    answer = FlashResult::programmed;
+    folder.files["locked.bin"] = 995 * kSecond;  // and finished
+    EXPECT_EQ(step(), AutoflashStep::flashed);
+    folder.files["next.bin"] = 996 * kSecond;
+    EXPECT_EQ(step(), AutoflashStep::flashed);
+    EXPECT_EQ(flashed,
+              (std::vector<std::string>{"locked.bin", "locked.bin", "locked.bin", "next.bin"}));
 }
 
 TEST(FolderScan, BinFilesOfAnyCaseWithWindowsFileTimes) {

@@ -74,9 +74,9 @@ TEST(VersionBody, ReadAsTheServerWritesItAndOnlyTheFirstTwoNumbersCount) {
 }
 
 TEST(UpdateServerSetting, EnvironmentOverridesTheBuildAndABadPortNamesNoServer) {
-    const auto server = [](const char* text) {
-        const UpdateServer s = parse_update_server(text, {"updates.example", 80});
-        return s.host + ":" + std::to_string(s.port);
+    const auto server = [](const char* text, const char* built = "updates.example") {
+        const std::optional<UpdateServer> s = parse_update_server(text, {built, 80});
+        return s ? s->host + ":" + std::to_string(s->port) : "none";
     };
     EXPECT_EQ(server(nullptr), "updates.example:80");
     EXPECT_EQ(server(""), "updates.example:80");
@@ -84,4 +84,12 @@ TEST(UpdateServerSetting, EnvironmentOverridesTheBuildAndABadPortNamesNoServer) 
     EXPECT_EQ(server("127.0.0.1:8080"), "127.0.0.1:8080");
     for (const char* bad : {"127.0.0.1:", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:80x"})
         EXPECT_EQ(server(bad), ":80") << bad;
+
+    // A build without a server: none unless the environment names one, and a mistyped
+    // override is still an error to show, never taken for none.
+    EXPECT_EQ(server(nullptr, ""), "none");
+    EXPECT_EQ(server("", ""), "none");
+    EXPECT_EQ(server("127.0.0.1:8080", ""), "127.0.0.1:8080");
+    EXPECT_EQ(server(":8080", ""), ":8080");
+    EXPECT_EQ(server("127.0.0.1:http", ""), ":80");
 }

@@ -10,6 +10,13 @@ TEST(WindowSize, EveryMonitorMustHoldTheFixedArea) {
     EXPECT_FALSE(fits_fixed_size({{1920, 1080}, {1009, 1000}}));
     EXPECT_FALSE(fits_fixed_size({{1920, 669}}));
     EXPECT_TRUE(fits_fixed_size({})) << "no monitor information: both minima stay at 10000";
+
+    // The height follows the page, from 670 up to what the smallest screen leaves.
+    EXPECT_EQ(main_area_height(600, {{1280, 1024}}, 40), 670);
+    EXPECT_EQ(main_area_height(703, {{1280, 1024}}, 40), 703);
+    EXPECT_EQ(main_area_height(703, {{1920, 1080}, {1280, 720}}, 40), 680);
+    EXPECT_EQ(main_area_height(703, {{1010, 670}}, 40), 670) << "never below the least";
+    EXPECT_EQ(main_area_height(703, {}, 40), 703);
 }
 
 TEST(SingleInstance, TheSecondMatchIsAnotherCopy) {
