@@ -30,6 +30,9 @@ const CliTable kEnglishTexts = {
     "The command must be two hex digits: %s",
     "The data is longer than one frame carries.",
     "The device sent no reply with code 01.",
+    "The command %s needs a history entry number or --last.",
+    "Not a history entry number: %s",
+    "--count takes a number of devices from 1 to 100000, not: %s",
 };
 
 const CliTable kPolishTexts = {
@@ -52,6 +55,9 @@ const CliTable kPolishTexts = {
     "Komenda musi składać się z dwóch cyfr szesnastkowych: %s",
     "Dane są dłuższe niż mieści jedna ramka.",
     "Urządzenie nie wysłało odpowiedzi z kodem 01.",
+    "Komenda %s wymaga numeru wpisu historii albo --last.",
+    "To nie jest numer wpisu historii: %s",
+    "--count przyjmuje liczbę urządzeń od 1 do 100000, a nie: %s",
 };
 
 const CliTable kCzechTexts = {
@@ -74,6 +80,9 @@ const CliTable kCzechTexts = {
     "Příkaz musí být dvě šestnáctkové číslice: %s",
     "Data jsou delší, než unese jeden rámec.",
     "Zařízení neposlalo odpověď s kódem 01.",
+    "Příkaz %s vyžaduje číslo záznamu historie nebo --last.",
+    "Toto není číslo záznamu historie: %s",
+    "--count přijímá počet zařízení od 1 do 100000, ne: %s",
 };
 
 const CliTable kSlovakTexts = {
@@ -96,6 +105,9 @@ const CliTable kSlovakTexts = {
     "Príkaz musia byť dve šestnástkové číslice: %s",
     "Dáta sú dlhšie, než unesie jeden rámec.",
     "Zariadenie neposlalo odpoveď s kódom 01.",
+    "Príkaz %s vyžaduje číslo záznamu histórie alebo --last.",
+    "Toto nie je číslo záznamu histórie: %s",
+    "--count prijíma počet zariadení od 1 do 100000, nie: %s",
 };
 // clang-format on
 

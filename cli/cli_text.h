@@ -23,8 +23,11 @@ enum class CliText : int {
     bad_command_code,   // "The command must be two hex digits: %s"
     data_too_long,      // "The data is longer than one frame carries."
     no_reply,           // "The device sent no reply with code 01."
+    missing_entry,      // "The command %s needs a history entry number or --last."
+    bad_entry_number,   // "Not a history entry number: %s"
+    bad_count,          // "--count takes a number of devices from 1 to 100000, not: %s"
 };
-constexpr int kCliTextCount = 19;
+constexpr int kCliTextCount = 22;
 
 // Entry of the current language's table (the language of app/language.h).
 const char* cli_text(CliText entry);

@@ -25,7 +25,10 @@ class ConfigOperationsTest : public ::testing::Test {
     bool save(const char* level_text) {
         page.messages.clear();
         page.level = level_text;
-        return save_configuration(link, page);
+        return save_configuration(link, page, [this](const ConfigBlock& block) {
+            held.push_back(block);
+            return keep;
+        });
     }
     bool load(LoadKind kind) {
         page.messages.clear();
@@ -53,6 +56,8 @@ class ConfigOperationsTest : public ::testing::Test {
 
     DeviceLink link;
     RecordingPage page;
+    std::vector<ConfigBlock> held;  // what each save handed to the history keeper
+    bool keep = true;               // the keeper's answer
 };
 
 TEST_F(ConfigOperationsTest, SaveRefusesBadLevelsAndTakesEmptyAsZero) {
@@ -77,7 +82,7 @@ TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
     page.save_red = true;
 
     EXPECT_TRUE(save("300"));
-    EXPECT_EQ(sent_codes(), (std::vector<uint8_t>{6, 5, 9, 2}));
+    EXPECT_EQ(sent_codes(), (std::vector<uint8_t>{5, 6, 5, 9, 2}));
     EXPECT_EQ(device_block(),
               (std::vector<uint8_t>{255, 1, 2, 3, 4, 1, 2, 49, 2, 0x05, 0x46, 0x01, 0x2B}));
     EXPECT_EQ(page.messages, Messages{Text::config_saved});
