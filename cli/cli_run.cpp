@@ -492,16 +492,21 @@ int Session::restore() {
     return write_configuration(chosen->path);
 }
 
-// Waits until the device is gone: the link notices on its next poll; a closed link is opened
-// again to see whether the device is still there.
+// Waits until the device is gone: the open link notices on the poll that fails. A link that an
+// error closed is opened again to see whether the device is still there.
 bool Session::wait_for_unplug() {
     for (;;) {
         if (g_stop_requested)
             return false;
-        if (link_.is_open())
+        if (link_.is_open()) {
             link_.poll();
-        else if (link_.open() == OpenResult::nothing)
+            // Closed by the poll: the device left. Opening again now could find the next one
+            // and take it for this.
+            if (!link_.is_open())
+                return true;
+        } else if (link_.open() == OpenResult::nothing) {
             return true;
+        }
         link_.pause(kSearchPauseMs);
     }
 }
