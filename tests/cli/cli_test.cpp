@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/history_text.h"
 #include "app/language.h"
 #include "cli/cli_arguments.h"
 #include "cli/cli_format.h"
@@ -95,7 +96,7 @@ TEST(CliArguments, MistakesAreNamed) {
     }
 }
 
-TEST(CliText, EveryLanguageHasEveryEntryWithTheEnglishPlaceholders) {
+TEST(CliText, EveryLanguageHasEveryEntryWithTheEnglishPlaceholdersHistoryTextsToo) {
     auto placeholders = [](const char* text) {
         std::string found;
         for (const char* p = text; (p = std::strchr(p, '%')) != nullptr; p += 2)
@@ -109,6 +110,14 @@ TEST(CliText, EveryLanguageHasEveryEntryWithTheEnglishPlaceholders) {
             ASSERT_NE(text, nullptr);
             EXPECT_TRUE(valid_utf8(text));
             EXPECT_EQ(placeholders(text), placeholders(cli_text_in(kEnglish, CliText(entry))));
+        }
+        for (int entry = 0; entry < kHistoryTextCount; ++entry) {
+            SCOPED_TRACE(std::to_string(language) + " history entry " + std::to_string(entry));
+            const char* text = history_text_in(language, HistoryText(entry));
+            ASSERT_NE(text, nullptr);
+            EXPECT_TRUE(valid_utf8(text));
+            EXPECT_EQ(placeholders(text),
+                      placeholders(history_text_in(kEnglish, HistoryText(entry))));
         }
     }
 }

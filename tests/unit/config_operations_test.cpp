@@ -94,6 +94,30 @@ TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
     EXPECT_EQ(page.messages, Messages{Text::no_can_speed_warning}) << "the warning instead";
 }
 
+TEST_F(ConfigOperationsTest, SaveHandsTheHeldBlockToTheKeeperWhichMayStopTheWrite) {
+    const std::vector<uint8_t> held_bytes = {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03};
+    sim::set_memory(kConfigBlockAddress, held_bytes);
+    // The reference is not what the device holds (as after a .cfg load): the device is asked.
+    page.reference().level = 3;
+    EXPECT_TRUE(save("3"));
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_EQ(std::vector<uint8_t>(held[0].begin(), held[0].end()), held_bytes);
+
+    // A keeper that fails, or a device that does not give its block: nothing is written.
+    const std::vector<uint8_t> before = device_block();
+    for (const bool silent : {false, true}) {
+        keep = false;
+        sim::set_config_read_silent(silent);
+        sim::clear_received();
+        held.clear();
+        EXPECT_FALSE(save("7")) << silent;
+        EXPECT_EQ(held.size(), silent ? 0u : 1u);
+        EXPECT_EQ(sim::count_commands(6), 0) << silent;
+        EXPECT_EQ(device_block(), before);
+        EXPECT_EQ(page.messages, silent ? Messages{Text::write_error} : Messages{}) << silent;
+    }
+}
+
 TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {
     // Each of offset, count and the 13 data bytes read back wrong, then no read-back at all.
     for (int index = 0; index <= kConfigRecordSize + 2; ++index) {
