@@ -54,8 +54,8 @@ TEST_F(ConfigHistoryTest, TheOldestGoBeyondTheBoundAndNeitherLeftoversNorDamageS
     // A full history from earlier runs, one entry damaged, and the temporary file of a write
     // that a crash cut off before its rename.
     for (size_t number = 1; number <= kHistoryMaxEntries; ++number) {
-        char name[32];
-        std::snprintf(name, sizeof name, "entry-%06zu.cfg", number);
+        const std::string digits = std::to_string(number);
+        const std::string name = "entry-" + std::string(6 - digits.size(), '0') + digits + ".cfg";
         ASSERT_TRUE(write_whole_file(file(name), history_entry_text(entry_with_level(1))));
     }
     ASSERT_TRUE(write_whole_file(file("entry-000500.cfg"), "canlevel=3\r\n"));
