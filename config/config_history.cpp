@@ -108,7 +108,10 @@ ConfigHistoryEntry describe_held_block(const ConfigBlock& block, const DeviceIde
         find_vehicle(entry.record.can_level, entry.record.car_number, device.firmware_number());
     if (row.found()) {
         const VehicleRow& vehicle = vehicle_row(row);
-        entry.vehicle = std::string(VehicleTable[row.manufacturer].name) + " " + vehicle.model;
+        entry.vehicle = VehicleTable[row.manufacturer].name;
+        // The analogue row is named like its "manufacturer".
+        if (entry.vehicle != vehicle.model)
+            entry.vehicle += std::string(" ") + vehicle.model;
         if (vehicle.version[0])
             entry.vehicle += std::string(" ") + vehicle.version;
     }

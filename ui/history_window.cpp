@@ -104,10 +104,16 @@ GtkWidget* make_list() {
                                               HistoryText::column_level,
                                               HistoryText::column_firmware};
     for (int column = 0; column < kColumnCount; ++column) {
-        gtk_tree_view_append_column(GTK_TREE_VIEW(list),
-                                    gtk_tree_view_column_new_with_attributes(
-                                        history_text(titles[column]), gtk_cell_renderer_text_new(),
-                                        "text", column, nullptr));
+        GtkCellRenderer* renderer = gtk_cell_renderer_text_new();
+        GtkTreeViewColumn* shown = gtk_tree_view_column_new_with_attributes(
+            history_text(titles[column]), renderer, "text", column, nullptr);
+        // A long vehicle name is shortened rather than pushing the firmware out of sight.
+        if (column == kVehicleColumn) {
+            g_object_set(renderer, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+            gtk_tree_view_column_set_expand(shown, TRUE);
+            gtk_tree_view_column_set_resizable(shown, TRUE);
+        }
+        gtk_tree_view_append_column(GTK_TREE_VIEW(list), shown);
     }
     if (!g_history.entries.empty()) {
         GtkTreePath* first = gtk_tree_path_new_first();
@@ -129,7 +135,7 @@ void build_window() {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     g_history.window = window;
     gtk_window_set_title(GTK_WINDOW(window), history_text(HistoryText::window_title));
-    gtk_window_set_default_size(GTK_WINDOW(window), 640, 400);
+    gtk_window_set_default_size(GTK_WINDOW(window), 720, 400);
     if (GtkWidget* parent = main_window())
         gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(parent));
     g_signal_connect(window, "delete-event", G_CALLBACK(on_delete_event), nullptr);
@@ -139,7 +145,7 @@ void build_window() {
     gtk_container_add(GTK_CONTAINER(window), column);
 
     GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_AUTOMATIC,
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER,
                                    GTK_POLICY_AUTOMATIC);
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scrolled), GTK_SHADOW_IN);
     g_history.list = make_list();
