@@ -56,6 +56,12 @@ TEST(CliArguments, CommandsOptionsAndTheirPlaces) {
     p = parse_arguments({"flash", "--", "-odd.bin"});
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.arguments.file, "-odd.bin");
+    p = parse_arguments({"station", "--count", "3", "--firmware", "f.bin", "--report", "r.csv"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.arguments.count, 3);
+    EXPECT_EQ(p.arguments.station_firmware + " " + p.arguments.station_report, "f.bin r.csv");
+    EXPECT_EQ(parse_arguments({"restore", "12"}).arguments.entry, 12u);
+    EXPECT_TRUE(parse_arguments({"--last", "restore"}).arguments.last);
     // Help wins over every mistake, version too.
     EXPECT_TRUE(parse_arguments({"bogus", "--wait", "x", "-h"}).arguments.help);
     EXPECT_TRUE(parse_arguments({"--nonsense", "-V"}).arguments.version);
@@ -86,6 +92,14 @@ TEST(CliArguments, MistakesAreNamed) {
         {{"write", "a.cfg", "--cfg", "b.cfg"}, CliText::option_not_here, "--cfg"},
         {{"read", "--json"}, CliText::option_not_here, "--json"},
         {{"identify", "--watch"}, CliText::option_not_here, "--watch"},
+        {{"restore"}, CliText::missing_entry, "restore"},
+        {{"restore", "0"}, CliText::bad_entry_number, "0"},
+        {{"restore", "3x"}, CliText::bad_entry_number, "3x"},
+        {{"restore", "3", "--last"}, CliText::option_not_here, "--last"},
+        {{"history", "--last"}, CliText::option_not_here, "--last"},
+        {{"station", "--count", "0"}, CliText::bad_count, "0"},
+        {{"station", "--report"}, CliText::missing_value, "--report"},
+        {{"write", "a.cfg", "--config", "b.cfg"}, CliText::option_not_here, "--config"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
