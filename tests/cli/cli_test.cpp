@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -231,12 +232,17 @@ class CliRun : public ::testing::Test {
     void SetUp() override {
         sim::reset();
         set_current_language(kEnglish);
-        // The history of every write goes to this test's own folder.
+        // The history of every write goes to this test's own folder (LOCALAPPDATA on Windows).
         set_environment("XDG_DATA_HOME", folder_.c_str());
+        const char* local = std::getenv("LOCALAPPDATA");
+        local_app_data_ = local ? local : "";
+        set_environment("LOCALAPPDATA", folder_.c_str());
     }
     void TearDown() override {
         sim::set_call_hook(nullptr);
         set_environment("XDG_DATA_HOME", nullptr);
+        set_environment("LOCALAPPDATA",
+                        local_app_data_.empty() ? nullptr : local_app_data_.c_str());
         std::filesystem::remove_all(folder_);
     }
 
@@ -257,6 +263,7 @@ class CliRun : public ::testing::Test {
     }
 
     const std::string folder_ = make_temp_folder("qn718-cli-");
+    std::string local_app_data_;
     std::unique_ptr<Capture> out_;
     std::unique_ptr<Capture> err_;
 };
@@ -369,6 +376,7 @@ TEST_F(CliRun, EveryWriteKeepsTheBlockTheDeviceHeldAndRestoreWritesItBack) {
     const std::string blocked = folder_ + "/not-a-folder";
     ASSERT_TRUE(write_whole_file(blocked, "x"));
     set_environment("XDG_DATA_HOME", blocked.c_str());
+    set_environment("LOCALAPPDATA", blocked.c_str());
     const ConfigBlock before = device_block();
     sim::clear_received();
     EXPECT_EQ(run({"-q", "write", file.c_str()}), kExitInvalidInput);

@@ -7,6 +7,7 @@
 
 #include "config/config_history.h"
 #include "device/identification.h"
+#include "platform/data_folder.h"
 #include "platform/files.h"
 #include "support/test_system.h"
 
@@ -21,7 +22,7 @@ class ConfigHistoryTest : public ::testing::Test {
         entry.record.can_level = level;
         return entry;
     }
-    std::string file(const std::string& name) const { return folder_ + "/" + name; }
+    std::string file(const std::string& name) const { return data_path(folder_, name); }
 
     const std::string folder_ = make_temp_folder("qn718-history-");
 };
