@@ -20,8 +20,20 @@ const CommandName kCommands[] = {
     {"identify", CliCommand::identify, 0, 0}, {"read", CliCommand::read, 0, 0},
     {"write", CliCommand::write, 1, 1},       {"defaults", CliCommand::defaults, 0, 0},
     {"flash", CliCommand::flash, 1, 1},       {"status", CliCommand::status, 0, 0},
-    {"send", CliCommand::send, 1, 2},
+    {"send", CliCommand::send, 1, 2},         {"history", CliCommand::history, 0, 0},
+    {"restore", CliCommand::restore, 0, 1},   {"station", CliCommand::station, 0, 0},
 };
+
+constexpr int kMaxStationCount = 100000;
+
+// Digits only, from 1 to max.
+bool parse_positive(const std::string& text, uint64_t max, uint64_t& value) {
+    if (text.empty() || text.size() > 18 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return value >= 1 && value <= max;
+}
 
 bool parse_wait(const std::string& text, int& seconds) {
     if (text.empty() || text.size() > 4)
@@ -65,7 +77,8 @@ ParsedArguments parse_arguments(const std::vector<std::string>& args) {
         if (first_error.ok)
             first_error = std::move(error);
     };
-    std::string cfg_option, json_option, watch_option;
+    std::string cfg_option, json_option, watch_option, last_option;
+    std::vector<std::string> station_options;
 
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -87,6 +100,29 @@ ParsedArguments parse_arguments(const std::vector<std::string>& args) {
         } else if (arg == "--watch") {
             a.watch = true;
             watch_option = arg;
+        } else if (arg == "--last") {
+            a.last = true;
+            last_option = arg;
+        } else if (arg == "--firmware" || arg == "--config" || arg == "--report" ||
+                   arg == "--count") {
+            station_options.push_back(arg);
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                note(refuse(CliText::missing_value, arg));
+                i += i + 1 < args.size() ? 1 : 0;
+                continue;
+            }
+            const std::string& value = args[++i];
+            uint64_t count = 0;
+            if (arg == "--firmware")
+                a.station_firmware = value;
+            else if (arg == "--config")
+                a.station_config = value;
+            else if (arg == "--report")
+                a.station_report = value;
+            else if (parse_positive(value, kMaxStationCount, count))
+                a.count = static_cast<int>(count);
+            else
+                note(refuse(CliText::bad_count, value));
         } else if (arg == "--wait" || arg == "--lang" || arg == "--cfg") {
             if (i + 1 >= args.size()) {
                 note(refuse(CliText::missing_value, arg));
@@ -127,6 +163,8 @@ ParsedArguments parse_arguments(const std::vector<std::string>& args) {
     a.command = command->command;
     a.command_name = command->name;
     const int given = static_cast<int>(words.size()) - 1;
+    if (a.command == CliCommand::restore && given == 0 && last_option.empty())
+        return refuse(CliText::missing_entry, a.command_name);
     if (given < command->required || (given >= 1 && words[1].empty()))
         return refuse(CliText::missing_argument, a.command_name);
     if (given > command->allowed)
@@ -135,10 +173,18 @@ ParsedArguments parse_arguments(const std::vector<std::string>& args) {
     if (!cfg_option.empty() && a.command != CliCommand::read)
         return refuse(CliText::option_not_here, cfg_option, a.command_name);
     if (!json_option.empty() && a.command != CliCommand::identify &&
-        a.command != CliCommand::status)
+        a.command != CliCommand::status && a.command != CliCommand::history)
         return refuse(CliText::option_not_here, json_option, a.command_name);
     if (!watch_option.empty() && a.command != CliCommand::status)
         return refuse(CliText::option_not_here, watch_option, a.command_name);
+
+    if (!last_option.empty() && (a.command != CliCommand::restore || given > 0))
+        return refuse(CliText::option_not_here, last_option, a.command_name);
+    if (!station_options.empty() && a.command != CliCommand::station)
+        return refuse(CliText::option_not_here, station_options.front(), a.command_name);
+    if (a.command == CliCommand::restore && given == 1 &&
+        !parse_positive(words[1], UINT64_MAX / 10, a.entry))
+        return refuse(CliText::bad_entry_number, words[1]);
 
     if (a.command == CliCommand::write || a.command == CliCommand::flash)
         a.file = words[1];
@@ -164,12 +210,21 @@ std::string cli_help_text(const std::string& program) {
            "  status            status bits and speed once (--watch: until interrupted)\n"
            "  send HEX [DATA]   send one command (two hex digits) with data, \\xHH escapes\n"
            "                    allowed, and print the device's reply with code 01\n"
+           "  history           the configurations devices held before this program overwrote\n"
+           "                    them, newest first, with their numbers\n"
+           "  restore N|--last  write history entry N (or the newest) back and verify it\n"
+           "  station           production station: device after device, flash (--firmware),\n"
+           "                    write and verify (--config), one line per device (--report)\n"
            "\n"
            "Options:\n"
            "  --wait SECONDS    wait up to this long for a device to appear (default 0)\n"
            "  --lang CODE       language of the messages: en, pl, cs or sk (not remembered)\n"
            "  --cfg FILE        read: write the .cfg lines to FILE instead of standard output\n"
-           "  --json            identify, status: one JSON object a line\n"
+           "  --json            identify, status, history: one JSON object a line\n"
+           "  --firmware FILE   station: flash this .bin into every device\n"
+           "  --config FILE     station: write this .cfg to every device\n"
+           "  --report FILE     station: append one CSV line per device to FILE\n"
+           "  --count N         station: end after N devices (default: at Ctrl+C)\n"
            "  --watch           status: a new report whenever the status bits are read\n"
            "  -q, --quiet       no progress and no success messages, errors only\n"
            "  -h, --help        print this help and exit\n"

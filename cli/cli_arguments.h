@@ -1,12 +1,25 @@
 // The command line of the tool: options anywhere, one command and its arguments.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "cli/cli_text.h"
 
-enum class CliCommand { none, identify, read, write, defaults, flash, status, send };
+enum class CliCommand {
+    none,
+    identify,
+    read,
+    write,
+    defaults,
+    flash,
+    status,
+    send,
+    history,
+    restore,
+    station,
+};
 
 struct CliArguments {
     bool help = false;
@@ -21,6 +34,15 @@ struct CliArguments {
     bool quiet = false;
     bool json = false;
     bool watch = false;
+    // restore: the entry's number, or the newest with --last.
+    uint64_t entry = 0;
+    bool last = false;
+    // station: what each device gets and where its line goes ("" for none), and how many
+    // devices end the run (0: until interrupted).
+    std::string station_firmware;
+    std::string station_config;
+    std::string station_report;
+    int count = 0;
 };
 
 // Why the command line was refused; the message's one %s is filled with subject (and, for

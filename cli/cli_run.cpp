@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/device_access_hint.h"
+#include "app/history_text.h"
 #include "app/language.h"
 #include "app/single_instance.h"
 #include "app/user_settings.h"
@@ -14,8 +15,10 @@
 #include "cli/cli_format.h"
 #include "cli/exit_status.h"
 #include "cli/plain_page.h"
+#include "cli/station_format.h"
 #include "cli/terminal_flash_host.h"
 #include "config/cfg_file.h"
+#include "config/config_history.h"
 #include "config/config_operations.h"
 #include "config/vehicle_lookup.h"
 #include "console/console_command.h"
@@ -28,6 +31,7 @@
 #include "firmware/flasher.h"
 #include "platform/files.h"
 #include "platform/hid_access.h"
+#include "platform/kept_file.h"
 #include "platform/processes.h"
 #include "platform/user_locale.h"
 
@@ -44,6 +48,8 @@ constexpr int kGreetingPasses = 100;
 constexpr int kIdentifyAttempts = 3;
 // Passes in which one status read-out must complete: the status bits come every 8th pass.
 constexpr int kStatusPasses = 64;
+// At the station a device restarting after its flash, or slow to enumerate, gets this long.
+constexpr int kStationReconnectSeconds = 20;
 
 volatile std::sig_atomic_t g_stop_requested = 0;
 
@@ -68,7 +74,8 @@ void choose_message_language(const std::string& requested) {
 
 class Session {
    public:
-    Session(const CliArguments& arguments, const CliStreams& io) : a_(arguments), io_(io) {
+    Session(const CliArguments& arguments, const CliStreams& io)
+        : a_(arguments), io_(io), wait_seconds_(arguments.wait_seconds) {
         // Device log lines belong to the console; the tool has none to show them in.
         link_.set_listeners({});
     }
@@ -77,7 +84,10 @@ class Session {
 
    private:
     // Errors are always shown; notes (success, progress, warnings) not with --quiet.
-    void error(const std::string& text) { std::fprintf(io_.err, "%s\n", text.c_str()); }
+    void error(const std::string& text) {
+        last_error_ = text;
+        std::fprintf(io_.err, "%s\n", text.c_str());
+    }
     void note(const std::string& text) {
         if (!a_.quiet)
             error(text);
@@ -88,23 +98,35 @@ class Session {
     std::optional<DeviceIdentity> greet();
     int connect();
     int page_status(const PlainPage& page, bool saved);
+    KeepHeldBlock history_keeper();
+    int check_config_file(const std::string& file, std::string& data);
+    int write_config_data(const std::string& data);
+    int check_firmware_file(const std::string& file);
+    StationLine station_device(OpenResult found);
+    bool wait_for_unplug();
 
     int identify();
     int read_configuration();
-    int write_configuration();
+    int write_configuration(const std::string& file);
     int defaults();
-    int flash();
+    int flash(const std::string& file);
     int status();
     int send();
+    int history();
+    int restore();
+    int station();
 
     const CliArguments& a_;
     const CliStreams& io_;
     DeviceLink link_;
     std::optional<Identification> identification_;
+    int wait_seconds_;
+    std::string last_error_;       // the last error shown: a station line says why with it
+    bool history_failed_ = false;  // the write was stopped because history could not be kept
 };
 
 OpenResult Session::find_device() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(a_.wait_seconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(wait_seconds_);
     for (;;) {
         const OpenResult opened = link_.open();
         if (opened != OpenResult::nothing || std::chrono::steady_clock::now() >= deadline)
@@ -192,6 +214,9 @@ int Session::identify() {
 
 // Reports what save_configuration showed and turns it into the exit status.
 int Session::page_status(const PlainPage& page, bool saved) {
+    // The keeper has said why; nothing was written.
+    if (history_failed_)
+        return kExitInvalidInput;
     const Text last = page.messages().empty() ? Text::write_error : page.messages().back();
     if (!saved) {
         error(lang_text(last));
@@ -223,10 +248,32 @@ int Session::read_configuration() {
     return kExitSuccess;
 }
 
-int Session::write_configuration() {
+// Keeps the block the device holds before every write; a write whose history cannot be kept
+// is not made, since getting the old configuration back is the point of the history.
+KeepHeldBlock Session::history_keeper() {
+    return [this](const ConfigBlock& held) {
+        const std::string folder = history_folder();
+        const DeviceIdentity device =
+            identification_ ? identification_->identity : DeviceIdentity{};
+        if (keep_history_entry(folder, describe_held_block(held, device)))
+            return true;
+        history_failed_ = true;
+        error(fill_message(history_text(HistoryText::keep_failed), folder));
+        return false;
+    };
+}
+
+int Session::write_configuration(const std::string& file) {
     std::string data;
-    if (!read_whole_file(a_.file, kConfigFileMaxBytes, data)) {
-        error(fill_message(lang_text(Text::error_opening_file), a_.file));
+    if (const int outcome = check_config_file(file, data))
+        return outcome;
+    return write_config_data(data);
+}
+
+// Reads a .cfg file and refuses one the device must not get, before the device is touched.
+int Session::check_config_file(const std::string& file, std::string& data) {
+    if (!read_whole_file(file, kConfigFileMaxBytes, data)) {
+        error(fill_message(lang_text(Text::error_opening_file), file));
         return kExitInvalidInput;
     }
     // The level that "Save" will check is the last canlevel line's; a bad one is refused
@@ -241,7 +288,7 @@ int Session::write_configuration() {
             level = &line.value;
     }
     if (!known_key) {
-        error(fill_message(cli_text(CliText::not_a_config_file), a_.file));
+        error(fill_message(cli_text(CliText::not_a_config_file), file));
         return kExitInvalidInput;
     }
     int32_t parsed_level = 0;
@@ -249,7 +296,10 @@ int Session::write_configuration() {
         error(lang_text(Text::bad_can_level));
         return kExitInvalidInput;
     }
+    return kExitSuccess;
+}
 
+int Session::write_config_data(const std::string& data) {
     if (const int outcome = connect())
         return outcome;
     // Keys the file lacks keep the device's values, as on the page that loaded the file.
@@ -259,7 +309,7 @@ int Session::write_configuration() {
         return kExitDeviceError;
     }
     read_config_text(page, data);
-    const bool saved = save_configuration(link_, page);
+    const bool saved = save_configuration(link_, page, history_keeper());
     return page_status(page, saved);
 }
 
@@ -268,23 +318,30 @@ int Session::defaults() {
         return outcome;
     PlainPage page;
     load_configuration(link_, page, LoadKind::defaults);
-    const bool saved = save_configuration(link_, page);
+    const bool saved = save_configuration(link_, page, history_keeper());
     return page_status(page, saved);
 }
 
-int Session::flash() {
+// Loads the firmware file into the image and checks it.
+int Session::check_firmware_file(const std::string& file) {
     std::string bytes;
-    if (!read_whole_file(a_.file, kFirmwareBufferSize, bytes)) {
-        error(fill_message(lang_text(Text::error_opening_file), a_.file));
+    if (!read_whole_file(file, kFirmwareBufferSize, bytes)) {
+        error(fill_message(lang_text(Text::error_opening_file), file));
         return kExitInvalidInput;
     }
-    // Checked before the device is looked for: a wrong file must not switch it to its
-    // bootloader.
-    FirmwareImage& image = firmware_image();
-    if (load_firmware_image(image, bytes) != FirmwareFileCheck::good) {
+    if (load_firmware_image(firmware_image(), bytes) != FirmwareFileCheck::good) {
         error(lang_text(Text::file_corrupted));
         return kExitInvalidInput;
     }
+    return kExitSuccess;
+}
+
+int Session::flash(const std::string& file) {
+    // Checked before the device is looked for: a wrong file must not switch it to its
+    // bootloader.
+    if (const int outcome = check_firmware_file(file))
+        return outcome;
+    FirmwareImage& image = firmware_image();
 
     const OpenResult opened = find_device();
     if (opened == OpenResult::nothing)
@@ -294,7 +351,7 @@ int Session::flash() {
         link_.close();
         mode = FlashMode::from_bootloader;
     }
-    TerminalFlashHost host(a_.file, io_.err, io_.err_is_terminal, a_.quiet);
+    TerminalFlashHost host(file, io_.err, io_.err_is_terminal, a_.quiet);
     const FlashResult result = flash_firmware(link_, image, mode, host);
     host.finish_line();
     switch (result) {
@@ -307,7 +364,7 @@ int Session::flash() {
         case FlashResult::file_corrupted:
             // The file changed after the check above.
             if (host.rejection() == FileProblem::cannot_open)
-                error(fill_message(lang_text(Text::error_opening_file), a_.file));
+                error(fill_message(lang_text(Text::error_opening_file), file));
             else
                 error(lang_text(Text::file_corrupted));
             return kExitInvalidInput;
@@ -406,6 +463,168 @@ int Session::send() {
     return kExitSuccess;
 }
 
+int Session::history() {
+    const ConfigHistoryListing listing = list_history(history_folder());
+    for (const std::string& path : listing.skipped)
+        error(fill_message(history_text(HistoryText::skipped_entry), path));
+    if (listing.entries.empty())
+        note(history_text(HistoryText::no_entries));
+    for (const ConfigHistoryEntry& entry : listing.entries)
+        std::fputs((a_.json ? history_json(entry) : history_line(entry)).c_str(), io_.out);
+    return kExitSuccess;
+}
+
+int Session::restore() {
+    const ConfigHistoryListing listing = list_history(history_folder());
+    for (const std::string& path : listing.skipped)
+        note(fill_message(history_text(HistoryText::skipped_entry), path));
+    const ConfigHistoryEntry* chosen = nullptr;
+    for (const ConfigHistoryEntry& entry : listing.entries) {
+        if (a_.last ? !chosen : entry.number == a_.entry)
+            chosen = &entry;
+    }
+    if (!chosen) {
+        error(a_.last ? history_text(HistoryText::no_entries)
+                      : fill_message(history_text(HistoryText::no_such_entry),
+                                     std::to_string(a_.entry)));
+        return kExitInvalidInput;
+    }
+    // The entry is a .cfg file; the device's block before this write becomes an entry too.
+    return write_configuration(chosen->path);
+}
+
+// Waits until the device is gone: the open link notices on the poll that fails. A link that an
+// error closed is opened again to see whether the device is still there.
+bool Session::wait_for_unplug() {
+    for (;;) {
+        if (g_stop_requested)
+            return false;
+        if (link_.is_open()) {
+            link_.poll();
+            // Closed by the poll: the device left. Opening again now could find the next one
+            // and take it for this.
+            if (!link_.is_open())
+                return true;
+        } else if (link_.open() == OpenResult::nothing) {
+            return true;
+        }
+        link_.pause(kSearchPauseMs);
+    }
+}
+
+// One device, from its discovery to its line. Each step stops the device at its first failure.
+StationLine Session::station_device(OpenResult found) {
+    const auto started = std::chrono::steady_clock::now();
+    StationLine line;
+    line.type = "-";
+    line.firmware_before = "-";
+    line.firmware_after = "-";
+    last_error_.clear();
+    identification_.reset();
+    auto fail = [&](int outcome) {
+        if (outcome == kExitSuccess)
+            return false;
+        line.reason = last_error_.empty() ? lang_text(Text::write_error) : last_error_;
+        return true;
+    };
+    auto firmware_of = [](const Identification& identified) {
+        const DeviceIdentity& id = identified.identity;
+        char text[16];
+        std::snprintf(text, sizeof text, "%02d%02d", id.firmware_high, id.firmware_low);
+        return std::string(text);
+    };
+    bool failed = false;
+    if (found == OpenResult::bootloader) {
+        line.firmware_before = "bootloader";
+        if (a_.station_firmware.empty()) {
+            error(cli_text(CliText::bootloader_mode));
+            failed = fail(kExitRefused);
+        }
+    } else {
+        failed = fail(connect());
+        if (identification_) {
+            line.type = "QN" + std::to_string(identification_->identity.type_code);
+            line.firmware_before = firmware_of(*identification_);
+        }
+    }
+    if (!failed && !a_.station_firmware.empty())
+        failed = fail(flash(a_.station_firmware));
+    if (!failed && !a_.station_config.empty())
+        failed = fail(write_configuration(a_.station_config));
+    if (!failed) {
+        failed = fail(connect());
+        if (identification_) {
+            line.type = "QN" + std::to_string(identification_->identity.type_code);
+            line.firmware_after = firmware_of(*identification_);
+        }
+    }
+    line.passed = !failed;
+    line.time = time_stamp_now();
+    line.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return line;
+}
+
+int Session::station() {
+    // Every file is checked before the first device is touched.
+    if (!a_.station_firmware.empty()) {
+        if (const int outcome = check_firmware_file(a_.station_firmware))
+            return outcome;
+    }
+    if (!a_.station_config.empty()) {
+        std::string data;
+        if (const int outcome = check_config_file(a_.station_config, data))
+            return outcome;
+    }
+    const std::string& report = a_.station_report;
+    if (!report.empty()) {
+        std::string existing;
+        const bool fresh = !read_whole_file(report, 1, existing) || existing.empty();
+        if (!append_to_file(report, fresh ? kStationReportHeader : "")) {
+            error(fill_message(lang_text(Text::error_writing_file), report));
+            return kExitInvalidInput;
+        }
+    }
+    g_stop_requested = 0;
+    std::signal(SIGINT, request_stop);
+    std::signal(SIGTERM, request_stop);
+
+    int devices = 0;
+    int passed = 0;
+    bool report_lost = false;
+    while (!g_stop_requested && (a_.count == 0 || devices < a_.count)) {
+        note(history_text(HistoryText::station_waiting));
+        OpenResult found = OpenResult::nothing;
+        while (!g_stop_requested && (found = link_.open()) == OpenResult::nothing)
+            link_.pause(kSearchPauseMs);
+        if (found == OpenResult::nothing)
+            break;
+        wait_seconds_ = kStationReconnectSeconds;
+        history_failed_ = false;
+        const StationLine line = station_device(found);
+        ++devices;
+        passed += line.passed ? 1 : 0;
+        std::fputs(station_text_line(line).c_str(), io_.out);
+        std::fflush(io_.out);
+        if (!report.empty() && !append_to_file(report, station_csv_line(line))) {
+            error(fill_message(lang_text(Text::error_writing_file), report));
+            report_lost = true;
+        }
+        if (a_.count != 0 && devices >= a_.count)
+            break;
+        note(history_text(HistoryText::station_next));
+        if (!wait_for_unplug())
+            break;
+    }
+    link_.close();
+    char totals[200];
+    std::snprintf(totals, sizeof totals, history_text(HistoryText::station_totals), devices, passed,
+                  devices - passed);
+    // The totals end the run's output, also with --quiet.
+    std::fprintf(io_.out, "%s\n", totals);
+    return passed == devices && !report_lost ? kExitSuccess : kExitDeviceError;
+}
+
 int Session::run_subcommand() {
     switch (a_.command) {
         case CliCommand::identify:
@@ -413,15 +632,21 @@ int Session::run_subcommand() {
         case CliCommand::read:
             return read_configuration();
         case CliCommand::write:
-            return write_configuration();
+            return write_configuration(a_.file);
         case CliCommand::defaults:
             return defaults();
         case CliCommand::flash:
-            return flash();
+            return flash(a_.file);
         case CliCommand::status:
             return status();
         case CliCommand::send:
             return send();
+        case CliCommand::history:
+            return history();
+        case CliCommand::restore:
+            return restore();
+        case CliCommand::station:
+            return station();
         case CliCommand::none:
             break;
     }

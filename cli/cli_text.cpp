@@ -31,6 +31,9 @@ const CliTable kEnglishTexts = {
     "The data is longer than one frame carries.",
     "The device sent no reply with code 01.",
     "The device is of type %s; this program works with type 718 only.",
+    "The command %s needs a history entry number or --last.",
+    "Not a history entry number: %s",
+    "--count takes a number of devices from 1 to 100000, not: %s",
 };
 
 const CliTable kPolishTexts = {
@@ -54,6 +57,9 @@ const CliTable kPolishTexts = {
     "Dane są dłuższe niż mieści jedna ramka.",
     "Urządzenie nie wysłało odpowiedzi z kodem 01.",
     "Urządzenie jest typu %s; ten program obsługuje tylko typ 718.",
+    "Komenda %s wymaga numeru wpisu historii albo --last.",
+    "To nie jest numer wpisu historii: %s",
+    "--count przyjmuje liczbę urządzeń od 1 do 100000, a nie: %s",
 };
 
 const CliTable kCzechTexts = {
@@ -77,6 +83,9 @@ const CliTable kCzechTexts = {
     "Data jsou delší, než unese jeden rámec.",
     "Zařízení neposlalo odpověď s kódem 01.",
     "Zařízení je typu %s; tento program podporuje jen typ 718.",
+    "Příkaz %s vyžaduje číslo záznamu historie nebo --last.",
+    "Toto není číslo záznamu historie: %s",
+    "--count přijímá počet zařízení od 1 do 100000, ne: %s",
 };
 
 const CliTable kSlovakTexts = {
@@ -100,6 +109,9 @@ const CliTable kSlovakTexts = {
     "Dáta sú dlhšie, než unesie jeden rámec.",
     "Zariadenie neposlalo odpoveď s kódom 01.",
     "Zariadenie je typu %s; tento program podporuje len typ 718.",
+    "Príkaz %s vyžaduje číslo záznamu histórie alebo --last.",
+    "Toto nie je číslo záznamu histórie: %s",
+    "--count prijíma počet zariadení od 1 do 100000, nie: %s",
 };
 // clang-format on
 

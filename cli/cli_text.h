@@ -24,8 +24,11 @@ enum class CliText : int {
     data_too_long,      // "The data is longer than one frame carries."
     no_reply,           // "The device sent no reply with code 01."
     wrong_type,         // "The device is of type %s; this program works with type 718 only."
+    missing_entry,      // "The command %s needs a history entry number or --last."
+    bad_entry_number,   // "Not a history entry number: %s"
+    bad_count,          // "--count takes a number of devices from 1 to 100000, not: %s"
 };
-constexpr int kCliTextCount = 20;
+constexpr int kCliTextCount = 23;
 
 // Entry of the current language's table (the language of app/language.h).
 const char* cli_text(CliText entry);

@@ -60,7 +60,7 @@ bool load_configuration(DeviceLink& link, ConfigPageAccess& page, LoadKind kind)
     return true;
 }
 
-bool save_configuration(DeviceLink& link, ConfigPageAccess& page) {
+bool save_configuration(DeviceLink& link, ConfigPageAccess& page, const KeepHeldBlock& keep_held) {
     ConfigRecord record;
     // Taken before the level handler below can move the selection.
     const int32_t car_number = page.selected_car_number();
@@ -82,6 +82,17 @@ bool save_configuration(DeviceLink& link, ConfigPageAccess& page) {
         page.remark_choice(field);
     }
     record.car_number = static_cast<uint16_t>(car_number);
+
+    // The page's reference may come from a file, the defaults or an earlier write, so what the
+    // device holds is asked for again: that is what this write overwrites.
+    if (!read_config_block(link, kConfigBlockAddress, kConfigRecordSize)) {
+        page.show_message_entry(Text::write_error);
+        return false;
+    }
+    ConfigBlock held;
+    std::copy(reply_block(link), reply_block(link) + kConfigRecordSize, held.begin());
+    if (!keep_held(held))
+        return false;
 
     const ConfigBlock block = encode_config_record(record);
     uint8_t buffer[kConfigRecordSize + 2];

@@ -68,6 +68,11 @@ enum class CallKind { other, write, read };
 // Counts one hidapi call and lets an armed interruption strike. Returns true when this call
 // is the write or read that the due fault spoils.
 bool count_call(CallKind kind) {
+    if (state().call_hook) {
+        // A copy: the hook may set another one.
+        const std::function<void()> hook = state().call_hook;
+        hook();
+    }
     sim::SimState& s = state();
     ++s.hid_calls;
     sim::Faults& faults = s.faults;

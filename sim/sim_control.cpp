@@ -229,6 +229,10 @@ void unplug_after_commands(int commands) {
     state().faults.commands_until_unplug = commands > 0 ? commands : -1;
 }
 
+void set_call_hook(std::function<void()> hook) {
+    state().call_hook = std::move(hook);
+}
+
 int hid_calls() {
     return state().hid_calls;
 }

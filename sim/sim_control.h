@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,10 @@ int64_t idle_read_ms();
 // restarted into; a bootloader starts the application when its valid marker is in place or
 // the application was never erased, and otherwise waits as the bootloader again.
 void replug();
+
+// Runs before every hidapi call the host makes, while set: a test plays the person at the
+// bench with it, plugging one device after another as the host gets to them.
+void set_call_hook(std::function<void()> hook);
 
 // Observation.
 struct ReceivedCommand {

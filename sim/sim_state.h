@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -175,6 +176,7 @@ struct SimState {
     std::string trace_file;  // demo: each received command code is appended here
     bool real_timeouts = false;
     int hid_calls = 0;  // every hidapi function the host called since the last reset
+    std::function<void()> call_hook;
     std::vector<std::unique_ptr<hid_device_>> handles;  // open, not yet closed by the host
     // Handles that a reset took from the host's hands. They stay allocated so that a host
     // still holding one never sees its address reused by a later open.

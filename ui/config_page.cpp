@@ -15,6 +15,7 @@
 #include "device/device_link.h"
 #include "device/status_indicators.h"
 #include "ui/vehicle_selection.h"
+#include "ui/history_window.h"
 
 namespace {
 
@@ -164,7 +165,7 @@ void on_load_clicked(GtkButton*, gpointer) {
     load_configuration(*g_page.link, g_access, LoadKind::from_device);
 }
 void on_save_clicked(GtkButton*, gpointer) {
-    save_configuration(*g_page.link, g_access);
+    save_configuration(*g_page.link, g_access, window_history_keeper());
 }
 
 GtkWidget* add_vehicle_row(GtkWidget* column, Text label_entry, GtkWidget** label) {

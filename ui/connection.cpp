@@ -148,6 +148,7 @@ bool Connection::accept_identity(const DeviceIdentity& identity) {
         return true;
     }
     set_status_label(identity.name().c_str());
+    identity_ = identity;
     if (result.outcome == IdentifyOutcome::unconfirmed)
         return false;
     if (result.old_firmware_warning)

@@ -34,6 +34,8 @@ class Connection {
     bool step();
     // The sub-version as the device last told it; 0, 0 until it has answered once.
     SubVersion sub_version() const { return sub_version_; }
+    // The identity of the device last accepted; type 0 before the first.
+    const DeviceIdentity& identity() const { return identity_; }
     // Asked, while searching finds nothing, whether a QN718 is plugged in that this user may
     // not open; the platform's look at /sys and /dev unless replaced.
     using AccessCheck = std::function<std::optional<HidAccessProblem>()>;
@@ -51,6 +53,7 @@ class Connection {
     AppState state_ = AppState::searching;
     LiveStatus live_status_;
     SubVersion sub_version_;
+    DeviceIdentity identity_;
     std::optional<DeviceReply> fresh_;  // what this pass's own poll brought
     bool combo_popped_down_ = false;
     AccessCheck access_check_;

@@ -9,6 +9,8 @@
 #include "ui/update_window.h"
 #include "ui/firmware_windows.h"
 #include "ui/remote_window.h"
+#include "ui/history_window.h"
+#include "app/history_text.h"
 
 namespace {
 
@@ -26,6 +28,10 @@ void on_load_config_file(GtkWidget*, gpointer) {
 }
 void on_save_config_file(GtkWidget*, gpointer) {
     save_config_file();
+}
+
+void on_configuration_history(GtkWidget*, gpointer) {
+    open_history_window();
 }
 
 void on_remote_access(GtkWidget*, gpointer) {
@@ -87,6 +93,8 @@ void build_menu_bar(GtkWidget* box) {
     append_item(tools, lang_text(Text::load_config_from_file), G_CALLBACK(on_load_config_file),
                 nullptr);
     append_item(tools, lang_text(Text::save_config_to_file), G_CALLBACK(on_save_config_file),
+                nullptr);
+    append_item(tools, history_text(HistoryText::menu_item), G_CALLBACK(on_configuration_history),
                 nullptr);
     append_item(tools, lang_text(Text::enable_remote_access), G_CALLBACK(on_remote_access),
                 nullptr);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -13,12 +14,15 @@
 #include <thread>
 #include <vector>
 
+#include "app/history_text.h"
 #include "app/language.h"
 #include "cli/cli_arguments.h"
 #include "cli/cli_format.h"
 #include "cli/cli_run.h"
 #include "cli/exit_status.h"
 #include "cli/terminal_flash_host.h"
+#include "config/config_block.h"
+#include "config/config_history.h"
 #include "firmware/bootloader_protocol.h"
 #include "platform/sleep.h"
 #include "sim/sim_control.h"
@@ -76,6 +80,12 @@ TEST(CliArguments, CommandsOptionsAndTheirPlaces) {
     p = parse_arguments({"flash", "--", "-odd.bin"});
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.arguments.file, "-odd.bin");
+    p = parse_arguments({"station", "--count", "3", "--firmware", "f.bin", "--report", "r.csv"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.arguments.count, 3);
+    EXPECT_EQ(p.arguments.station_firmware + " " + p.arguments.station_report, "f.bin r.csv");
+    EXPECT_EQ(parse_arguments({"restore", "12"}).arguments.entry, 12u);
+    EXPECT_TRUE(parse_arguments({"--last", "restore"}).arguments.last);
     // Help wins over every mistake, version too.
     EXPECT_TRUE(parse_arguments({"bogus", "--wait", "x", "-h"}).arguments.help);
     EXPECT_TRUE(parse_arguments({"--nonsense", "-V"}).arguments.version);
@@ -106,6 +116,14 @@ TEST(CliArguments, MistakesAreNamed) {
         {{"write", "a.cfg", "--cfg", "b.cfg"}, CliText::option_not_here, "--cfg"},
         {{"read", "--json"}, CliText::option_not_here, "--json"},
         {{"identify", "--watch"}, CliText::option_not_here, "--watch"},
+        {{"restore"}, CliText::missing_entry, "restore"},
+        {{"restore", "0"}, CliText::bad_entry_number, "0"},
+        {{"restore", "3x"}, CliText::bad_entry_number, "3x"},
+        {{"restore", "3", "--last"}, CliText::option_not_here, "--last"},
+        {{"history", "--last"}, CliText::option_not_here, "--last"},
+        {{"station", "--count", "0"}, CliText::bad_count, "0"},
+        {{"station", "--report"}, CliText::missing_value, "--report"},
+        {{"write", "a.cfg", "--config", "b.cfg"}, CliText::option_not_here, "--config"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -116,7 +134,7 @@ TEST(CliArguments, MistakesAreNamed) {
     }
 }
 
-TEST(CliText, EveryLanguageHasEveryEntryWithTheEnglishPlaceholders) {
+TEST(CliText, EveryLanguageHasEveryEntryWithTheEnglishPlaceholdersHistoryTextsToo) {
     auto placeholders = [](const char* text) {
         std::string found;
         for (const char* p = text; (p = std::strchr(p, '%')) != nullptr; p += 2)
@@ -130,6 +148,14 @@ TEST(CliText, EveryLanguageHasEveryEntryWithTheEnglishPlaceholders) {
             ASSERT_NE(text, nullptr);
             EXPECT_TRUE(valid_utf8(text));
             EXPECT_EQ(placeholders(text), placeholders(cli_text_in(kEnglish, CliText(entry))));
+        }
+        for (int entry = 0; entry < kHistoryTextCount; ++entry) {
+            SCOPED_TRACE(std::to_string(language) + " history entry " + std::to_string(entry));
+            const char* text = history_text_in(language, HistoryText(entry));
+            ASSERT_NE(text, nullptr);
+            EXPECT_TRUE(valid_utf8(text));
+            EXPECT_EQ(placeholders(text),
+                      placeholders(history_text_in(kEnglish, HistoryText(entry))));
         }
     }
 }
@@ -234,8 +260,19 @@ class CliRun : public ::testing::Test {
     void SetUp() override {
         sim::reset();
         set_current_language(kEnglish);
+        // The history of every write goes to this test's own folder (LOCALAPPDATA on Windows).
+        set_environment("XDG_DATA_HOME", folder_.c_str());
+        const char* local = std::getenv("LOCALAPPDATA");
+        local_app_data_ = local ? local : "";
+        set_environment("LOCALAPPDATA", folder_.c_str());
     }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
+    void TearDown() override {
+        sim::set_call_hook(nullptr);
+        set_environment("XDG_DATA_HOME", nullptr);
+        set_environment("LOCALAPPDATA",
+                        local_app_data_.empty() ? nullptr : local_app_data_.c_str());
+        std::filesystem::remove_all(folder_);
+    }
 
     int run(std::vector<const char*> args) {
         args.insert(args.begin(), "qn718-cli-run-test");
@@ -254,6 +291,7 @@ class CliRun : public ::testing::Test {
     }
 
     const std::string folder_ = make_temp_folder("qn718-cli-");
+    std::string local_app_data_;
     std::unique_ptr<Capture> out_;
     std::unique_ptr<Capture> err_;
 };
@@ -397,4 +435,163 @@ TEST_F(CliRun, ReadWriteAndFlashReportEveryInterruptionAsAFailure) {
                     faults.size());
     }
     g_sleep_counted = false;
+}
+
+namespace {
+
+ConfigBlock device_block() {
+    ConfigBlock block;
+    for (int i = 0; i < kConfigRecordSize; ++i)
+        block[i] = sim::memory_byte(kConfigBlockAddress + i);
+    return block;
+}
+
+// A block as its record reads: what an entry can give back.
+ConfigBlock normalised(const ConfigBlock& block) {
+    return encode_config_record(decode_config_record(block.data()));
+}
+
+std::vector<std::string> split(const std::string& text, char at) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t end; (end = text.find(at, start)) != std::string::npos; start = end + 1)
+        parts.push_back(text.substr(start, end - start));
+    if (start < text.size())
+        parts.push_back(text.substr(start));
+    return parts;
+}
+
+}  // namespace
+
+TEST_F(CliRun, EveryWriteKeepsTheBlockTheDeviceHeldAndRestoreWritesItBack) {
+    const std::string file = folder_ + "/level5.cfg";
+    ASSERT_TRUE(write_whole_file(file, "canlevel=5\r\nvon_speed=4\r\n"));
+    sim::set_memory(kConfigBlockAddress, {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03});
+    const ConfigBlock first = device_block();
+
+    // Each write path, then the block the history must show as the newest entry.
+    struct Step {
+        std::vector<const char*> args;
+        int status;
+    };
+    const Step steps[] = {
+        {{"-q", "write", file.c_str()}, kExitSuccess},
+        {{"-q", "defaults"}, kExitSuccess},
+        {{"-q", "restore", "1"}, kExitSuccess},
+        {{"-q", "restore", "--last"}, kExitSuccess},
+    };
+    std::vector<ConfigBlock> held;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.args[1]);
+        held.push_back(normalised(device_block()));
+        ASSERT_EQ(run(step.args), step.status) << err_->text();
+        const ConfigHistoryListing listing = list_history(history_folder());
+        ASSERT_EQ(listing.entries.size(), held.size());
+        EXPECT_EQ(encode_config_record(listing.entries.front().record), held.back());
+        EXPECT_EQ(listing.entries.front().device_type, 718);
+        EXPECT_EQ(listing.entries.front().firmware, "0022");
+    }
+    // Entry 1 held the first block; "--last" put back what "restore 1" overwrote (defaults).
+    EXPECT_EQ(held[2], normalised(kDefaultConfigBlock));
+    EXPECT_EQ(normalised(device_block()), held[2]);
+    EXPECT_EQ(held[0], normalised(first));
+
+    EXPECT_EQ(run({"history"}), kExitSuccess);
+    const std::vector<std::string> lines = split(out_->text(), '\n');
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[3].substr(0, 6), "   1  ");
+    EXPECT_NE(lines[3].find("QN718-0022  level 260  car 1350"), std::string::npos) << lines[3];
+    EXPECT_EQ(run({"history", "--json"}), kExitSuccess);
+    EXPECT_EQ(out_->text().find("{\"number\":4,\"time\":"), 0u);
+    EXPECT_NE(
+        out_->text().find("\"canlevel\":260,\"carnumber\":1350,\"choices\":[4,0,1,5,1,2,9,1]"),
+        std::string::npos);
+
+    EXPECT_EQ(run({"restore", "99"}), kExitInvalidInput);
+    EXPECT_EQ(err_->text(), "There is no history entry number 99.\n");
+
+    // A history that cannot be kept stops the write: nothing is overwritten unkept.
+    const std::string blocked = folder_ + "/not-a-folder";
+    ASSERT_TRUE(write_whole_file(blocked, "x"));
+    set_environment("XDG_DATA_HOME", blocked.c_str());
+    set_environment("LOCALAPPDATA", blocked.c_str());
+    const ConfigBlock before = device_block();
+    sim::clear_received();
+    EXPECT_EQ(run({"-q", "write", file.c_str()}), kExitInvalidInput);
+    EXPECT_NE(err_->text().find("could not be kept in the history"), std::string::npos);
+    EXPECT_EQ(device_block(), before);
+    EXPECT_EQ(sim::count_commands(6), 0);
+}
+
+TEST_F(CliRun, StationTakesDeviceAfterDeviceAndReportsEachLine) {
+    const std::string firmware =
+        write_firmware_file(folder_, "fw.bin", make_firmware_file(9984, 23));
+    const std::string config = folder_ + "/station.cfg";
+    ASSERT_TRUE(write_whole_file(config, "canlevel=7\r\nvon_speed=1\r\n"));
+    const std::string report = folder_ + "/report.csv";
+
+    // The bench: three devices, the second's configuration read-back differs.
+    struct Device {
+        uint16_t firmware;
+        int readback_fault;  // -1: none
+    };
+    const Device devices[] = {{21, -1}, {20, 5}, {22, -1}};
+    size_t plugged = 0;
+    auto report_lines = [&] {
+        std::string text;
+        read_whole_file(report, 100000, text);
+        return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    };
+    sim::plug(false);
+    sim::set_call_hook([&] {
+        if (sim::plugged() || sim::restart_pending()) {
+            // Unplugged once its line (after the header) is in the report.
+            if (report_lines() > plugged)
+                sim::plug(false);
+        } else if (plugged < std::size(devices)) {
+            sim::set_firmware_number(devices[plugged].firmware);
+            sim::set_readback_differs_at(devices[plugged].readback_fault);
+            sim::set_memory(kConfigBlockAddress, {9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+            sim::plug(true);
+            ++plugged;
+        }
+    });
+    const int status = run({"station", "--firmware", firmware.c_str(), "--config", config.c_str(),
+                            "--report", report.c_str(), "--count", "3"});
+    sim::set_call_hook(nullptr);
+    EXPECT_EQ(status, kExitDeviceError) << err_->text();
+    EXPECT_EQ(plugged, 3u);
+
+    std::string text;
+    ASSERT_TRUE(read_whole_file(report, 100000, text));
+    const std::vector<std::string> lines = split(text, '\n');
+    const std::vector<std::string> expected = {
+        "time,type,firmware_before,firmware_after,result,seconds,reason\r",
+        "QN718,0021,0023,passed,",
+        "QN718,0020,-,failed,Write error!\r",
+        "QN718,0022,0023,passed,",
+    };
+    ASSERT_EQ(lines.size(), expected.size()) << text;
+    EXPECT_EQ(lines[0], expected[0]);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        SCOPED_TRACE(lines[i]);
+        std::vector<std::string> fields = split(lines[i], ',');
+        ASSERT_EQ(fields.size(), 7u);
+        EXPECT_EQ(fields[0].size(), 19u) << "the time";
+        const std::string seconds = fields[5];
+        EXPECT_NE(seconds.find('.'), std::string::npos);
+        fields.erase(fields.begin() + 5);
+        fields.erase(fields.begin());
+        std::string joined;
+        for (const std::string& field : fields)
+            joined += field + ",";
+        joined.pop_back();
+        EXPECT_EQ(joined.substr(0, expected[i].size()), expected[i]);
+    }
+    const std::vector<std::string> printed = split(out_->text(), '\n');
+    ASSERT_EQ(printed.size(), 4u) << out_->text();
+    EXPECT_NE(printed[1].find("QN718  0020 -> -  failed"), std::string::npos) << printed[1];
+    EXPECT_EQ(printed[3], "Devices: 3, passed: 2, failed: 1");
+    // Every device's old block was kept before its write, the failed one's too.
+    EXPECT_EQ(list_history(history_folder()).entries.size(), 3u);
 }

@@ -34,6 +34,15 @@ has out '"firmware_number":22,"sub_version":[1,4],"compatible":true' "identify -
 QN718_SIM_STATUS=0 expect 0 "identify without CAN speed" "$cli" identify --json
 has out '"speed_signal":"absent"' "identify without CAN speed"
 
+# Every write keeps what the device held; restore writes it back; a station of one device.
+expect 0 defaults "$cli" -q defaults
+expect 0 history "$cli" history
+has out "QN718-0022  level" history
+expect 0 "restore --last" "$cli" -q restore --last
+expect 0 station "$cli" station --count 1 --report "$work/report.csv"
+has out "Devices: 1, passed: 1, failed: 0" station
+has report.csv "time,type,firmware_before,firmware_after,result,seconds,reason" station
+
 # The refusals, each with its own status.
 QN718_SIM_PRODUCT=none expect 3 "no device" "$cli" identify
 has err "No USB device found." "no device"

@@ -1,12 +1,15 @@
 // The .cfg menu commands on a connected page: the round trip through a file, the choosers and
 // the messages. The reader's rules themselves are unit-tested.
+#include <filesystem>
 #include <string>
 
 #include "app/language.h"
 #include "app/user_settings.h"
 #include "ui/cfg_file_menu.h"
+#include "ui/history_window.h"
 #include "config/config_reference.h"
 #include "gui/config_page_fixture.h"
+#include "gui/connection_fixture.h"
 #include "platform/files.h"
 #include "support/test_system.h"
 
@@ -27,6 +30,7 @@ class ConfigFileGuiTest : public ConfigPageGuiTest {
     }
     void TearDown() override {
         unsetenv("USERPROFILE");
+        unsetenv("XDG_DATA_HOME");
         ConfigPageGuiTest::TearDown();
     }
     // Runs events until the answerer has seen count messages; the last one.
@@ -103,6 +107,63 @@ TEST_F(ConfigFileGuiTest, MenuCommandsGoThroughTheChooserAndRememberTheFolder) {
     ChooserAnswerer chooser({file});
     load_config_file();
     EXPECT_EQ(message_number(2), lang_text(Text::config_loaded));
+}
+
+// The page of a device the connection identified, as the program has it.
+class HistoryWindowGuiTest : public ConnectionTest {
+   protected:
+    void SetUp() override {
+        ConnectionTest::SetUp();
+        if (IsSkipped())
+            return;
+        setenv("XDG_DATA_HOME", folder_.c_str(), 1);
+        ASSERT_TRUE(pass_until_state(AppState::connected));
+    }
+    void TearDown() override {
+        close_history_window();
+        unsetenv("XDG_DATA_HOME");
+        std::filesystem::remove_all(folder_);
+        ConnectionTest::TearDown();
+    }
+    std::string message_number(size_t count) {
+        EXPECT_TRUE(run_events_until([&] { return answerer_.seen().size() >= count; }));
+        return answerer_.seen().size() >= count ? answerer_.seen()[count - 1] : "";
+    }
+
+    const std::string folder_ = make_temp_folder("qn718-history-");
+    MessageAnswerer answerer_;
+};
+
+TEST_F(HistoryWindowGuiTest, SaveKeepsTheDeviceBlockAndTheWindowPutsItBack) {
+    const std::string device_selection = page_selection();
+    type_level("110");
+    set_active(config_choice_box(kAnalogIgn), 2);
+    gtk_button_clicked(GTK_BUTTON(config_save_button()));
+    EXPECT_EQ(message_number(1), lang_text(Text::config_saved));
+
+    open_history_window();
+    GtkTreeModel* rows = gtk_tree_view_get_model(history_list());
+    ASSERT_EQ(gtk_tree_model_iter_n_children(rows, nullptr), 1);
+    GtkTreeIter first;
+    ASSERT_TRUE(gtk_tree_model_get_iter_first(rows, &first));
+    gchar* columns[4] = {};
+    gtk_tree_model_get(rows, &first, 1, &columns[1], 2, &columns[2], 3, &columns[3], -1);
+    EXPECT_EQ(std::string(columns[1]) + " | " + columns[2] + " | " + columns[3],
+              "Volkswagen Golf V 1K | 3 | QN718-0022");
+    for (gchar* column : columns)
+        g_free(column);
+
+    // Back on the page as a .cfg file loads: the device's vehicle and choices, for "Save".
+    load_history_row_into_page(0);
+    EXPECT_EQ(message_number(2), lang_text(Text::config_loaded));
+    EXPECT_EQ(page_selection(), device_selection);
+    EXPECT_EQ(active(kAnalogIgn), 0);
+
+    save_history_row_as(0, folder_ + "/kept");
+    EXPECT_EQ(message_number(3), lang_text(Text::config_saved));
+    std::string text;
+    EXPECT_TRUE(read_whole_file(folder_ + "/kept.cfg", 1 << 20, text));
+    EXPECT_NE(text.find("\r\ncanlevel=3\r\ncarnumber=43\r\n"), std::string::npos) << text;
 }
 
 }  // namespace

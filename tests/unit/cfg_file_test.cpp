@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "config/cfg_file.h"
+#include "config/config_history.h"
 #include "recording_page.h"
 
 namespace {
@@ -18,6 +19,12 @@ TEST(CfgFileTest, WriterGivesAllTenKeysWithCrLfAndTakesTheReferencesFromThePage)
               "canlevel=3\r\ncarnumber=43\r\nvon_speed=2\r\nvoff_speed=3\r\nholdon_time=0\r\n"
               "switchoff_time=2\r\nswitchoff_mode=0\r\nanalog_ign=0\r\nspeedometer_scale=0\r\n"
               "prog_output=0\r\n");
+    // A history entry's record lines are the same file.
+    ConfigRecord record;
+    record.can_level = 3;
+    record.car_number = 43;
+    record.choices = {2, 3, 0, 2, 0, 0, 0, 0};
+    EXPECT_EQ(record_config_text(record), write_config_text(page));
 
     page.level = "0257x";
     page.level_red = true;

@@ -25,7 +25,10 @@ class ConfigOperationsTest : public ::testing::Test {
     bool save(const char* level_text) {
         page.messages.clear();
         page.level = level_text;
-        return save_configuration(link, page);
+        return save_configuration(link, page, [this](const ConfigBlock& block) {
+            held.push_back(block);
+            return keep;
+        });
     }
     bool load(LoadKind kind) {
         page.messages.clear();
@@ -53,6 +56,8 @@ class ConfigOperationsTest : public ::testing::Test {
 
     DeviceLink link;
     RecordingPage page;
+    std::vector<ConfigBlock> held;  // what each save handed to the history keeper
+    bool keep = true;               // the keeper's answer
 };
 
 TEST_F(ConfigOperationsTest, SaveRefusesBadLevelsAndTakesEmptyAsZero) {
@@ -77,7 +82,7 @@ TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
     page.save_red = true;
 
     EXPECT_TRUE(save("300"));
-    EXPECT_EQ(sent_codes(), (std::vector<uint8_t>{6, 5, 9, 2}));
+    EXPECT_EQ(sent_codes(), (std::vector<uint8_t>{5, 6, 5, 9, 2}));
     EXPECT_EQ(device_block(),
               (std::vector<uint8_t>{255, 1, 2, 3, 4, 1, 2, 49, 2, 0x05, 0x46, 0x01, 0x2B}));
     EXPECT_EQ(page.messages, Messages{Text::config_saved});
@@ -87,6 +92,30 @@ TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
     sim::set_status_sequence("0");
     EXPECT_TRUE(save("3"));
     EXPECT_EQ(page.messages, Messages{Text::no_can_speed_warning}) << "the warning instead";
+}
+
+TEST_F(ConfigOperationsTest, SaveHandsTheHeldBlockToTheKeeperWhichMayStopTheWrite) {
+    const std::vector<uint8_t> held_bytes = {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03};
+    sim::set_memory(kConfigBlockAddress, held_bytes);
+    // The reference is not what the device holds (as after a .cfg load): the device is asked.
+    page.reference().level = 3;
+    EXPECT_TRUE(save("3"));
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_EQ(std::vector<uint8_t>(held[0].begin(), held[0].end()), held_bytes);
+
+    // A keeper that fails, or a device that does not give its block: nothing is written.
+    const std::vector<uint8_t> before = device_block();
+    for (const bool silent : {false, true}) {
+        keep = false;
+        sim::set_config_read_silent(silent);
+        sim::clear_received();
+        held.clear();
+        EXPECT_FALSE(save("7")) << silent;
+        EXPECT_EQ(held.size(), silent ? 0u : 1u);
+        EXPECT_EQ(sim::count_commands(6), 0) << silent;
+        EXPECT_EQ(device_block(), before);
+        EXPECT_EQ(page.messages, silent ? Messages{Text::write_error} : Messages{}) << silent;
+    }
 }
 
 TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {

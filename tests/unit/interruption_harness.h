@@ -150,7 +150,9 @@ inline Operation config_operation(std::string name, std::function<void(Run&)> pr
 inline std::vector<Operation> operations() {
     const std::vector<Text> saved = {Text::config_saved, Text::no_can_speed_warning};
     const auto used_block = [](Run&) { sim::set_memory(kConfigBlockAddress, kUsedBlock); };
-    const auto save = [](Run& run) { return save_configuration(run.link, run.page); };
+    const auto save = [](Run& run) {
+        return save_configuration(run.link, run.page, [](const ConfigBlock&) { return true; });
+    };
     std::vector<Operation> list = {
         config_operation(
             "load", used_block,
