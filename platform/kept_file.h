@@ -13,4 +13,3 @@ bool write_file_safely(const std::string& path, const std::string& temporary_pat
                        const std::string& data);
 // Appends data at the end of the file (created when missing) and flushes it to the disk.
 bool append_to_file(const std::string& path, const std::string& data);
-bool remove_file(const std::string& path);

@@ -77,7 +77,3 @@ bool append_to_file(const std::string& path, const std::string& data) {
     Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
     return file.valid() && finish(file, data);
 }
-
-bool remove_file(const std::string& path) {
-    return ::unlink(path.c_str()) == 0;
-}

@@ -60,7 +60,3 @@ bool append_to_file(const std::string& path, const std::string& data) {
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.valid() && finish(file, data);
 }
-
-bool remove_file(const std::string& path) {
-    return DeleteFileW(to_utf16(path).c_str()) != 0;
-}
