@@ -29,23 +29,6 @@ std::string firmware_digits(const DeviceIdentity& identity) {
     return text;
 }
 
-std::string json_string(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
-}
-
 // The number in "Speed (km/h): 12.34", or "" for the label without a speed.
 std::string speed_number(const std::string& speed_text) {
     const size_t colon = speed_text.rfind(": ");
@@ -87,6 +70,23 @@ std::string refusal_reason(const Identification& identification) {
 }
 
 }  // namespace
+
+std::string json_string(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
 
 std::string identify_text(const Identification& identification) {
     const DeviceIdentity& identity = identification.identity;

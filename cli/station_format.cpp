@@ -2,26 +2,10 @@
 
 #include <cstdio>
 
+#include "cli/cli_format.h"
 #include "platform/local_time.h"
 
 namespace {
-
-std::string json_quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
-}
 
 std::string csv_field(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos)
@@ -68,15 +52,15 @@ std::string history_line(const ConfigHistoryEntry& entry) {
 
 std::string history_json(const ConfigHistoryEntry& entry) {
     std::string json =
-        "{\"number\":" + std::to_string(entry.number) + ",\"time\":" + json_quoted(entry.time) +
+        "{\"number\":" + std::to_string(entry.number) + ",\"time\":" + json_string(entry.time) +
         ",\"device_type\":" + std::to_string(entry.device_type) +
-        ",\"firmware\":" + json_quoted(entry.firmware) +
-        ",\"vehicle\":" + json_quoted(entry.vehicle) +
+        ",\"firmware\":" + json_string(entry.firmware) +
+        ",\"vehicle\":" + json_string(entry.vehicle) +
         ",\"canlevel\":" + std::to_string(entry.record.can_level) +
         ",\"carnumber\":" + std::to_string(entry.record.car_number) + ",\"choices\":[";
     for (size_t i = 0; i < entry.record.choices.size(); ++i)
         json += (i ? "," : "") + std::to_string(entry.record.choices[i]);
-    return json + "],\"file\":" + json_quoted(entry.path) + "}\n";
+    return json + "],\"file\":" + json_string(entry.path) + "}\n";
 }
 
 std::string station_text_line(const StationLine& line) {

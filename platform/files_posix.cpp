@@ -6,31 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 
-namespace {
-
-// Closes the descriptor on every way out.
-class FileDescriptor {
-   public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-   private:
-    int fd_;
-};
-
-}  // namespace
+#include "platform/file_descriptor_posix.h"
 
 bool read_whole_file(const std::string& path, size_t max_bytes, std::string& out) {
     out.clear();

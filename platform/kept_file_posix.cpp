@@ -7,29 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/file_descriptor_posix.h"
+
 namespace {
-
-// Closes the descriptor on every way out.
-class Descriptor {
-   public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-   private:
-    int fd_;
-};
 
 bool write_all(int fd, const std::string& data) {
     size_t total = 0;
@@ -45,7 +25,7 @@ bool write_all(int fd, const std::string& data) {
 }
 
 // Writes, flushes and closes; false when any of it failed.
-bool finish(Descriptor& file, const std::string& data) {
+bool finish(FileDescriptor& file, const std::string& data) {
     return write_all(file.get(), data) && ::fsync(file.get()) == 0 && file.close();
 }
 
@@ -63,7 +43,8 @@ bool make_folders(const std::string& folder) {
 
 bool write_file_safely(const std::string& path, const std::string& temporary_path,
                        const std::string& data) {
-    Descriptor file(::open(temporary_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    FileDescriptor file(
+        ::open(temporary_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     if (!file.valid())
         return false;
     if (!finish(file, data) || std::rename(temporary_path.c_str(), path.c_str()) != 0) {
@@ -74,6 +55,6 @@ bool write_file_safely(const std::string& path, const std::string& temporary_pat
 }
 
 bool append_to_file(const std::string& path, const std::string& data) {
-    Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
     return file.valid() && finish(file, data);
 }
