@@ -44,6 +44,7 @@ struct PageWidgets {
     GtkWidget* save_button = nullptr;
     ConfigReference reference;
     DeviceLink* link = nullptr;  // the connection's, for the buttons
+    DeviceIdentity identity;     // of the device the page shows, for its history entries
 };
 
 PageWidgets g_page;
@@ -165,7 +166,7 @@ void on_load_clicked(GtkButton*, gpointer) {
     load_configuration(*g_page.link, g_access, LoadKind::from_device);
 }
 void on_save_clicked(GtkButton*, gpointer) {
-    save_configuration(*g_page.link, g_access, window_history_keeper());
+    save_configuration(*g_page.link, g_access, window_history_keeper(g_page.identity));
 }
 
 GtkWidget* add_vehicle_row(GtkWidget* column, Text label_entry, GtkWidget** label) {
@@ -269,9 +270,10 @@ void build_buttons(GtkWidget* column) {
 
 }  // namespace
 
-void build_config_page(DeviceLink& link) {
+void build_config_page(DeviceLink& link, const DeviceIdentity& identity) {
     destroy_config_page();
     g_page.link = &link;
+    g_page.identity = identity;
 
     g_page.root = gtk_hbox_new(FALSE, 0);
     // Held by us as well, so the page can be destroyed whether or not it was ever packed.
@@ -294,8 +296,8 @@ ConfigPageAccess* config_page_access() {
     return g_page_exists ? &g_access : nullptr;
 }
 
-void show_config_page(GtkWidget* box, DeviceLink& link) {
-    build_config_page(link);
+void show_config_page(GtkWidget* box, DeviceLink& link, const DeviceIdentity& identity) {
+    build_config_page(link, identity);
     load_configuration(link, g_access, LoadKind::silently);
     if (g_page.root && box)
         gtk_box_pack_start(GTK_BOX(box), g_page.root, FALSE, FALSE, 0);

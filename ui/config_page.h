@@ -7,15 +7,16 @@
 
 #include "config/config_page_access.h"
 #include "config/config_record.h"
+#include "device/identification.h"
 
 class DeviceLink;
 
 // Builds the page (not yet packed into the main window); an earlier page is destroyed first.
-// Its buttons work on this link.
-void build_config_page(DeviceLink& link);
+// Its buttons work on this link; a save keeps history under this device's identity.
+void build_config_page(DeviceLink& link, const DeviceIdentity& identity);
 // Builds the page, reads the device's configuration into it without a message, and only
 // then packs it into the box, so it never shows half-filled.
-void show_config_page(GtkWidget* box, DeviceLink& link);
+void show_config_page(GtkWidget* box, DeviceLink& link, const DeviceIdentity& identity);
 // The page as the device operations and the .cfg commands see it; null while no page exists.
 ConfigPageAccess* config_page_access();
 // The page root for identification to pack; null when no page exists.

@@ -158,7 +158,7 @@ bool Connection::accept_identity(const DeviceIdentity& identity) {
     else if (result.speed_signal == SpeedSignal::absent)
         show_message(lang_text(Text::no_can_speed_warning));
     live_status_.reset();
-    show_config_page(main_box(), link_);
+    show_config_page(main_box(), link_, identity);
     fit_main_window_to_page();
     state_ = AppState::connected;
     return true;

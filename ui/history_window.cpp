@@ -8,7 +8,6 @@
 #include "config/config_history.h"
 #include "platform/files.h"
 #include "ui/cfg_file_menu.h"
-#include "ui/connection.h"
 #include "ui/main_window.h"
 #include "ui/widget_kit.h"
 
@@ -167,10 +166,10 @@ void build_window() {
 
 }  // namespace
 
-KeepHeldBlock window_history_keeper() {
-    return [](const ConfigBlock& held) {
+KeepHeldBlock window_history_keeper(const DeviceIdentity& identity) {
+    return [identity](const ConfigBlock& held) {
         const std::string folder = history_folder();
-        if (keep_history_entry(folder, describe_held_block(held, connection().identity())))
+        if (keep_history_entry(folder, describe_held_block(held, identity)))
             return true;
         show_message(with_subject(history_text(HistoryText::keep_failed), folder).c_str());
         return false;

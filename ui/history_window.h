@@ -8,10 +8,11 @@
 #include <string>
 
 #include "config/config_operations.h"
+#include "device/identification.h"
 
-// Keeps the block as an entry for the connected device; when that fails, says so in the
-// message window and stops the write.
-KeepHeldBlock window_history_keeper();
+// Keeps the block as an entry for the device of this identity; when that fails, says so in
+// the message window and stops the write.
+KeepHeldBlock window_history_keeper(const DeviceIdentity& identity);
 
 // Opens the window (or raises it when open), with the list read afresh. Entries that cannot
 // be read are named in the message window and left out.

@@ -22,7 +22,7 @@ class ConfigPageGuiTest : public GuiTest {
         connection().link().close();
         ASSERT_EQ(connection().link().open(), OpenResult::link);
         set_firmware_number(22);
-        build_config_page(connection().link());
+        build_config_page(connection().link(), connection().identity());
         load_configuration(connection().link(), *config_page_access(), LoadKind::silently);
         window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_container_add(GTK_CONTAINER(window_), config_page_root());
