@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -22,12 +23,36 @@ struct Lookup {
     Ipv4Address address;
 };
 
+// "a.b.c.d" with each part 0-255 in decimal; anything else is left to the resolver.
+bool parse_dotted_quad(const std::string& host, Ipv4Address& address) {
+    uint8_t bytes[4] = {};
+    size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0 && (at >= host.size() || host[at++] != '.'))
+            return false;
+        unsigned value = 0;
+        size_t digits = 0;
+        for (; at < host.size() && host[at] >= '0' && host[at] <= '9' && digits < 4; ++at, ++digits)
+            value = value * 10 + static_cast<unsigned>(host[at] - '0');
+        if (digits == 0 || digits > 3 || value > 255)
+            return false;
+        bytes[part] = static_cast<uint8_t>(value);
+    }
+    if (at != host.size())
+        return false;
+    std::memcpy(&address.network_order, bytes, sizeof bytes);
+    return true;
+}
+
 }  // namespace
 
 Resolution resolve_ipv4(const std::string& host, Ipv4Address& address, int timeout_ms,
                         const WaitServe& meanwhile) {
     if (host.empty())
         return Resolution::not_found;
+    // An address needs no lookup, and no thread to wait for one.
+    if (parse_dotted_quad(host, address))
+        return Resolution::found;
     auto lookup = std::make_shared<Lookup>();
     try {
         std::thread([lookup, host] {
