@@ -38,7 +38,8 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/qn718-programmer.rc PROPERTIES
 
 # WIN32: a window program, no console window beside it.
 add_executable(qn718-programmer WIN32 ui/main.cpp ${CMAKE_BINARY_DIR}/qn718-programmer.rc)
-target_link_libraries(qn718-programmer PRIVATE qn718_ui hidapi)
+# hidapi after the core, whose calls it resolves: a static link is taken in order.
+target_link_libraries(qn718-programmer PRIVATE qn718_ui qn718_core hidapi)
 add_executable(qn718-programmer-demo WIN32 ui/main.cpp ${CMAKE_BINARY_DIR}/qn718-programmer.rc)
 # The simulator comes after the libraries that call hidapi, so the linker resolves it there.
 target_link_libraries(qn718-programmer-demo PRIVATE qn718_ui qn718_sim)
