@@ -3,6 +3,8 @@
 ; engine), share\themes\, doc\ (manual pages as text). /S installs without asking, into
 ; /D=folder if given (last on the command line).
 Unicode true
+; 64-bit, as the programs are: Wine and Windows without 32-bit support run it too.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !define NAME "QN718 programmer"

@@ -13,7 +13,8 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-folder="$work/Program Files/QN718 programmer"
+# No space in it: NSIS takes /D= only unquoted, and Wine quotes an argument with a space.
+folder="$work/QN718-programmer"
 # /D must come last and unquoted, as NSIS reads it.
 "${wine_run[@]}" "$setup" /S "/D=Z:${folder//\//\\}" || fail "setup exited with $?"
 for file in bin/qn718-programmer.exe bin/qn718-programmer-demo.exe bin/qn718-cli.exe \
