@@ -1,10 +1,12 @@
 #include "console/log_file.h"
 
+#include "platform/append_file.h"
+
 bool LogFile::open(const std::string& path) {
     close();
     // Append mode never truncates and puts every write at the end, even when another program
     // has added to the file meanwhile.
-    file_ = std::fopen(path.c_str(), "ab");
+    file_ = open_append_file(path);
     if (!file_)
         return false;
     // Unbuffered, so that a viewer following the file sees each line as it comes and a crash

@@ -9,8 +9,12 @@ cd "$(dirname "$0")/.."
 sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
 if [ "${1:-}" = --windows ]; then
   # groff-base and bsdextrautils: the manual page as plain text for the zip.
+  # The rest: GTK+ 2 built from Debian's sources (tools/build-gtk-windows.sh), the installer
+  # (nsis), and the window tests under Wine on Xvfb.
   packages=(cmake g++-mingw-w64-x86-64-posix wine64 libgtest-dev dpkg-dev groff-base
-            bsdextrautils g++)
+            bsdextrautils g++ meson ninja-build pkg-config autoconf automake libtool
+            gtk-doc-tools libglib2.0-dev-bin libatk1.0-dev libz-mingw-w64-dev nsis
+            xvfb xauth xdotool imagemagick x11-utils fonts-liberation)
 else
   packages=(build-essential cmake pkg-config libgtk2.0-dev libhidapi-dev libgtest-dev
             libbenchmark-dev xvfb xauth xdotool imagemagick x11-utils fonts-liberation
@@ -26,18 +30,26 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-if [ "${1:-}" = --windows ] && [ ! -f .deps/hidapi/windows/hid.c ]; then
-  # apt-get source needs a deb-src line; bookworm's main has hidapi.
-  if ! grep -rqs '^Types: deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    $sudo tee /etc/apt/sources.list.d/qn718-deb-src.sources >/dev/null <<'SOURCES'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-    $sudo apt-get update -qq
+if [ "${1:-}" = --windows ]; then
+  # apt-get source needs deb-src entries: the same archive, suites, components and key as the
+  # machine's own Debian entries, whatever mirror those name.
+  if ! grep -qsE '^deb-src[[:space:]]|^Types:.*deb-src' /etc/apt/sources.list \
+      /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources ||
+      [ -f /etc/apt/sources.list.d/qn718-deb-src.sources ]; then
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    entries=$(tools/deb-src-entries.sh "$codename")
+    if [ -z "$entries" ]; then
+      echo "install-deps.sh: no Debian $codename entry in apt's sources to derive deb-src from" >&2
+      exit 1
+    fi
+    if [ "$entries" != "$(cat /etc/apt/sources.list.d/qn718-deb-src.sources 2>/dev/null)" ]; then
+      printf '%s\n' "$entries" | $sudo tee /etc/apt/sources.list.d/qn718-deb-src.sources >/dev/null
+      $sudo apt-get update -qq
+    fi
   fi
+fi
+
+if [ "${1:-}" = --windows ] && [ ! -f .deps/hidapi/windows/hid.c ]; then
   download=$(mktemp -d)
   (cd "$download" && apt-get source --download-only -qq hidapi 2>/dev/null)
   mkdir -p .deps

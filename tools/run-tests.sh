@@ -44,19 +44,24 @@ count_summary() {
   fi
 }
 
-# The Windows cross build, its tests under Wine in a fresh private prefix, and its zip.
+# The Windows cross build (GTK+ 2 for Windows built once per machine, outside the clone), its
+# tests under Wine in fresh private prefixes (the window programs' on Xvfb), its setup program
+# and its zip.
 run_windows_suite() {
   tools/build-windows.sh build-windows >/dev/null || return 1
   local prefix log
   prefix=$(mktemp -d)
   log=$(mktemp)
-  (cd build-windows && WINEPREFIX="$prefix/wine" ctest --output-on-failure -j2 --timeout 600) 2>&1 |
-    tee "$log"
+  (cd build-windows && WINEPREFIX="$prefix/wine" \
+      xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+      ctest --output-on-failure -j2 --timeout 900) 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
   count_summary "$log" || rc=1
-  # Wine leaves its server running for a few seconds; it must not outlive the prefix.
-  WINEPREFIX="$prefix/wine" "$(command -v wineserver || echo /usr/lib/wine/wineserver)" -k \
-    2>/dev/null
+  # Wine leaves its servers running for a few seconds; they must not outlive the prefixes.
+  local wineserver
+  wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+  WINEPREFIX="$prefix/wine" "$wineserver" -k 2>/dev/null
+  WINEPREFIX="$prefix/wine-gui" "$wineserver" -k 2>/dev/null
   rm -rf "$prefix" "$log"
   return "$rc"
 }

@@ -15,6 +15,12 @@ bool is_console_key(uint32_t keyval, uint32_t state) {
 bool is_autoflash_key(uint32_t keyval, uint32_t state) {
     // Mod2 is NumLock on usual X keymaps: with it, plain Ctrl+F would choose a folder.
     const uint32_t alt_like = GDK_MOD1_MASK | GDK_MOD3_MASK | GDK_MOD4_MASK;
+#ifdef _WIN32
+    // GDK on Windows reports AltGr, which Windows itself treats as Ctrl+Alt, as Mod2 alone:
+    // Ctrl+AltGr+F arrives without the Control bit. Windows has no NumLock modifier bit.
+    if ((state & GDK_MOD2_MASK) && (keyval == GDK_f || keyval == GDK_F))
+        return true;
+#endif
     return (state & GDK_CONTROL_MASK) && (state & alt_like) && (keyval == GDK_f || keyval == GDK_F);
 }
 

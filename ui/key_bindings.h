@@ -1,5 +1,6 @@
 // The main window's two key bindings: Ctrl+S opens the console, Ctrl with Alt (or Mod3 or
-// Mod4; not Mod2, which is NumLock) and F chooses the AUTOFLASH folder.
+// Mod4; not Mod2, which is NumLock) and F chooses the AUTOFLASH folder. On Windows, where GDK
+// reports AltGr as Mod2, Ctrl+AltGr+F (Mod2 with F) chooses it too.
 #pragma once
 
 #include <cstdint>

@@ -4,8 +4,26 @@
 
 #include <algorithm>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
+#ifdef _WIN32
+// The desktop's work area (screen minus taskbar). GDK on Windows has no root window properties
+// to read it from; its coordinates start at the virtual screen's corner, Windows' at the
+// primary monitor's.
+bool desktop_work_area(GdkScreen*, GdkRectangle& area) {
+    RECT work{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+        return false;
+    area = {static_cast<int>(work.left - GetSystemMetrics(SM_XVIRTUALSCREEN)),
+            static_cast<int>(work.top - GetSystemMetrics(SM_YVIRTUALSCREEN)),
+            static_cast<int>(work.right - work.left), static_cast<int>(work.bottom - work.top)};
+    return true;
+}
+#else
 // The desktop's work area (screen minus panels), when the window manager publishes one.
 bool desktop_work_area(GdkScreen* screen, GdkRectangle& area) {
     GdkWindow* root = gdk_screen_get_root_window(screen);
@@ -27,6 +45,7 @@ bool desktop_work_area(GdkScreen* screen, GdkRectangle& area) {
     g_free(data);
     return ok;
 }
+#endif
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "console/log_file.h"
 #include "platform/files.h"
 #include "platform/folder_list.h"
 #include "platform/output_file.h"
@@ -44,10 +45,20 @@ TEST(Win32Files, NamesOutsideAsciiReachTheSameFile) {
     ASSERT_TRUE(read_whole_file(folder + "\\" + kName + ".exe", 100, back));
     EXPECT_EQ(back, "MZ\n\r\n");
 
+    // The console's log: appended to, never truncated, under the very name asked for.
+    for (const char* text : {"first\n", "second\n"}) {
+        LogFile log;
+        ASSERT_TRUE(log.open(folder + "\\" + kName + ".log"));
+        log.write(text);
+    }
+    ASSERT_TRUE(read_whole_file(folder + "\\" + kName + ".log", 100, back));
+    EXPECT_EQ(back, "first\nsecond\n");
+
     std::vector<std::string> names;
     ASSERT_TRUE(list_folder(folder, 10, names));
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{".", "..", kName + ".cfg", kName + ".exe"}));
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", kName + ".cfg", kName + ".exe",
+                                               kName + ".log"}));
     std::filesystem::remove_all(std::filesystem::u8path(folder));
 
     // A profile folder named after its user.
