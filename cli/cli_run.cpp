@@ -376,6 +376,7 @@ int Session::flash(const std::string& file) {
             error(lang_text(Text::incompatible_hardware));
             return kExitRefused;
         case FlashResult::write_error:
+        case FlashResult::link_busy:  // nothing else runs on the tool's link
             break;
     }
     error(lang_text(Text::write_error));

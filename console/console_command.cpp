@@ -111,6 +111,11 @@ std::string console_response_text(const DeviceReply& reply) {
 ConsoleSendResult console_send(DeviceLink& link, CommandHistory& history,
                                const ConsoleRequest& request) {
     ConsoleSendResult result;
+    const auto exchange = link.begin_exchange();
+    if (!exchange) {
+        result.refused = true;
+        return result;
+    }
     uint8_t code = 0;
     // A field shorter than two characters has no command byte to send.
     result.bad_command = request.command_field.size() < 2 ||

@@ -37,6 +37,7 @@ struct ConsoleRequest {
 };
 
 struct ConsoleSendResult {
+    bool refused = false;        // another exchange holds the link: nothing checked or sent
     bool bad_command = false;    // not two hex digits: nothing stored, recorded or sent
     bool data_too_long = false;  // more payload than one frame carries: the same
     bool delivered = false;      // the frame went out whole
@@ -44,9 +45,9 @@ struct ConsoleSendResult {
     std::string response;        // the received line recorded, "" when none came
 };
 
-// Checks the fields, keeps them in the history, records the sent line, sends the command and,
-// when asked, waits up to 40 rounds of 50 ms for a reply with code 1 and records it. Replies
-// with other codes are passed over; a device that never falls silent ends the wait after 3 s
-// all told.
+// Refused while another exchange holds the link. Otherwise checks the fields, keeps them in the
+// history, records the sent line, sends the command and, when asked, waits up to 40 rounds of 50 ms
+// for a reply with code 1 and records it. Replies with other codes are passed over; a device that
+// never falls silent ends the wait after 3 s all told.
 ConsoleSendResult console_send(DeviceLink& link, CommandHistory& history,
                                const ConsoleRequest& request);

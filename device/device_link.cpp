@@ -32,6 +32,24 @@ DeviceLink::~DeviceLink() {
     close();
 }
 
+DeviceLink::Exchange::~Exchange() {
+    if (link_)
+        link_->set_busy(false);
+}
+
+std::optional<DeviceLink::Exchange> DeviceLink::begin_exchange() {
+    if (busy_)
+        return std::nullopt;
+    set_busy(true);
+    return Exchange(*this);
+}
+
+void DeviceLink::set_busy(bool busy) {
+    busy_ = busy;
+    if (busy_listener_)
+        busy_listener_(busy);
+}
+
 void DeviceLink::pause(int milliseconds) const {
     if (pause_)
         pause_(milliseconds);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,6 +60,23 @@ using PauseFunction = std::function<void(int milliseconds)>;
 
 class DeviceLink {
    public:
+    // One exchange at a time: the link's pauses serve the window, so a handler could otherwise
+    // start a second exchange inside the wait of the first and take its replies. The exchange
+    // lasts as long as this object.
+    class Exchange {
+       public:
+        Exchange(Exchange&& other) noexcept : link_(other.link_) { other.link_ = nullptr; }
+        Exchange(const Exchange&) = delete;
+        Exchange& operator=(const Exchange&) = delete;
+        Exchange& operator=(Exchange&&) = delete;
+        ~Exchange();
+
+       private:
+        friend class DeviceLink;
+        explicit Exchange(DeviceLink& link) : link_(&link) {}
+        DeviceLink* link_;
+    };
+
     DeviceLink() = default;
     ~DeviceLink();
     DeviceLink(const DeviceLink&) = delete;
@@ -70,6 +88,15 @@ class DeviceLink {
     // While set, device log lines come back as replies instead of going to the listeners
     // (the remote relay passes every frame to its server).
     void set_return_log_lines(bool on) { return_log_lines_ = on; }
+
+    // Empty while another exchange lasts: the caller then sends nothing.
+    std::optional<Exchange> begin_exchange();
+    bool busy() const { return busy_; }
+    // Told true when an exchange begins and false when it ends (the window greys the controls
+    // that would start one).
+    void set_busy_listener(std::function<void(bool busy)> listener) {
+        busy_listener_ = std::move(listener);
+    }
 
     OpenResult open();
     void close();
@@ -122,6 +149,7 @@ class DeviceLink {
     void read_error_dump();
     void fail(const char* what);
     void report_text(std::string_view text);
+    void set_busy(bool busy);
 
     hid_device* handle_ = nullptr;
     DeviceKind kind_ = DeviceKind::none;
@@ -133,4 +161,6 @@ class DeviceLink {
     LinkListeners listeners_;
     PauseFunction pause_;
     std::string last_failure_;
+    bool busy_ = false;
+    std::function<void(bool busy)> busy_listener_;
 };

@@ -34,8 +34,9 @@ AutoflashStep autoflash_step(AutoflashWatch& watch, WatchedFolder& folder,
     }
     switch (flash(watch.file)) {
         case FlashResult::file_unusable:
-            // Bad contents pass in silence: the same file is looked at on every pass until a
-            // good image replaces it.
+        case FlashResult::link_busy:
+            // Bad contents (or a link held by another exchange) pass in silence: the same file
+            // is looked at on every pass until a good image replaces it.
             watch.newest_file_time = previous;
             return AutoflashStep::retry;
         case FlashResult::file_unreadable:

@@ -195,6 +195,9 @@ FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mod
                            const std::string& automatic_file) {
     if (mode != FlashMode::from_bootloader && !link.is_open())
         return FlashResult::nothing_done;
+    const auto exchange = link.begin_exchange();
+    if (!exchange)
+        return FlashResult::link_busy;
     switch (select_file(image, mode, host, automatic_file)) {
         case FileOutcome::loaded:
             break;

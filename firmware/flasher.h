@@ -23,6 +23,7 @@ enum class FlashResult {
     firmware_too_large,     // the image would reach the marker or beyond: nothing erased
     hardware_incompatible,  // the bootloader reports another hardware type: nothing erased
     programmed,
+    link_busy,  // another exchange holds the link: nothing chosen or sent, try again later
 };
 
 // Why a chosen file is refused before anything is sent; the chooser then opens again.

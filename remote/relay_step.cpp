@@ -412,6 +412,9 @@ void reconnection_step(RemoteSession& s, RemoteHost& host) {
 }  // namespace
 
 void relay_step(RemoteSession& s, DeviceLink& link, FirmwareImage& image, RemoteHost& host) {
+    const auto exchange = link.begin_exchange();
+    if (!exchange)
+        return;
     if (!s.socket.is_open()) {
         reconnection_step(s, host);
         return;

@@ -87,5 +87,6 @@ void finish_session(RemoteSession& session, DeviceLink& link, bool by_user);
 std::string remote_status_text(RemoteSession& session, const DeviceLink& link);
 
 // One pass of the relay: the reconnection countdown while not connected, otherwise one receive
-// from the server and its commands carried out.
+// from the server and its commands carried out. Nothing happens while another exchange holds
+// the link.
 void relay_step(RemoteSession& session, DeviceLink& link, FirmwareImage& image, RemoteHost& host);

@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/language.h"
@@ -42,6 +43,7 @@ struct PageWidgets {
     std::array<int8_t, kStatusIndicatorCount> indicator_lit{-1, -1, -1, -1, -1, -1, -1, -1, -1};
     GtkWidget* speed_label = nullptr;
     GtkWidget* save_button = nullptr;
+    std::array<GtkWidget*, 4> buttons{};  // calibrate, defaults, load, save
     ConfigReference reference;
     DeviceLink* link = nullptr;  // the connection's, for the buttons
     DeviceIdentity identity;     // of the device the page shows, for its history entries
@@ -156,17 +158,23 @@ class PageAccess : public ConfigPageAccess {
 PageAccess g_access;
 bool g_page_exists = false;
 
+// The buttons are greyed while another exchange holds the link; a click that still gets
+// through (a press queued before the greying) does nothing.
 void on_calibrate_clicked(GtkButton*, gpointer) {
-    calibrate_speedometer(*g_page.link, g_access);
+    if (const auto exchange = g_page.link->begin_exchange())
+        calibrate_speedometer(*g_page.link, g_access);
 }
 void on_defaults_clicked(GtkButton*, gpointer) {
-    load_configuration(*g_page.link, g_access, LoadKind::defaults);
+    if (const auto exchange = g_page.link->begin_exchange())
+        load_configuration(*g_page.link, g_access, LoadKind::defaults);
 }
 void on_load_clicked(GtkButton*, gpointer) {
-    load_configuration(*g_page.link, g_access, LoadKind::from_device);
+    if (const auto exchange = g_page.link->begin_exchange())
+        load_configuration(*g_page.link, g_access, LoadKind::from_device);
 }
 void on_save_clicked(GtkButton*, gpointer) {
-    save_configuration(*g_page.link, g_access, window_history_keeper(g_page.identity));
+    if (const auto exchange = g_page.link->begin_exchange())
+        save_configuration(*g_page.link, g_access, window_history_keeper(g_page.identity));
 }
 
 GtkWidget* add_vehicle_row(GtkWidget* column, Text label_entry, GtkWidget** label) {
@@ -257,14 +265,17 @@ void build_buttons(GtkWidget* column) {
     GtkWidget* row = gtk_hbox_new(FALSE, 1);
     gtk_widget_show(row);
     add_tight_spacer(row, 10, 5);
-    g_signal_connect(add_page_button(row, lang_text(Text::calibrate)), "clicked",
-                     G_CALLBACK(on_calibrate_clicked), nullptr);
-    g_signal_connect(add_page_button(row, lang_text(Text::default_settings)), "clicked",
-                     G_CALLBACK(on_defaults_clicked), nullptr);
-    g_signal_connect(add_page_button(row, lang_text(Text::load)), "clicked",
-                     G_CALLBACK(on_load_clicked), nullptr);
-    g_page.save_button = add_page_button(row, lang_text(Text::save));
-    g_signal_connect(g_page.save_button, "clicked", G_CALLBACK(on_save_clicked), nullptr);
+    const std::pair<Text, GCallback> buttons[] = {
+        {Text::calibrate, G_CALLBACK(on_calibrate_clicked)},
+        {Text::default_settings, G_CALLBACK(on_defaults_clicked)},
+        {Text::load, G_CALLBACK(on_load_clicked)},
+        {Text::save, G_CALLBACK(on_save_clicked)},
+    };
+    for (size_t i = 0; i < g_page.buttons.size(); ++i) {
+        g_page.buttons[i] = add_page_button(row, lang_text(buttons[i].first));
+        g_signal_connect(g_page.buttons[i], "clicked", buttons[i].second, nullptr);
+    }
+    g_page.save_button = g_page.buttons.back();
     pack_row(column, row);
 }
 
@@ -394,6 +405,13 @@ void paint_status_indicator(int index, bool lit) {
     set_indicator_lit(g_page.indicators[index], lit);
     const GdkColor colour = gdk_colour(StatusIndicatorTable[index].colour);
     gtk_widget_modify_bg(g_page.indicators[index], GTK_STATE_INSENSITIVE, lit ? &colour : nullptr);
+}
+
+void set_config_buttons_sensitive(bool sensitive) {
+    for (GtkWidget* button : g_page.buttons) {
+        if (button)
+            gtk_widget_set_sensitive(button, sensitive);
+    }
 }
 
 void set_speed_label(const char* text) {

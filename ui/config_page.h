@@ -49,5 +49,7 @@ GtkWidget* config_speed_label();
 
 // Background of indicator i in the insensitive state: its colour when lit, the theme's when not.
 void paint_status_indicator(int index, bool lit);
+// Greys the four buttons while another exchange holds the link, and restores them.
+void set_config_buttons_sensitive(bool sensitive);
 // The text of the speed indicator.
 void set_speed_label(const char* text);

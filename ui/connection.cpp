@@ -13,9 +13,11 @@
 #include "console/traffic_log.h"
 #include "device/command_codes.h"
 #include "ui/config_page.h"
+#include "ui/console_window.h"
 #include "ui/device_windows.h"
 #include "ui/main_loop.h"
 #include "ui/main_window.h"
+#include "ui/menu_bar.h"
 #include "ui/widget_kit.h"
 
 namespace {
@@ -63,6 +65,11 @@ Connection::Connection() {
         },
     });
     link_.set_pause(serve_events_for);
+    link_.set_busy_listener([](bool busy) {
+        set_config_buttons_sensitive(!busy);
+        set_console_send_sensitive(!busy);
+        set_device_menu_items_sensitive(!busy);
+    });
     access_check_ = [] { return find_hid_access_problem(kDeviceVendorId); };
 }
 

@@ -86,11 +86,6 @@ void mark_entry(GtkWidget* entry, bool red) {
 }
 
 void send_from_console() {
-    // The wait for a response serves events; a second Send meanwhile would start an exchange
-    // inside the first one, so it is ignored.
-    static bool sending = false;
-    if (sending)
-        return;
     ConsoleRequest request;
     request.command_field = entry_text(g_console.command_entry);
     request.data_field = entry_text(g_console.data_entry);
@@ -100,11 +95,12 @@ void send_from_console() {
     GtkWidget* data_entry = g_console.data_entry;
     g_object_ref(command_entry);
     g_object_ref(data_entry);
-    sending = true;
+    // Return pressed while another exchange lasts is refused like the greyed Send button.
     const ConsoleSendResult result = console_send(connection().link(), command_history(), request);
-    sending = false;
-    mark_entry(command_entry, result.bad_command);
-    mark_entry(data_entry, result.data_too_long);
+    if (!result.refused) {
+        mark_entry(command_entry, result.bad_command);
+        mark_entry(data_entry, result.data_too_long);
+    }
     g_object_unref(command_entry);
     g_object_unref(data_entry);
 }
@@ -184,6 +180,7 @@ GtkWidget* build_command_row() {
     g_console.send_button = make_button(lang_text(kSendButton));
     g_signal_connect(g_console.send_button, "clicked", G_CALLBACK(on_send_clicked), nullptr);
     pack(row, g_console.send_button);
+    gtk_widget_set_sensitive(g_console.send_button, !connection().link().busy());
     g_console.autoscroll = make_check_button("Autoscroll");
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(g_console.autoscroll), TRUE);
     pack(row, g_console.autoscroll);
@@ -248,6 +245,11 @@ bool open_console() {
     scroll_to_end();
     set_traffic_view(&g_view);
     return true;
+}
+
+void set_console_send_sensitive(bool sensitive) {
+    if (g_console.send_button)
+        gtk_widget_set_sensitive(g_console.send_button, sensitive);
 }
 
 bool close_console() {

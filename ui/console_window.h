@@ -13,6 +13,8 @@ bool open_console();
 bool close_console();
 // The view shows the record again, through the filter. Nothing happens while it is closed.
 void reload_console_view();
+// Greys "Send" while another exchange holds the link, and restores it.
+void set_console_send_sensitive(bool sensitive);
 // The log button: stops the log file, or asks for one and starts it.
 bool toggle_log_file();
 // The part after the file chooser; "Can not open file!" when the file cannot be opened.

@@ -186,6 +186,7 @@ FlashResult flash_firmware(FlashMode mode, const std::string& automatic_file) {
     host.close_progress();
     switch (result) {
         case FlashResult::nothing_done:
+        case FlashResult::link_busy:  // the item was greyed; a press that got through does nothing
         case FlashResult::file_unusable:
         case FlashResult::file_unreadable:  // the flasher has shown it already
             break;

@@ -16,6 +16,11 @@ constexpr int kPassPauseMs = 10;
 
 void main_loop_pass() {
     process_pending_events();
+    // The loop's own steps talk to the device too; none starts inside a user's exchange.
+    if (connection().link().busy()) {
+        serve_events_for(kPassPauseMs);
+        return;
+    }
     if (remote_access_active()) {
         run_relay_step();
         return;

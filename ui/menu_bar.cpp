@@ -15,6 +15,14 @@
 namespace {
 
 GtkWidget* g_update_preference_label = nullptr;
+// The items that would start an exchange with the device (or take the link away).
+GtkWidget* g_firmware_item = nullptr;
+GtkWidget* g_remote_item = nullptr;
+
+void keep_weakly(GtkWidget*& slot, GtkWidget* widget) {
+    slot = widget;
+    g_object_add_weak_pointer(G_OBJECT(widget), reinterpret_cast<gpointer*>(&slot));
+}
 
 void on_firmware_update(GtkWidget*, gpointer) {
     flash_firmware(FlashMode::from_application);
@@ -79,13 +87,21 @@ void toggle_update_check_preference() {
         run_requested_update_check();
 }
 
+void set_device_menu_items_sensitive(bool sensitive) {
+    for (GtkWidget* item : {g_firmware_item, g_remote_item}) {
+        if (item)
+            gtk_widget_set_sensitive(item, sensitive);
+    }
+}
+
 void build_menu_bar(GtkWidget* box) {
     GtkWidget* bar = gtk_menu_bar_new();
     gtk_widget_show(bar);
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
 
     GtkWidget* tools = gtk_menu_new();
-    append_item(tools, lang_text(Text::firmware_update), G_CALLBACK(on_firmware_update), nullptr);
+    keep_weakly(g_firmware_item, append_item(tools, lang_text(Text::firmware_update),
+                                             G_CALLBACK(on_firmware_update), nullptr));
     GtkWidget* preference =
         append_item(tools, update_preference_label(user_settings().update_check),
                     G_CALLBACK(on_update_preference), nullptr);
@@ -96,8 +112,8 @@ void build_menu_bar(GtkWidget* box) {
                 nullptr);
     append_item(tools, history_text(HistoryText::menu_item), G_CALLBACK(on_configuration_history),
                 nullptr);
-    append_item(tools, lang_text(Text::enable_remote_access), G_CALLBACK(on_remote_access),
-                nullptr);
+    keep_weakly(g_remote_item, append_item(tools, lang_text(Text::enable_remote_access),
+                                           G_CALLBACK(on_remote_access), nullptr));
     gtk_menu_shell_append(GTK_MENU_SHELL(bar), make_submenu_item(lang_text(Text::tools), tools));
 
     GtkWidget* languages = gtk_menu_new();

@@ -6,6 +6,9 @@
 #include <cstdint>
 
 void build_menu_bar(GtkWidget* main_box);
+// Greys "Firmware update" and "Enable remote access" while an exchange holds the link, and
+// restores them.
+void set_device_menu_items_sensitive(bool sensitive);
 // Flips the start-up update-check preference, saves it and relabels its menu item; switching it
 // on runs the update check at once and shows its outcome.
 void toggle_update_check_preference();

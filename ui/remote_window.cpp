@@ -217,7 +217,8 @@ void build_window() {
 }  // namespace
 
 void open_remote_window() {
-    if (g_widgets.window)
+    // The session takes the link over; it waits until an exchange in progress has ended.
+    if (g_widgets.window || link().busy())
         return;
     close_side_windows(false);
     link().close();

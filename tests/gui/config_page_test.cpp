@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "app/language.h"
+#include "console/traffic_log.h"
 #include "gui/config_page_fixture.h"
 #include "sim/sim_control.h"
+#include "ui/console_window.h"
 
 namespace {
 
@@ -55,6 +57,33 @@ TEST_F(ConfigPageGuiTest, SaveWritesTheChangesAndClearsEveryMark) {
         block.push_back(sim::memory_byte(0x201 + i));
     EXPECT_EQ(block, (std::vector<uint8_t>{255, 2, 3, 0, 2, 0, 0, 0, 2, 0, 0, 0x01, 0x2B}));
     EXPECT_EQ(page_marks(), "");
+}
+
+// The console's wait for its response serves the window: a Save pressed meanwhile neither
+// starts nor takes the console's reply, and the controls come back afterwards.
+TEST_F(ConfigPageGuiTest, SavePressedDuringAConsoleResponseWaitIsRefused) {
+    open_console();
+    const ConsoleWidgets console = *console_widgets();
+    gtk_entry_set_text(GTK_ENTRY(console.command_entry), "07");  // answered after 4 polls
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(console.response), TRUE);
+    sim::set_calibration(3, 4);
+    sim::clear_received();
+    clear_traffic();
+    std::vector<bool> sensitive;  // Save, Send, while the console waits
+    later(10, [&] {
+        sensitive = {static_cast<bool>(gtk_widget_is_sensitive(config_save_button())),
+                     static_cast<bool>(gtk_widget_is_sensitive(console.send_button))};
+        gtk_button_clicked(GTK_BUTTON(config_save_button()));
+    });
+    gtk_button_clicked(GTK_BUTTON(console.send_button));
+    EXPECT_EQ(sensitive, (std::vector<bool>{false, false}));
+    EXPECT_NE(traffic_text().find("01 - "), std::string::npos) << "the console's own reply";
+    ASSERT_EQ(sim::received_commands().size(), 1u) << "no frame of a save";
+    EXPECT_EQ(sim::received_commands()[0].code, 0x07);
+    EXPECT_TRUE(gtk_widget_is_sensitive(config_save_button()));
+    EXPECT_TRUE(gtk_widget_is_sensitive(console.send_button));
+    close_console();
+    EXPECT_EQ(press(Text::save), lang_text(Text::config_saved)) << "and Save works again";
 }
 
 TEST_F(ConfigPageGuiTest, SaveKeepsDeviceBytesThatNoChoiceShows) {

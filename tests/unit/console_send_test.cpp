@@ -68,10 +68,18 @@ TEST_F(ConsoleSendTest, RefusedFieldsSendRecordAndStoreNothing) {
                   std::make_pair(bad_command, too_long))
             << command;
     }
+    {
+        const auto other = link_.begin_exchange();  // a save in progress, say
+        const ConsoleSendResult refused = send("0a", "x", true);
+        EXPECT_TRUE(refused.refused);
+        EXPECT_FALSE(refused.bad_command || refused.delivered);
+        EXPECT_EQ(paused_ms_, 0) << "no wait either";
+    }
     EXPECT_EQ(sim::received_commands().size(), 0u);
     EXPECT_EQ(traffic_text(), "");
     EXPECT_EQ(history_.write_index(), 99);
     EXPECT_TRUE(send("0a", std::string(143, 'x')).delivered) << "a full frame goes";
+    EXPECT_FALSE(link_.busy()) << "the exchange ended with the send";
 }
 
 TEST_F(ConsoleSendTest, ResponseIsTheFirstReplyWithCodeOne) {

@@ -192,4 +192,34 @@ TEST_F(DeviceLinkTest, WaitsForSilenceEndWithADeviceThatAnswersEveryPoll) {
     EXPECT_TRUE(link.await_reply(reply::kIdentity, DeviceLink::kUntilSilent));
 }
 
+// The link's pauses serve the window, where a handler may try to start a second exchange.
+TEST_F(DeviceLinkTest, OneExchangeAtATimeEndsWithItsGuardOnEveryPath) {
+    std::vector<bool> told;
+    link.set_busy_listener([&](bool busy) { told.push_back(busy); });
+    const auto run = [this](bool leave_early) {
+        auto exchange = link.begin_exchange();
+        if (!exchange)
+            return false;
+        EXPECT_TRUE(link.busy());
+        EXPECT_FALSE(link.begin_exchange()) << "nested";
+        if (leave_early)
+            return true;
+        const DeviceLink::Exchange moved(std::move(*exchange));
+        EXPECT_TRUE(link.busy()) << "a moved guard still holds it";
+        return true;
+    };
+    EXPECT_TRUE(run(true));
+    EXPECT_FALSE(link.busy());
+    EXPECT_TRUE(run(false));
+    EXPECT_FALSE(link.busy());
+    try {
+        const auto exchange = link.begin_exchange();
+        throw 1;
+    } catch (int) {
+    }
+    EXPECT_FALSE(link.busy());
+    EXPECT_EQ(told, (std::vector<bool>{true, false, true, false, true, false}))
+        << "a refused begin tells nothing";
+}
+
 }  // namespace
