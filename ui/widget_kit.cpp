@@ -9,9 +9,15 @@ namespace {
 
 GtkWidget* g_message_slot = nullptr;
 
+// Each font names its metrically equal free font and a generic family after it. Pango's
+// Windows backend knows only the fonts DirectWrite lists and does not fall back by itself: a
+// machine without Arial (Wine lists only the fonts registered in the system, never its own)
+// would draw every character of a text in a lone family as an empty box.
 const char* const kFontNames[kFontCount] = {
-    "Arial 9",  "Arial 8",       "Arial 7",  "Arial 18",
-    "Arial 12", "Arial 10 Bold", "Arial 14", "Courier 10",
+    "Arial,Liberation Sans,Sans 9",  "Arial,Liberation Sans,Sans 8",
+    "Arial,Liberation Sans,Sans 7",  "Arial,Liberation Sans,Sans 18",
+    "Arial,Liberation Sans,Sans 12", "Arial,Liberation Sans,Sans 10 Bold",
+    "Arial,Liberation Sans,Sans 14", "Courier,Liberation Mono,Monospace 10",
 };
 PangoFontDescription* g_fonts[kFontCount] = {};
 

@@ -39,4 +39,20 @@ TEST_F(WidgetKitTest, QuestionAnswersAndEscapeCountsAsNo) {
     EXPECT_FALSE(ask_question(nullptr, "Go on?"));
 }
 
+// A font whose family the system lacks leaves Pango's Windows backend without any font for the
+// text, and every character comes out as an empty box (Wine has no Arial or Courier New).
+TEST_F(WidgetKitTest, EveryFontHasGlyphsForItsText) {
+    GtkWidget* label = gtk_label_new(nullptr);
+    g_object_ref_sink(label);
+    for (int id = 0; id < kFontCount; ++id) {
+        PangoLayout* layout = gtk_widget_create_pango_layout(label, "Ag 09 \xc5\x81\xc4\x8d");
+        pango_layout_set_font_description(layout, font(FontId(id)));
+        char* name = pango_font_description_to_string(font(FontId(id)));
+        EXPECT_EQ(pango_layout_get_unknown_glyphs_count(layout), 0) << name;
+        g_free(name);
+        g_object_unref(layout);
+    }
+    g_object_unref(label);
+}
+
 }  // namespace
