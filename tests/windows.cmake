@@ -64,6 +64,7 @@ if(TARGET qn718_ui)
     support/loopback_relay_peer.cpp support/test_system.cpp)
   target_link_libraries(gui_tests PRIVATE qn718_ui qn718_sim qn718_core gtest)
   target_include_directories(gui_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_definitions(gui_tests PRIVATE QN718_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   # setenv and unsetenv, which the tests call, from the tests' own environment helper.
   target_compile_options(gui_tests PRIVATE
     -include ${CMAKE_CURRENT_SOURCE_DIR}/support/posix_environment_win32.h)

@@ -1,6 +1,8 @@
 // The .cfg menu commands on a connected page: the round trip through a file, the choosers and
 // the messages. The reader's rules themselves are unit-tested.
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app/language.h"
@@ -116,12 +118,20 @@ class HistoryWindowGuiTest : public ConnectionTest {
         ConnectionTest::SetUp();
         if (IsSkipped())
             return;
+        // The history's folder on either system: Windows takes LOCALAPPDATA.
+        if (const char* local = std::getenv("LOCALAPPDATA"))
+            local_app_data_ = local;
         setenv("XDG_DATA_HOME", folder_.c_str(), 1);
+        setenv("LOCALAPPDATA", folder_.c_str(), 1);
         ASSERT_TRUE(pass_until_state(AppState::connected));
     }
     void TearDown() override {
         close_history_window();
         unsetenv("XDG_DATA_HOME");
+        if (local_app_data_)
+            setenv("LOCALAPPDATA", local_app_data_->c_str(), 1);
+        else
+            unsetenv("LOCALAPPDATA");
         std::filesystem::remove_all(folder_);
         ConnectionTest::TearDown();
     }
@@ -131,6 +141,7 @@ class HistoryWindowGuiTest : public ConnectionTest {
     }
 
     const std::string folder_ = make_temp_folder("qn718-history-");
+    std::optional<std::string> local_app_data_;
     MessageAnswerer answerer_;
 };
 
