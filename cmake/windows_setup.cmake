@@ -3,7 +3,8 @@
 # and GTK's DLLs, lib\ with GTK's theme engine, share\themes\, doc\ with the texts.
 file(REMOVE_RECURSE ${STAGE})
 execute_process(COMMAND ${CMAKE_COMMAND} -DGTK_PREFIX=${GTK_PREFIX} -DDESTINATION=${STAGE}
-  -DTHEMES=${SOURCE}/share/themes -P ${SOURCE}/cmake/windows_gtk_runtime.cmake
+  -DTHEMES=${SOURCE}/share/themes -DGTKRC=${SOURCE}/packaging/windows/gtkrc
+  -P ${SOURCE}/cmake/windows_gtk_runtime.cmake
   COMMAND_ERROR_IS_FATAL ANY)
 foreach(program qn718-programmer qn718-programmer-demo qn718-cli qn718-cli-demo)
   file(COPY ${BUILD}/bin/${program}.exe DESTINATION ${STAGE}/bin)

@@ -48,9 +48,11 @@ target_link_libraries(qn718-programmer-demo PRIVATE qn718_ui qn718_sim)
 set(gtk_runtime_stamp ${CMAKE_BINARY_DIR}/gtk-runtime.stamp)
 add_custom_command(OUTPUT ${gtk_runtime_stamp}
   COMMAND ${CMAKE_COMMAND} -DGTK_PREFIX=${gtk_prefix} -DDESTINATION=${CMAKE_BINARY_DIR}
-    -DTHEMES=${CMAKE_SOURCE_DIR}/share/themes -P ${CMAKE_SOURCE_DIR}/cmake/windows_gtk_runtime.cmake
+    -DTHEMES=${CMAKE_SOURCE_DIR}/share/themes -DGTKRC=${CMAKE_SOURCE_DIR}/packaging/windows/gtkrc
+    -P ${CMAKE_SOURCE_DIR}/cmake/windows_gtk_runtime.cmake
   COMMAND ${CMAKE_COMMAND} -E touch ${gtk_runtime_stamp}
   DEPENDS ${CMAKE_SOURCE_DIR}/cmake/windows_gtk_runtime.cmake ${gtk_prefix}/.complete
+    ${CMAKE_SOURCE_DIR}/packaging/windows/gtkrc
   COMMENT "Copying GTK's run-time files and the themes"
   VERBATIM)
 add_custom_target(qn718_gtk_runtime ALL DEPENDS ${gtk_runtime_stamp})
@@ -76,6 +78,7 @@ add_custom_command(OUTPUT ${setup}
     qn718_gtk_runtime qn718_windows_docs ${programmer_manual} ${icon}
     ${CMAKE_SOURCE_DIR}/packaging/windows/qn718-programmer.nsi
     ${CMAKE_SOURCE_DIR}/cmake/windows_setup.cmake
+    ${CMAKE_SOURCE_DIR}/packaging/windows/gtkrc
   COMMENT "Making the setup program"
   VERBATIM)
 add_custom_target(qn718_setup DEPENDS ${setup})

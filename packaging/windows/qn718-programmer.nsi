@@ -66,6 +66,7 @@ Section "Uninstall"
   ; Only the folders the installer made: the user's own files elsewhere stay.
   RMDir /r "$INSTDIR\bin"
   RMDir /r "$INSTDIR\lib"
+  RMDir /r "$INSTDIR\etc"
   RMDir /r "$INSTDIR\share"
   RMDir /r "$INSTDIR\doc"
   Delete "$INSTDIR\uninstall.exe"

@@ -66,7 +66,13 @@ page_shown() {
   colours=$(convert "$work/shot.png" -crop "${width}x$((height / 2))+0+$((height / 2))" +repage \
     -format '%k' info:)
   echo "screenshot ${width}x${height}, ${colours} colours in its lower half"
-  [ "$colours" -ge 8 ]
+  [ "$colours" -ge 8 ] || return 1
+  # The simulated device reports the ignition on: its light must be lit in its own pure red,
+  # which a theme that draws buttons natively would not show.
+  red=$(convert "$work/shot.png" -fill black +opaque 'rgb(255,0,0)' -fill white \
+    -opaque 'rgb(255,0,0)' -format '%[fx:int(mean*w*h+0.5)]' info:)
+  echo "${red} pixels of the lit ignition light's red"
+  [ "$red" -ge 500 ]
 }
 shown=0
 for _ in $(seq 1 30); do
