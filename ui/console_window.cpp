@@ -9,7 +9,6 @@
 #include "console/console_command.h"
 #include "console/traffic_filter.h"
 #include "console/traffic_log.h"
-#include "ui/connection.h"
 #include "ui/filter_window.h"
 
 namespace {
@@ -32,6 +31,8 @@ constexpr int kDefaultHeight = 500;
 constexpr char kEndMark[] = "console-end";
 
 ConsoleWidgets g_console;
+// The link the console sends on: the connection's, handed in when the console opens.
+DeviceLink* g_console_link = nullptr;
 
 void pack(GtkWidget* box, GtkWidget* child, bool expand = false) {
     gtk_box_pack_start(GTK_BOX(box), child, expand, expand, 1);
@@ -96,7 +97,7 @@ void send_from_console() {
     g_object_ref(command_entry);
     g_object_ref(data_entry);
     // Return pressed while another exchange lasts is refused like the greyed Send button.
-    const ConsoleSendResult result = console_send(connection().link(), command_history(), request);
+    const ConsoleSendResult result = console_send(*g_console_link, command_history(), request);
     if (!result.refused) {
         mark_entry(command_entry, result.bad_command);
         mark_entry(data_entry, result.data_too_long);
@@ -180,7 +181,7 @@ GtkWidget* build_command_row() {
     g_console.send_button = make_button(lang_text(kSendButton));
     g_signal_connect(g_console.send_button, "clicked", G_CALLBACK(on_send_clicked), nullptr);
     pack(row, g_console.send_button);
-    gtk_widget_set_sensitive(g_console.send_button, !connection().link().busy());
+    gtk_widget_set_sensitive(g_console.send_button, !g_console_link->busy());
     g_console.autoscroll = make_check_button("Autoscroll");
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(g_console.autoscroll), TRUE);
     pack(row, g_console.autoscroll);
@@ -223,7 +224,8 @@ GtkWidget* build_view() {
 
 }  // namespace
 
-bool open_console() {
+bool open_console(DeviceLink& link) {
+    g_console_link = &link;
     if (g_console.window) {
         gtk_window_present(GTK_WINDOW(g_console.window));
         return true;

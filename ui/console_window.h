@@ -7,7 +7,10 @@
 #include <string>
 
 // Shows the console, building it when it is not open. Returns true.
-bool open_console();
+class DeviceLink;
+
+// Opens the console (or brings it to the front) on this link.
+bool open_console(DeviceLink& link);
 // Destroys the window (also when a window that needs the device alone opens). The record, the
 // history, the log file and the filter stay as they are. Returns true.
 bool close_console();

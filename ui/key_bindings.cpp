@@ -3,6 +3,7 @@
 #include <gdk/gdkkeysyms.h>
 #include <gdk/gdktypes.h>
 
+#include "ui/connection.h"
 #include "ui/console_window.h"
 #include "ui/autoflash_window.h"
 
@@ -28,7 +29,7 @@ bool is_autoflash_key(uint32_t keyval, uint32_t state) {
 
 bool handle_main_window_key(uint32_t keyval, uint32_t modifier_state) {
     if (is_console_key(keyval, modifier_state))
-        return open_console();
+        return open_console(connection().link());
     if (is_autoflash_key(keyval, modifier_state))
         return choose_autoflash_folder();
     return false;

@@ -62,7 +62,7 @@ TEST_F(ConfigPageGuiTest, SaveWritesTheChangesAndClearsEveryMark) {
 // The console's wait for its response serves the window: a Save pressed meanwhile neither
 // starts nor takes the console's reply, and the controls come back afterwards.
 TEST_F(ConfigPageGuiTest, SavePressedDuringAConsoleResponseWaitIsRefused) {
-    open_console();
+    open_console(connection().link());
     const ConsoleWidgets console = *console_widgets();
     gtk_entry_set_text(GTK_ENTRY(console.command_entry), "07");  // answered after 4 polls
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(console.response), TRUE);

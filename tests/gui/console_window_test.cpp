@@ -95,7 +95,7 @@ TEST_F(ConsoleWindowTest, CtrlSOpensOneConsoleWhoseRowFitsInEveryLanguage) {
     for (int language = kLanguageCount - 1; language >= 0; --language) {
         set_current_language(language);
         close_console();
-        open_console();
+        open_console(connection().link());
         GtkRequisition row;
         int width = 0, height = 0;
         gtk_widget_size_request(gtk_widget_get_parent(console_widgets()->send_button), &row);
@@ -155,7 +155,7 @@ TEST_F(ConsoleWindowTest, FilterSettingsChooseTheTagsShown) {
         log_traffic(TrafficDirection::received, line);
     EXPECT_EQ(shown_lines(), "*CAN a;*CAN c;") << "new lines pass the filter too";
     close_console();  // the filter stays on, and the next console shows it on
-    open_console();
+    open_console(connection().link());
     c_ = *console_widgets();
     EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c_.filter_button)));
     EXPECT_TRUE(drawn_red(c_.filter_button, GTK_RC_BG, GTK_STATE_ACTIVE));
@@ -197,7 +197,7 @@ TEST_F(ConsoleWindowTest, LogFileTakesEveryRecordedLineOnceWhateverTheViewShows)
     EXPECT_TRUE(drawn_red(label, GTK_RC_FG));
     close_console();  // the file goes on without the window
     log_traffic(TrafficDirection::received, "closed\n");
-    open_console();
+    open_console(connection().link());
     label = gtk_bin_get_child(GTK_BIN(console_widgets()->log_button));
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)), "Stop logging");
     gtk_button_clicked(GTK_BUTTON(console_widgets()->log_button));

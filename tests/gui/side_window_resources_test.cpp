@@ -9,6 +9,7 @@
 
 #include "console/traffic_log.h"
 #include "gui/gui_fixture.h"
+#include "ui/connection.h"
 #include "support/test_system.h"
 #include "ui/console_window.h"
 #include "ui/filter_window.h"
@@ -29,7 +30,7 @@ int toplevel_windows() {
 
 // The console with some traffic in it, its filter settings opened and cancelled, then closed.
 void open_and_close_side_windows() {
-    open_console();
+    open_console(connection().link());
     for (int i = 0; i < 20; ++i)
         log_traffic(TrafficDirection::received, "*CAN speed 12.0 km/h\n");
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(console_widgets()->filter_button), TRUE);
