@@ -12,6 +12,7 @@
 #include "ui/widget_kit.h"
 #include "console/traffic_filter.h"
 #include "console/traffic_log.h"
+#include "device/device_link.h"
 #include "ui/console_window.h"
 
 namespace {
@@ -74,7 +75,8 @@ bool open_console_with_full_store() {
     clear_traffic();
     for (size_t i = 0; traffic_text().size() < TrafficStore::kCapacity - 3000; ++i)
         log_traffic(TrafficDirection::received, sample_line(i));
-    open_console();
+    static DeviceLink link;  // never opened: the view alone is measured
+    open_console(link);
     process_pending_events();
     return true;
 }
