@@ -2,6 +2,8 @@
 #include <hidapi.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/sleep.h"
@@ -22,6 +24,21 @@ constexpr int kBlockingReadGiveUpMs = 500;
 constexpr int kStalledBlockingReadMs = 300000;
 
 std::wstring g_global_error;
+
+// Every report that crosses the simulated bus, in order, for comparing two builds' traffic
+// byte for byte (the command-code trace shows only what the device understood).
+void append_wire(char direction, const unsigned char* data, size_t length) {
+    static const char* const path = std::getenv("QN718_SIM_WIRE_FILE");
+    if (!path || !*path)
+        return;
+    if (FILE* file = std::fopen(path, "a")) {
+        std::fputc(direction, file);
+        for (size_t i = 0; i < length; ++i)
+            std::fprintf(file, " %02X", data[i]);
+        std::fputc('\n', file);
+        std::fclose(file);
+    }
+}
 
 hid_device* find_handle(hid_device* dev, std::vector<std::unique_ptr<hid_device_>>& list) {
     for (auto& handle : list) {
@@ -209,6 +226,7 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device* dev, const unsigned char* 
         --s.faults.writes_left;
     sim::keep_bounded(s.observed.written);
     s.observed.written.emplace_back(data, data + length);
+    append_wire('W', data, length);
     deliver_to_device(data, length, handle->report_size);
     return static_cast<int>(length);
 }
@@ -262,7 +280,10 @@ extern "C" {
 int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device* dev, unsigned char* data,
                                                  size_t length, int milliseconds) {
     const bool spoiled = count_call(CallKind::read);
-    return read_report(dev, data, length, milliseconds, spoiled);
+    const int count = read_report(dev, data, length, milliseconds, spoiled);
+    if (count > 0)
+        append_wire('R', data, static_cast<size_t>(count));
+    return count;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_read(hid_device* dev, unsigned char* data, size_t length) {
@@ -270,7 +291,10 @@ int HID_API_EXPORT HID_API_CALL hid_read(hid_device* dev, unsigned char* data, s
     hid_device* handle = usable(dev);
     if (!handle)
         return -1;
-    return read_report(handle, data, length, handle->nonblocking ? 0 : -1, spoiled);
+    const int count = read_report(handle, data, length, handle->nonblocking ? 0 : -1, spoiled);
+    if (count > 0)
+        append_wire('R', data, static_cast<size_t>(count));
+    return count;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device* dev, int nonblock) {
