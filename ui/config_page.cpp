@@ -416,7 +416,7 @@ Text load_cfg_into_config_page(std::string_view text) {
 
 void show_config_page(GtkWidget* box, DeviceLink& link, const DeviceIdentity& identity) {
     build_config_page(link, identity);
-    load_page(link, LoadKind::silently);
+    read_device_into_config_page();
     if (g_page.root && box)
         gtk_box_pack_start(GTK_BOX(box), g_page.root, FALSE, FALSE, 0);
     process_pending_events();
