@@ -77,6 +77,7 @@ CfgDecoded decode_cfg(std::string_view text, const ConfigRecord& base) {
         if (line.key == kLevelKey) {
             any_key = true;
             level_text = &line.value;
+            // The vehicle selection follows a level that differs from the one it stands for.
             const int32_t moved_to = leading_level_value(line.value.c_str());
             if (moved_to != level)
                 record.car_number = 0;
@@ -84,7 +85,8 @@ CfgDecoded decode_cfg(std::string_view text, const ConfigRecord& base) {
         } else if (line.key == kCarKey) {
             any_key = true;
             decoded.car_given = true;
-            // No vehicle has 0 or 65535, so a number beyond either end finds none, as before.
+            // No vehicle has 0 or 65535, so a number beyond either end finds none, like any
+            // number the table lacks.
             record.car_number =
                 static_cast<uint16_t>(std::clamp(leading_int(line.value), 0, 65535));
         } else if (const int field = choice_field_of(line.key); field >= 0) {
