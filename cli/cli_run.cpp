@@ -14,11 +14,11 @@
 #include "cli/cli_arguments.h"
 #include "cli/cli_format.h"
 #include "cli/exit_status.h"
-#include "cli/plain_page.h"
 #include "cli/station_format.h"
 #include "cli/terminal_flash_host.h"
 #include "config/cfg_file.h"
 #include "config/config_history.h"
+#include "config/config_messages.h"
 #include "config/config_operations.h"
 #include "config/vehicle_lookup.h"
 #include "console/console_command.h"
@@ -97,7 +97,7 @@ class Session {
     int no_device();
     std::optional<DeviceIdentity> greet();
     int connect();
-    int page_status(const PlainPage& page, bool saved);
+    int save_record(const ConfigRecord& record);
     KeepHeldBlock history_keeper();
     int check_config_file(const std::string& file, std::string& data);
     int write_config_data(const std::string& data);
@@ -121,8 +121,7 @@ class Session {
     DeviceLink link_;
     std::optional<Identification> identification_;
     int wait_seconds_;
-    std::string last_error_;       // the last error shown: a station line says why with it
-    bool history_failed_ = false;  // the write was stopped because history could not be kept
+    std::string last_error_;  // the last error shown: a station line says why with it
 };
 
 OpenResult Session::find_device() {
@@ -212,31 +211,39 @@ int Session::identify() {
     return outcome;
 }
 
-// Reports what save_configuration showed and turns it into the exit status.
-int Session::page_status(const PlainPage& page, bool saved) {
-    // The keeper has said why; nothing was written.
-    if (history_failed_)
-        return kExitInvalidInput;
-    const Text last = page.messages().empty() ? Text::write_error : page.messages().back();
-    if (!saved) {
-        error(lang_text(last));
-        return last == Text::bad_can_level ? kExitInvalidInput : kExitDeviceError;
+// Writes the record as the page would (its car number from the vehicle selection's rules),
+// reports the outcome and turns it into the exit status.
+int Session::save_record(const ConfigRecord& record) {
+    ConfigRecord shown = record;
+    shown.car_number = static_cast<uint16_t>(
+        selected_car_for(record.can_level, record.car_number, firmware_number()));
+    const SaveOutcome outcome = save_configuration(link_, shown, history_keeper());
+    const std::optional<Text> message = save_message(outcome);
+    if (saved(outcome)) {
+        note(lang_text(*message));
+        return kExitSuccess;
     }
-    note(lang_text(last));
-    return kExitSuccess;
+    // Without a message the keeper has said why; nothing was written.
+    if (message)
+        error(lang_text(*message));
+    return outcome == SaveOutcome::bad_level || outcome == SaveOutcome::history_not_kept
+               ? kExitInvalidInput
+               : kExitDeviceError;
 }
 
 int Session::read_configuration() {
     if (const int outcome = connect())
         return outcome;
-    PlainPage page;
-    if (!load_configuration(link_, page, LoadKind::silently)) {
+    std::optional<ConfigRecord> record = load_configuration(link_);
+    if (!record) {
         error(lang_text(Text::config_load_error));
         return kExitDeviceError;
     }
-    // The lines "Save to disk" writes, CR LF included, also on standard output: redirected,
-    // it makes the same file.
-    const std::string text = write_config_text(page);
+    // The lines "Save to disk" writes for the page that shows this block, CR LF included, also
+    // on standard output: redirected, it makes the same file.
+    record->car_number = static_cast<uint16_t>(
+        selected_car_for(record->can_level, record->car_number, firmware_number()));
+    const std::string text = encode_cfg(*record);
     if (a_.file.empty()) {
         std::fwrite(text.data(), 1, text.size(), io_.out);
         return kExitSuccess;
@@ -257,7 +264,6 @@ KeepHeldBlock Session::history_keeper() {
             identification_ ? identification_->identity : DeviceIdentity{};
         if (keep_history_entry(folder, describe_held_block(held, device)))
             return true;
-        history_failed_ = true;
         error(fill_message(history_text(HistoryText::keep_failed), folder));
         return false;
     };
@@ -276,23 +282,13 @@ int Session::check_config_file(const std::string& file, std::string& data) {
         error(fill_message(lang_text(Text::error_opening_file), file));
         return kExitInvalidInput;
     }
-    // The level that "Save" will check is the last canlevel line's; a bad one is refused
-    // before the device is touched at all.
-    bool known_key = false;
-    const std::vector<ConfigLine> lines = split_config_lines(data);
-    const std::string* level = nullptr;
-    for (const ConfigLine& line : lines) {
-        for (const ConfigKeyEntry* entry = ConfigKeyTable; entry->key; ++entry)
-            known_key = known_key || line.key == entry->key;
-        if (line.key == "canlevel")
-            level = &line.value;
-    }
-    if (!known_key) {
+    // A file the device must not get is refused before the device is touched at all.
+    const std::optional<CfgProblem> problem = decode_cfg(data, ConfigRecord{}).problem;
+    if (problem == CfgProblem::no_configuration_lines) {
         error(fill_message(cli_text(CliText::not_a_config_file), file));
         return kExitInvalidInput;
     }
-    int32_t parsed_level = 0;
-    if (level && !parse_can_level_text(*level, &parsed_level)) {
+    if (problem == CfgProblem::bad_level) {
         error(lang_text(Text::bad_can_level));
         return kExitInvalidInput;
     }
@@ -303,23 +299,24 @@ int Session::write_config_data(const std::string& data) {
     if (const int outcome = connect())
         return outcome;
     // Keys the file lacks keep the device's values, as on the page that loaded the file.
-    PlainPage page;
-    if (!load_configuration(link_, page, LoadKind::silently)) {
+    const std::optional<ConfigRecord> held = load_configuration(link_);
+    if (!held) {
         error(lang_text(Text::config_load_error));
         return kExitDeviceError;
     }
-    read_config_text(page, data);
-    const bool saved = save_configuration(link_, page, history_keeper());
-    return page_status(page, saved);
+    const CfgDecoded decoded = decode_cfg(data, *held);
+    if (decoded.problem) {
+        // Checked before the device was touched, so this does not happen.
+        error(lang_text(Text::bad_can_level));
+        return kExitInvalidInput;
+    }
+    return save_record(decoded.record);
 }
 
 int Session::defaults() {
     if (const int outcome = connect())
         return outcome;
-    PlainPage page;
-    load_configuration(link_, page, LoadKind::defaults);
-    const bool saved = save_configuration(link_, page, history_keeper());
-    return page_status(page, saved);
+    return save_record(default_configuration());
 }
 
 // Loads the firmware file into the image and checks it.
@@ -601,7 +598,6 @@ int Session::station() {
         if (found == OpenResult::nothing)
             break;
         wait_seconds_ = kStationReconnectSeconds;
-        history_failed_ = false;
         const StationLine line = station_device(found);
         ++devices;
         passed += line.passed ? 1 : 0;

@@ -1,78 +1,31 @@
 #include "config/cfg_file.h"
 
+#include <algorithm>
+
 #include "app/number_text.h"
 #include "config/vehicle_lookup.h"
 
 namespace {
 
-void read_canlevel(ConfigPageAccess& page, const ConfigKeyEntry&, const std::string& value) {
-    // The entry shows the text exactly as the file has it; its number becomes the reference,
-    // so the entry is not drawn as changed.
-    page.set_level_text(value);
-    page.reference().level = leading_int(value);
-    page.unmark_level_entry();
+constexpr const char* kLevelKey = "canlevel";
+constexpr const char* kCarKey = "carnumber";
+
+void add_line(std::string& text, const char* key, int32_t value) {
+    text += key;
+    text += '=';
+    text += std::to_string(value);
+    text += "\r\n";
 }
 
-int32_t write_canlevel(ConfigPageAccess& page, const ConfigKeyEntry&) {
-    // The entry's own rule: its leading digits, so " 3" or "-3" is written as 0, as the page
-    // reads it.
-    const int32_t level = leading_level_value(page.level_text().c_str());
-    page.reference().level = level;
-    page.unmark_level_entry();
-    return level;
-}
-
-void read_carnumber(ConfigPageAccess& page, const ConfigKeyEntry&, const std::string& value) {
-    // The canlevel line just before has put the file's level into current_level; with it the
-    // lookup finds the saved row exactly, also rows whose second level is not 0.
-    page.select_vehicle(page.current_level(), leading_int(value), false);
-}
-
-int32_t write_carnumber(ConfigPageAccess& page, const ConfigKeyEntry&) {
-    return page.selected_car_number();
-}
-
-void read_choice(ConfigPageAccess& page, const ConfigKeyEntry& entry, const std::string& value) {
-    const int32_t index = leading_int(value);
-    // A position the box does not have is treated like a malformed line: the field and its
-    // reference stay as they were, so the box never shows an empty or unexpected choice.
-    if (index < 0 || index >= choice_field_info(entry.field).count)
-        return;
-    page.reference().choices[entry.field] = index;
-    page.set_choice_index(entry.field, index);
-    page.remark_choice(entry.field);
-}
-
-int32_t write_choice(ConfigPageAccess& page, const ConfigKeyEntry& entry) {
-    // A device byte that no choice shows leaves the box without a selection; the byte itself
-    // (kept as the reference) is what the file stores, so a later "Save" writes it back.
-    const int32_t shown = page.choice_index(entry.field);
-    const int32_t index = shown >= 0 ? shown : page.reference().choices[entry.field];
-    page.reference().choices[entry.field] = index;
-    page.remark_choice(entry.field);
-    return index;
-}
-
-// A choice key is named after its configuration field.
-ConfigKeyEntry choice_key(ChoiceField field) {
-    return {choice_field_info(field).key, read_choice, write_choice, field};
+int choice_field_of(const std::string& key) {
+    for (int i = 0; i < kChoiceFieldCount; ++i) {
+        if (key == choice_field_info(static_cast<ChoiceField>(i)).key)
+            return i;
+    }
+    return -1;
 }
 
 }  // namespace
-
-const ConfigKeyEntry ConfigKeyTable[] = {
-    {"canlevel", read_canlevel, write_canlevel, kChoiceFieldCount},
-    {"carnumber", read_carnumber, write_carnumber, kChoiceFieldCount},
-    choice_key(kVonSpeed),
-    choice_key(kVoffSpeed),
-    choice_key(kHoldonTime),
-    choice_key(kSwitchoffTime),
-    choice_key(kSwitchoffMode),
-    choice_key(kAnalogIgn),
-    choice_key(kSpeedometerScale),
-    choice_key(kProgOutput),
-    {nullptr, nullptr, nullptr, kChoiceFieldCount},
-};
 
 std::vector<ConfigLine> split_config_lines(std::string_view data) {
     data = data.substr(0, kConfigFileMaxBytes);
@@ -103,24 +56,61 @@ std::vector<ConfigLine> split_config_lines(std::string_view data) {
     return lines;
 }
 
-std::string write_config_text(ConfigPageAccess& page) {
+std::string encode_cfg(const ConfigRecord& record) {
     std::string text;
-    for (const ConfigKeyEntry* entry = ConfigKeyTable; entry->key; ++entry) {
-        text += entry->key;
-        text += '=';
-        text += std::to_string(entry->writer(page, *entry));
-        text += "\r\n";
-    }
+    add_line(text, kLevelKey, record.can_level);
+    add_line(text, kCarKey, record.car_number);
+    for (int i = 0; i < kChoiceFieldCount; ++i)
+        add_line(text, choice_field_info(static_cast<ChoiceField>(i)).key, record.choices[i]);
     return text;
 }
 
-void read_config_text(ConfigPageAccess& page, std::string_view data) {
-    for (const ConfigLine& line : split_config_lines(data)) {
-        for (const ConfigKeyEntry* entry = ConfigKeyTable; entry->key; ++entry) {
-            if (line.key == entry->key)
-                entry->reader(page, *entry, line.value);
+CfgDecoded decode_cfg(std::string_view text, const ConfigRecord& base) {
+    CfgDecoded decoded;
+    ConfigRecord& record = decoded.record;
+    record = base;
+    bool any_key = false;
+    const std::string* level_text = nullptr;
+    int32_t level = base.can_level;
+    const std::vector<ConfigLine> lines = split_config_lines(text);
+    for (const ConfigLine& line : lines) {
+        if (line.key == kLevelKey) {
+            any_key = true;
+            level_text = &line.value;
+            // The vehicle selection follows a level that differs from the one it stands for.
+            const int32_t moved_to = leading_level_value(line.value.c_str());
+            if (moved_to != level)
+                record.car_number = 0;
+            level = moved_to;
+        } else if (line.key == kCarKey) {
+            any_key = true;
+            decoded.car_given = true;
+            // No vehicle has 0 or 65535, so a number beyond either end finds none, like any
+            // number the table lacks.
+            record.car_number =
+                static_cast<uint16_t>(std::clamp(leading_int(line.value), 0, 65535));
+        } else if (const int field = choice_field_of(line.key); field >= 0) {
+            any_key = true;
+            const int32_t index = leading_int(line.value);
+            // A position the box does not have is treated like a malformed line.
+            if (index < 0 || index >= choice_field_info(static_cast<ChoiceField>(field)).count)
+                continue;
+            record.choices[field] = static_cast<uint8_t>(index);
+            decoded.choice_given[field] = true;
         }
     }
+    if (!any_key) {
+        decoded.problem = CfgProblem::no_configuration_lines;
+        return decoded;
+    }
+    if (level_text) {
+        if (!parse_can_level_text(*level_text, &record.can_level)) {
+            decoded.problem = CfgProblem::bad_level;
+            return decoded;
+        }
+        decoded.level_given = true;
+    }
+    return decoded;
 }
 
 std::string with_config_extension(const std::string& name) {

@@ -1,32 +1,21 @@
 // The ".cfg" configuration file: one "key=value" line per parameter, written with CR LF and
-// read tolerantly. The readers and writers act on the page through ConfigPageAccess.
+// read tolerantly.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "config/config_page_access.h"
 #include "config/config_record.h"
 
 // Only this much of a longer file is read.
 constexpr size_t kConfigFileMaxBytes = 8192;
 // Longer lines are skipped whole rather than split into a bogus second line.
 constexpr size_t kConfigLineMaxChars = 255;
-
-struct ConfigKeyEntry {
-    const char* key;  // null ends the table
-    // Applies the value text to the page and its reference record.
-    void (*reader)(ConfigPageAccess& page, const ConfigKeyEntry& entry, const std::string& value);
-    // Takes the value from the page (and, for the fields, makes it the reference).
-    int32_t (*writer)(ConfigPageAccess& page, const ConfigKeyEntry& entry);
-    ChoiceField field;  // choice keys only
-};
-
-// In writing order; the last entry has no key.
-extern const ConfigKeyEntry ConfigKeyTable[];
 
 struct ConfigLine {
     std::string key;
@@ -37,10 +26,29 @@ struct ConfigLine {
 // "=" and over-long lines are left out. A last line without LF counts like the others.
 std::vector<ConfigLine> split_config_lines(std::string_view data);
 
-// The text of the whole file, taken from the page, each line ending in CR LF.
-std::string write_config_text(ConfigPageAccess& page);
-// Applies every line whose key is in the table, in file order; other lines are ignored.
-void read_config_text(ConfigPageAccess& page, std::string_view data);
+// The ten lines, canlevel first, each ending in CR LF.
+std::string encode_cfg(const ConfigRecord& record);
+
+enum class CfgProblem {
+    no_configuration_lines,  // not one line has a key of ours
+    bad_level,               // the level the file ends with is one the device must not get
+};
+
+struct CfgDecoded {
+    std::optional<CfgProblem> problem;  // set: nothing of the file is to be used
+    ConfigRecord record;                // the base with what the file gives
+    // What the file gave: the page takes these values as its new reference values. A choice
+    // outside its list counts as not given.
+    bool level_given = false;
+    bool car_given = false;
+    std::array<bool, kChoiceFieldCount> choice_given{};
+};
+
+// Every line whose key is ours applies, in file order, the last one of a key winning; values
+// count by their leading digits, the level only when it is all digits (empty is 0). A level
+// that moves away from the one before it drops the car number: the vehicle is then the first of
+// that level unless a carnumber line follows. Out-of-range car numbers name no vehicle.
+CfgDecoded decode_cfg(std::string_view text, const ConfigRecord& base);
 
 // Appends ".cfg" unless the name already ends in ".cfg" or ".CFG" (".Cfg" gets a second one).
 std::string with_config_extension(const std::string& name);

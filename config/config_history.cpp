@@ -118,19 +118,6 @@ ConfigHistoryEntry describe_held_block(const ConfigBlock& block, const DeviceIde
     return entry;
 }
 
-std::string record_config_text(const ConfigRecord& record) {
-    std::string text;
-    for (const ConfigKeyEntry* entry = ConfigKeyTable; entry->key; ++entry) {
-        int32_t value = 0;
-        if (entry->field < kChoiceFieldCount)
-            value = record.choices[entry->field];
-        else
-            value = std::string(entry->key) == "canlevel" ? record.can_level : record.car_number;
-        text += std::string(entry->key) + "=" + std::to_string(value) + "\r\n";
-    }
-    return text;
-}
-
 std::string history_entry_text(const ConfigHistoryEntry& entry) {
     // Line breaks in a value would start lines of their own.
     std::string vehicle = entry.vehicle;
@@ -138,7 +125,7 @@ std::string history_entry_text(const ConfigHistoryEntry& entry) {
     std::replace(vehicle.begin(), vehicle.end(), '\r', ' ');
     return std::string(kTimeKey) + "=" + entry.time + "\r\n" + kDeviceKey + "=" +
            std::to_string(entry.device_type) + "\r\n" + kFirmwareKey + "=" + entry.firmware +
-           "\r\n" + kVehicleKey + "=" + vehicle + "\r\n" + record_config_text(entry.record);
+           "\r\n" + kVehicleKey + "=" + vehicle + "\r\n" + encode_cfg(entry.record);
 }
 
 std::optional<ConfigHistoryEntry> parse_history_entry(std::string_view text) {

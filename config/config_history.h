@@ -35,9 +35,7 @@ std::string history_folder();
 // firmware (as the page's lists find it), the time now.
 ConfigHistoryEntry describe_held_block(const ConfigBlock& block, const DeviceIdentity& device);
 
-// The .cfg lines "Save to disk" writes for a page that shows this record, CR LF included.
-std::string record_config_text(const ConfigRecord& record);
-// The entry's file text: the description lines, then the record's .cfg lines.
+// The entry's file text: the description lines, then the record's .cfg lines (encode_cfg).
 std::string history_entry_text(const ConfigHistoryEntry& entry);
 // None when a description line or a record line is missing or unreadable.
 std::optional<ConfigHistoryEntry> parse_history_entry(std::string_view text);

@@ -1,11 +1,8 @@
 #include "config/config_operations.h"
 
 #include <algorithm>
-#include <string>
 
 #include "config/config_block.h"
-#include "config/config_page_access.h"
-#include "config/config_record.h"
 #include "device/command_codes.h"
 #include "device/device_link.h"
 #include "device/speed_signal.h"
@@ -23,98 +20,52 @@ const uint8_t* reply_block(const DeviceLink& link) {
     return link.reply().payload() + 2;
 }
 
-void apply_block(ConfigPageAccess& page, const uint8_t* block) {
-    const ConfigRecord record = decode_config_record(block);
-    ConfigReference& reference = page.reference();
-    reference.level = record.can_level;
-    const std::string level_text = std::to_string(record.can_level);
-    page.set_level_text(level_text);
-    page.select_vehicle(record.can_level, record.car_number, true);
-    for (int i = 0; i < kChoiceFieldCount; ++i) {
-        const auto field = static_cast<ChoiceField>(i);
-        reference.choices[i] = record.choices[i];
-        page.set_choice_index(field, record.choices[i]);
-    }
+std::optional<ConfigBlock> read_held_block(DeviceLink& link) {
+    if (!read_config_block(link, kConfigBlockAddress, kConfigRecordSize))
+        return std::nullopt;
+    ConfigBlock block;
+    std::copy(reply_block(link), reply_block(link) + kConfigRecordSize, block.begin());
+    return block;
 }
 
 }  // namespace
 
-bool load_configuration(DeviceLink& link, ConfigPageAccess& page, LoadKind kind) {
-    if (kind == LoadKind::defaults) {
-        apply_block(page, kDefaultConfigBlock.data());
-    } else {
-        if (!read_config_block(link, kConfigBlockAddress, kConfigRecordSize)) {
-            page.show_message_entry(Text::config_load_error);
-            return false;
-        }
-        // Copied out of the link's reply before the page's handlers run.
-        ConfigBlock block;
-        std::copy(reply_block(link), reply_block(link) + kConfigRecordSize, block.begin());
-        apply_block(page, block.data());
-    }
-    if (kind == LoadKind::from_device)
-        page.show_message_entry(Text::config_loaded);
-    if (kind == LoadKind::defaults)
-        page.show_message_entry(Text::defaults_loaded);
-    page.clear_save_mark();
-    return true;
+std::optional<ConfigRecord> load_configuration(DeviceLink& link) {
+    const std::optional<ConfigBlock> block = read_held_block(link);
+    if (!block)
+        return std::nullopt;
+    return decode_config_record(block->data());
 }
 
-bool save_configuration(DeviceLink& link, ConfigPageAccess& page, const KeepHeldBlock& keep_held) {
-    ConfigRecord record;
-    // Taken before the level handler below can move the selection.
-    const int32_t car_number = page.selected_car_number();
-    if (!parse_can_level_text(page.level_text(), &record.can_level)) {
-        page.show_message_entry(Text::bad_can_level);
-        return false;
-    }
-    ConfigReference& reference = page.reference();
-    reference.level = record.can_level;
-    page.run_level_entry_handler();
-    for (int i = 0; i < kChoiceFieldCount; ++i) {
-        const auto field = static_cast<ChoiceField>(i);
-        // A device byte outside the box's list leaves the box without a selection; the byte
-        // the device holds (kept as the reference) is written back unchanged.
-        const int index =
-            page.choice_index(field) >= 0 ? page.choice_index(field) : reference.choices[i];
-        reference.choices[i] = index;
-        record.choices[i] = static_cast<uint8_t>(index);
-        page.remark_choice(field);
-    }
-    record.car_number = static_cast<uint16_t>(car_number);
+ConfigRecord default_configuration() {
+    return decode_config_record(kDefaultConfigBlock.data());
+}
 
-    // The page's reference may come from a file, the defaults or an earlier write, so what the
-    // device holds is asked for again: that is what this write overwrites.
-    if (!read_config_block(link, kConfigBlockAddress, kConfigRecordSize)) {
-        page.show_message_entry(Text::write_error);
-        return false;
-    }
-    ConfigBlock held;
-    std::copy(reply_block(link), reply_block(link) + kConfigRecordSize, held.begin());
-    if (!keep_held(held))
-        return false;
+SaveOutcome save_configuration(DeviceLink& link, const ConfigRecord& record,
+                               const KeepHeldBlock& keep_held) {
+    if (!can_level_allowed(record.can_level))
+        return SaveOutcome::bad_level;
+    // The record may come from a file, the defaults or an earlier write, so what the device
+    // holds is asked for again: that is what this write overwrites.
+    const std::optional<ConfigBlock> held = read_held_block(link);
+    if (!held)
+        return SaveOutcome::held_block_unread;
+    if (!keep_held(*held))
+        return SaveOutcome::history_not_kept;
 
     const ConfigBlock block = encode_config_record(record);
     uint8_t buffer[kConfigRecordSize + 2];
     std::copy(block.begin(), block.end(), buffer + 2);
-    if (!write_config_block(link, buffer, kConfigBlockAddress, kConfigRecordSize)) {
-        page.show_message_entry(Text::write_error);
-        return false;
-    }
-    if (!link.send_command(command::kStore)) {
-        // The block was verified, but the command that puts it into use never went out.
-        page.show_message_entry(Text::write_error);
-        return false;
-    }
+    if (!write_config_block(link, buffer, kConfigBlockAddress, kConfigRecordSize))
+        return SaveOutcome::not_verified;
+    if (!link.send_command(command::kStore))
+        return SaveOutcome::store_not_sent;
     link.pause(kStoreSettleMs);
-    page.show_message_entry(query_speed_signal(link) == SpeedSignal::absent
-                                ? Text::no_can_speed_warning
-                                : Text::config_saved);
-    page.clear_save_mark();
-    return true;
+    return query_speed_signal(link) == SpeedSignal::absent ? SaveOutcome::saved_without_speed_signal
+                                                           : SaveOutcome::saved;
 }
 
-bool calibrate_speedometer(DeviceLink& link, ConfigPageAccess& page) {
+CalibrationResult calibrate_speedometer(DeviceLink& link) {
     for (int round = 0; round < kCalibrationRounds; ++round) {
         // A device that takes several polls to measure announces the end while the next
         // round's command drains the link: that announcement counts too.
@@ -125,15 +76,9 @@ bool calibrate_speedometer(DeviceLink& link, ConfigPageAccess& page) {
         }
         if (!finished)
             continue;
-        if (!read_config_block(link, kConfigBlockAddress, kCalibrationReadCount)) {
-            page.show_message_entry(Text::request_failed);
-            return false;
-        }
-        // The reference keeps the old scale, so the new one shows as a pending change.
-        page.set_choice_index(kSpeedometerScale, reply_block(link)[1 + kSpeedometerScale]);
-        page.show_message_entry(Text::calibration_finished);
-        return true;
+        if (!read_config_block(link, kConfigBlockAddress, kCalibrationReadCount))
+            return {CalibrationOutcome::scale_unread, 0};
+        return {CalibrationOutcome::calibrated, reply_block(link)[1 + kSpeedometerScale]};
     }
-    page.show_message_entry(Text::request_failed);
-    return false;
+    return {CalibrationOutcome::not_finished, 0};
 }

@@ -87,6 +87,10 @@ const ChoiceFieldInfo& choice_field_info(ChoiceField field) {
     return kChoiceFields[field];
 }
 
+bool can_level_allowed(int32_t level) {
+    return level >= 0 && level <= 65535 && level != 255 && level != 256;
+}
+
 bool parse_can_level_text(const std::string& text, int32_t* level) {
     int32_t value = 0;
     for (const char c : text) {
@@ -96,7 +100,7 @@ bool parse_can_level_text(const std::string& text, int32_t* level) {
         if (value > 65535)
             return false;
     }
-    if (value == 255 || value == 256)
+    if (!can_level_allowed(value))
         return false;
     *level = value;
     return true;

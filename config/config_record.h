@@ -59,6 +59,9 @@ struct ChoiceFieldInfo {
 
 const ChoiceFieldInfo& choice_field_info(ChoiceField field);
 
+// A level the device may receive: at most 65535, and neither 255 nor 256 (255 in byte 0 marks
+// the extended form).
+bool can_level_allowed(int32_t level);
 // The CAN level entry text as the device may receive it: digits only (empty counts as 0),
 // at most 65535, and neither 255 nor 256. False when the text breaks a rule.
 bool parse_can_level_text(const std::string& text, int32_t* level);

@@ -59,6 +59,11 @@ VehicleRef find_vehicle(int32_t level, int32_t car_number, uint32_t firmware) {
     return find_vehicle_in(VehicleTable, level, car_number, firmware);
 }
 
+int32_t selected_car_for(int32_t level, int32_t car_number, uint32_t firmware) {
+    const VehicleRef found = find_vehicle(level, car_number, firmware);
+    return found.found() ? vehicle_row(found).car_number : 0;
+}
+
 VehicleRef find_vehicle_in(const ManufacturerEntry* table, int32_t level, int32_t car_number,
                            uint32_t firmware) {
     VehicleRef primary;

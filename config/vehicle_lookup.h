@@ -42,6 +42,9 @@ std::string vehicle_row_label(const VehicleRow& row, int language, const char* y
 // first row whose level is this level; else the first row whose second level is this level;
 // else none.
 VehicleRef find_vehicle(int32_t level, int32_t car_number, uint32_t firmware);
+// The car number the page's vehicle selection holds after selecting this configuration: the
+// found row's, 0 when no row stands for it. That is the number a write or a .cfg file takes.
+int32_t selected_car_for(int32_t level, int32_t car_number, uint32_t firmware);
 // The same over another table laid out like VehicleTable (ending with an entry without name).
 VehicleRef find_vehicle_in(const ManufacturerEntry* table, int32_t level, int32_t car_number,
                            uint32_t firmware);

@@ -1,12 +1,11 @@
-// A .cfg file comes from anywhere: the line splitter and the readers that apply each line to
-// the page must cope with any bytes, and what they leave on the page must write out again.
+// A .cfg file comes from anywhere: the line splitter and the decoder must cope with any bytes,
+// and what a decoded file writes out must read back as itself.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "config/cfg_file.h"
-#include "unit/recording_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -14,15 +13,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (line.key.size() + line.value.size() > kConfigLineMaxChars)
             __builtin_trap();
     }
-    RecordingPage page;
-    read_config_text(page, text);
-    const std::string written = write_config_text(page);
+    const CfgDecoded decoded = decode_cfg(text, ConfigRecord{});
+    if (decoded.problem)
+        return 0;
+    const std::string written = encode_cfg(decoded.record);
     if (written.size() > kConfigFileMaxBytes)
         __builtin_trap();
-    // What was written reads back to a page that writes the same file.
-    RecordingPage again;
-    read_config_text(again, written);
-    if (write_config_text(again) != written)
+    ConfigRecord other;
+    other.can_level = 7;
+    other.car_number = 99;
+    const CfgDecoded again = decode_cfg(written, other);
+    if (again.problem || encode_cfg(again.record) != written)
         __builtin_trap();
     return 0;
 }

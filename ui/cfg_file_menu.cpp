@@ -7,7 +7,6 @@
 #include "app/user_settings.h"
 #include "ui/widget_kit.h"
 #include "config/cfg_file.h"
-#include "config/config_page_access.h"
 #include "ui/config_page.h"
 #include "platform/files.h"
 
@@ -55,11 +54,11 @@ std::string choose_file(GtkFileChooserAction action, Text title, Text accept_but
 }
 
 // The page the commands work on; without one the user hears that no device is there.
-ConfigPageAccess* page_or_refusal() {
-    ConfigPageAccess* page = config_page_access();
-    if (!page)
+bool page_or_refusal() {
+    const bool exists = config_page_exists();
+    if (!exists)
         show_message(lang_text(Text::no_usb_device));
-    return page;
+    return exists;
 }
 
 }  // namespace
@@ -98,22 +97,19 @@ void load_config_file() {
 }
 
 void save_config_file_as(const std::string& name) {
-    ConfigPageAccess* page = page_or_refusal();
-    if (!page)
+    if (!page_or_refusal())
         return;
-    const std::string text = write_config_text(*page);
+    const std::string text = config_page_cfg_text();
     if (write_file_whole(text, with_config_extension(name))) {
         show_message(lang_text(Text::config_saved));
     }
 }
 
 void load_config_file_from(const std::string& name) {
-    ConfigPageAccess* page = page_or_refusal();
-    if (!page)
+    if (!page_or_refusal())
         return;
     std::string data;
     if (read_file_whole(data, name, kConfigFileMaxBytes) == 0)
         return;
-    read_config_text(*page, data);
-    show_message(lang_text(Text::config_loaded));
+    show_message(lang_text(load_cfg_into_config_page(data)));
 }

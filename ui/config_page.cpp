@@ -9,8 +9,9 @@
 #include "app/language.h"
 #include "ui/accessibility.h"
 #include "ui/widget_kit.h"
+#include "config/cfg_file.h"
+#include "config/config_messages.h"
 #include "config/config_operations.h"
-#include "config/config_page_access.h"
 #include "config/config_reference.h"
 #include "config/field_marks.h"
 #include "device/device_link.h"
@@ -115,66 +116,122 @@ void mark_choice(GtkWidget* combo_box, int reference) {
         mark_save_button(true);
 }
 
-class PageAccess : public ConfigPageAccess {
-   public:
-    int choice_index(ChoiceField field) const override {
-        return gtk_combo_box_get_active(GTK_COMBO_BOX(g_page.choice_boxes[field]));
-    }
-    void set_choice_index(ChoiceField field, int index) override {
-        // The reference may have moved, so the change handler re-marks even an unchanged box.
-        set_active_and_notify(GTK_COMBO_BOX(g_page.choice_boxes[field]), index);
-    }
-    void remark_choice(ChoiceField field) override {
-        mark_choice(g_page.choice_boxes[field], g_page.reference.choices[field]);
-    }
+void unmark_level_entry() {
+    gtk_widget_modify_text(g_page.level_entry, GTK_STATE_NORMAL, nullptr);
+}
 
-    std::string level_text() const override {
-        return gtk_entry_buffer_get_text(g_page.level_buffer);
-    }
-    void set_level_text(const std::string& text) override {
-        // The handler compares against the reference level, which may have moved.
-        set_entry_text_and_notify(GTK_ENTRY(g_page.level_entry), text.c_str());
-    }
-    void run_level_entry_handler() override {
-        on_level_entry_changed(GTK_EDITABLE(g_page.level_entry), nullptr);
-    }
-    void unmark_level_entry() override {
-        gtk_widget_modify_text(g_page.level_entry, GTK_STATE_NORMAL, nullptr);
-    }
+std::string level_text() {
+    return gtk_entry_buffer_get_text(g_page.level_buffer);
+}
 
-    void clear_save_mark() override { mark_save_button(false); }
+// Sets the entry's text and runs its change handler, also when the text stays: the handler
+// compares against the reference level, which may have moved.
+void set_level_text(const std::string& text) {
+    set_entry_text_and_notify(GTK_ENTRY(g_page.level_entry), text.c_str());
+}
 
-    void select_vehicle(int32_t level, int32_t car_number, bool update_entry) override {
-        ::select_vehicle(level, car_number, update_entry);
+// Selects the position and runs the box's change marker, also when the position was already
+// selected (the reference may have moved meanwhile).
+void set_choice(ChoiceField field, int index) {
+    set_active_and_notify(GTK_COMBO_BOX(g_page.choice_boxes[field]), index);
+}
+
+// A device byte outside the box's list leaves the box without a selection; the byte the device
+// holds (kept as the reference) is what stands for it.
+int shown_choice(int field) {
+    const int shown = gtk_combo_box_get_active(GTK_COMBO_BOX(g_page.choice_boxes[field]));
+    return shown >= 0 ? shown : g_page.reference.choices[field];
+}
+
+// The choices as a write or a file takes them; they become the references.
+void take_choices(ConfigRecord& record) {
+    for (int i = 0; i < kChoiceFieldCount; ++i) {
+        const int index = shown_choice(i);
+        g_page.reference.choices[i] = index;
+        record.choices[i] = static_cast<uint8_t>(index);
+        mark_choice(g_page.choice_boxes[i], index);
     }
-    int32_t selected_car_number() const override { return ::selected_car_number(); }
-    int32_t current_level() const override { return ::current_level(); }
+}
 
-    ConfigReference& reference() override { return g_page.reference; }
+// A record taken over from the device or the defaults: every field and its reference.
+void apply_record(const ConfigRecord& record) {
+    g_page.reference.level = record.can_level;
+    set_level_text(std::to_string(record.can_level));
+    select_vehicle(record.can_level, record.car_number, true);
+    for (int i = 0; i < kChoiceFieldCount; ++i) {
+        g_page.reference.choices[i] = record.choices[i];
+        set_choice(static_cast<ChoiceField>(i), record.choices[i]);
+    }
+}
 
-    void show_message_entry(Text entry) override { show_message(lang_text(entry)); }
+enum class LoadKind {
+    from_device,  // button "Load": read and report
+    defaults,     // button "Default settings": nothing is sent
+    silently,     // after identification: read without a success message
 };
 
-PageAccess g_access;
+void load_page(DeviceLink& link, LoadKind kind) {
+    const std::optional<ConfigRecord> record =
+        kind == LoadKind::defaults ? default_configuration() : load_configuration(link);
+    if (!record) {
+        show_message(lang_text(Text::config_load_error));
+        return;
+    }
+    apply_record(*record);
+    if (kind == LoadKind::from_device)
+        show_message(lang_text(Text::config_loaded));
+    if (kind == LoadKind::defaults)
+        show_message(lang_text(Text::defaults_loaded));
+    mark_save_button(false);
+}
+
+void save_page() {
+    ConfigRecord record;
+    // Taken before the level handler below can move the selection.
+    const int32_t car_number = selected_car_number();
+    if (!parse_can_level_text(level_text(), &record.can_level)) {
+        show_message(lang_text(*save_message(SaveOutcome::bad_level)));
+        return;
+    }
+    g_page.reference.level = record.can_level;
+    on_level_entry_changed(GTK_EDITABLE(g_page.level_entry), nullptr);
+    take_choices(record);
+    record.car_number = static_cast<uint16_t>(car_number);
+    const SaveOutcome outcome =
+        save_configuration(*g_page.link, record, window_history_keeper(g_page.identity));
+    if (const std::optional<Text> message = save_message(outcome))
+        show_message(lang_text(*message));
+    if (saved(outcome))
+        mark_save_button(false);
+}
+
+void calibrate_page() {
+    const CalibrationResult result = calibrate_speedometer(*g_page.link);
+    // The reference keeps the old scale, so the new one shows as a pending change.
+    if (result.outcome == CalibrationOutcome::calibrated)
+        set_choice(kSpeedometerScale, result.scale);
+    show_message(lang_text(calibration_message(result.outcome)));
+}
+
 bool g_page_exists = false;
 
 // The buttons are greyed while another exchange holds the link; a click that still gets
 // through (a press queued before the greying) does nothing.
 void on_calibrate_clicked(GtkButton*, gpointer) {
     if (const auto exchange = g_page.link->begin_exchange())
-        calibrate_speedometer(*g_page.link, g_access);
+        calibrate_page();
 }
 void on_defaults_clicked(GtkButton*, gpointer) {
     if (const auto exchange = g_page.link->begin_exchange())
-        load_configuration(*g_page.link, g_access, LoadKind::defaults);
+        load_page(*g_page.link, LoadKind::defaults);
 }
 void on_load_clicked(GtkButton*, gpointer) {
     if (const auto exchange = g_page.link->begin_exchange())
-        load_configuration(*g_page.link, g_access, LoadKind::from_device);
+        load_page(*g_page.link, LoadKind::from_device);
 }
 void on_save_clicked(GtkButton*, gpointer) {
     if (const auto exchange = g_page.link->begin_exchange())
-        save_configuration(*g_page.link, g_access, window_history_keeper(g_page.identity));
+        save_page();
 }
 
 GtkWidget* add_vehicle_row(GtkWidget* column, Text label_entry, GtkWidget** label) {
@@ -303,13 +360,63 @@ void build_config_page(DeviceLink& link, const DeviceIdentity& identity) {
     g_page_exists = true;
 }
 
-ConfigPageAccess* config_page_access() {
-    return g_page_exists ? &g_access : nullptr;
+bool config_page_exists() {
+    return g_page_exists;
+}
+
+void read_device_into_config_page() {
+    if (g_page_exists)
+        load_page(*g_page.link, LoadKind::silently);
+}
+
+std::string config_page_cfg_text() {
+    ConfigRecord record;
+    // The entry's own rule: its leading digits, so " 3" or "-3" is written as 0, as the page
+    // reads it.
+    record.can_level = leading_level_value(level_text().c_str());
+    g_page.reference.level = record.can_level;
+    unmark_level_entry();
+    record.car_number = static_cast<uint16_t>(selected_car_number());
+    take_choices(record);
+    return encode_cfg(record);
+}
+
+Text load_cfg_into_config_page(std::string_view text) {
+    ConfigRecord shown;
+    shown.can_level = current_level();
+    shown.car_number = static_cast<uint16_t>(selected_car_number());
+    for (int i = 0; i < kChoiceFieldCount; ++i)
+        shown.choices[i] = static_cast<uint8_t>(shown_choice(i));
+    const CfgDecoded decoded = decode_cfg(text, shown);
+    // A file without one line of ours changes nothing.
+    if (decoded.problem == CfgProblem::no_configuration_lines)
+        return Text::config_loaded;
+    if (decoded.problem == CfgProblem::bad_level)
+        return Text::bad_can_level;
+    const ConfigRecord& record = decoded.record;
+    // What the file gives becomes the reference, so it is not drawn as changed; the entry's
+    // handler moves the selection to the file's level first.
+    if (decoded.level_given) {
+        set_level_text(std::to_string(record.can_level));
+        g_page.reference.level = record.can_level;
+        unmark_level_entry();
+    }
+    // The car number is looked up under the level the file has just put in place, so rows
+    // whose second level is that level are found too.
+    if (decoded.car_given)
+        select_vehicle(current_level(), record.car_number, false);
+    for (int i = 0; i < kChoiceFieldCount; ++i) {
+        if (!decoded.choice_given[i])
+            continue;
+        g_page.reference.choices[i] = record.choices[i];
+        set_choice(static_cast<ChoiceField>(i), record.choices[i]);
+    }
+    return Text::config_loaded;
 }
 
 void show_config_page(GtkWidget* box, DeviceLink& link, const DeviceIdentity& identity) {
     build_config_page(link, identity);
-    load_configuration(link, g_access, LoadKind::silently);
+    read_device_into_config_page();
     if (g_page.root && box)
         gtk_box_pack_start(GTK_BOX(box), g_page.root, FALSE, FALSE, 0);
     process_pending_events();

@@ -1,11 +1,14 @@
 // The configuration page: the body of the main window while a device is connected. It owns
-// its widgets and, through ConfigPageAccess, lets the device operations and the .cfg commands
-// work on them.
+// its widgets, their change marks and reference values; it hands the device operations and
+// the .cfg codec records and shows what they return.
 #pragma once
 
 #include <gtk/gtk.h>
 
-#include "config/config_page_access.h"
+#include <string>
+#include <string_view>
+
+#include "app/text_id.h"
 #include "config/config_record.h"
 #include "device/identification.h"
 
@@ -17,8 +20,14 @@ void build_config_page(DeviceLink& link, const DeviceIdentity& identity);
 // Builds the page, reads the device's configuration into it without a message, and only
 // then packs it into the box, so it never shows half-filled.
 void show_config_page(GtkWidget* box, DeviceLink& link, const DeviceIdentity& identity);
-// The page as the device operations and the .cfg commands see it; null while no page exists.
-ConfigPageAccess* config_page_access();
+bool config_page_exists();
+// Reads the device's configuration into the page without a message, as after identification.
+void read_device_into_config_page();
+// The .cfg text of what the page shows; the shown values become the reference values.
+std::string config_page_cfg_text();
+// Puts what a .cfg file gives on the page as its values and reference values (Save writes
+// them); the message to show: loaded, or the file's level refused and nothing changed.
+Text load_cfg_into_config_page(std::string_view text);
 // The page root for identification to pack; null when no page exists.
 GtkWidget* config_page_root();
 // Destroys the page and forgets its widgets (the "Save" button included).

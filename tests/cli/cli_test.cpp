@@ -349,12 +349,11 @@ TEST_F(CliRun, AFileWithAnUnlistedChoiceKeepsTheDeviceValueLikeThePage) {
 // interruption sweep: the exit status is 0 only for what really happened, and the device keeps
 // the sweep's rules (the old or the new block, never a mix; a device that can be used again).
 TEST_F(CliRun, ReadWriteAndFlashReportEveryInterruptionAsAFailure) {
-    RecordingPage author;
-    author.level = "260";
-    author.selection_level = 260;
+    ConfigRecord author;
+    author.can_level = 260;
     author.choices = {4, 0, 1, 5, 1, 2, 9, 1};
     const std::string cfg = folder_ + "/new.cfg";
-    ASSERT_TRUE(write_whole_file(cfg, write_config_text(author)));
+    ASSERT_TRUE(write_whole_file(cfg, encode_cfg(author)));
     const std::string image = sweep::new_firmware_file();
     struct Command {
         const char* name;

@@ -9,7 +9,6 @@
 #include "app/user_settings.h"
 #include "ui/cfg_file_menu.h"
 #include "ui/history_window.h"
-#include "config/config_reference.h"
 #include "gui/config_page_fixture.h"
 #include "gui/connection_fixture.h"
 #include "platform/files.h"
@@ -52,20 +51,19 @@ TEST_F(ConfigFileGuiTest, SavedFileLoadsBackIntoTheSamePage) {
     EXPECT_EQ(message_number(1), lang_text(Text::config_saved));
     // The fields now match their references; the button keeps its colour.
     EXPECT_EQ(page_marks(), "Save");
-    const ConfigReference saved = config_page_access()->reference();
 
     // Somewhere else entirely: another vehicle and other choices.
     type_level("110");
     set_active(config_choice_box(kAnalogIgn), 2);
-    load_configuration(connection().link(), *config_page_access(), LoadKind::defaults);
-    message_number(2);
+    gtk_button_clicked(
+        GTK_BUTTON(find_button(config_page_root(), lang_text(Text::default_settings))));
+    EXPECT_EQ(message_number(2), lang_text(Text::defaults_loaded));
 
     load_config_file_from(folder_ + "/golf.cfg");
     EXPECT_EQ(message_number(3), lang_text(Text::config_loaded));
     EXPECT_EQ(page_selection(), "Volkswagen: Golf V 1K year 2003-2009 [3]");
     EXPECT_EQ(active(kSwitchoffTime) * 100 + active(kSpeedometerScale), 549);
     EXPECT_EQ(active(kAnalogIgn), 0);
-    EXPECT_EQ(config_page_access()->reference().choices, saved.choices);
     EXPECT_EQ(page_marks(), "");
 }
 
@@ -79,14 +77,22 @@ TEST_F(ConfigFileGuiTest, FileErrorsAreReportedWithTheNameAndWithoutAPageTheComm
     load_config_file_from(folder_ + "/empty.cfg");
     process_pending_events();
     EXPECT_EQ(message_slot(), nullptr);
+    // A level the device must not get is refused at once, whole file and all, as Save and
+    // the tool refuse it; the entry never shows a text other than the level it stands for.
+    const std::string selection = page_selection();
+    write_whole_file(folder_ + "/spaced.cfg", "canlevel= 3\r\ncarnumber=1350\r\nvon_speed=4\r\n");
+    load_config_file_from(folder_ + "/spaced.cfg");
+    EXPECT_EQ(message_number(3), lang_text(Text::bad_can_level));
+    EXPECT_EQ(page_selection(), selection);
+    EXPECT_EQ(page_marks(), "");
 
     gtk_container_remove(GTK_CONTAINER(window_), config_page_root());
     destroy_config_page();
     ChooserAnswerer chooser({});
     save_config_file();
-    EXPECT_EQ(message_number(3), lang_text(Text::no_usb_device));
-    load_config_file();
     EXPECT_EQ(message_number(4), lang_text(Text::no_usb_device));
+    load_config_file();
+    EXPECT_EQ(message_number(5), lang_text(Text::no_usb_device));
     EXPECT_TRUE(chooser.titles().empty());
 }
 

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "ui/widget_kit.h"
-#include "config/config_operations.h"
 #include "ui/config_page.h"
 #include "config/vehicle_lookup.h"
 #include "ui/vehicle_selection.h"
@@ -23,7 +22,7 @@ class ConfigPageGuiTest : public GuiTest {
         ASSERT_EQ(connection().link().open(), OpenResult::link);
         set_firmware_number(22);
         build_config_page(connection().link(), connection().identity());
-        load_configuration(connection().link(), *config_page_access(), LoadKind::silently);
+        read_device_into_config_page();
         window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_container_add(GTK_CONTAINER(window_), config_page_root());
         gtk_widget_show(window_);

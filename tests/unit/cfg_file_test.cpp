@@ -1,42 +1,46 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
-
 #include <tuple>
+#include <utility>
 
 #include "config/cfg_file.h"
-#include "config/config_history.h"
-#include "recording_page.h"
+#include "config/field_marks.h"
 
 namespace {
 
-TEST(CfgFileTest, WriterGivesAllTenKeysWithCrLfAndTakesTheReferencesFromThePage) {
-    RecordingPage page;
-    page.level = "3";
-    page.selected_car = 43;
-    page.choices = {2, 3, 0, 2, 0, 0, 0, 0};
-    EXPECT_EQ(write_config_text(page),
+ConfigRecord record(int32_t level, uint16_t car, std::array<uint8_t, kChoiceFieldCount> choices) {
+    ConfigRecord r;
+    r.can_level = level;
+    r.car_number = car;
+    r.choices = choices;
+    return r;
+}
+
+std::string choices_of(const ConfigRecord& r) {
+    std::string text;
+    for (const uint8_t c : r.choices)
+        text += std::to_string(c) + " ";
+    return text;
+}
+
+TEST(CfgFileTest, WriterGivesAllTenKeysWithCrLfAndReadsBackAsTheSameRecord) {
+    const ConfigRecord defaults = record(3, 43, {2, 3, 0, 2, 0, 0, 0, 0});
+    EXPECT_EQ(encode_cfg(defaults),
               "canlevel=3\r\ncarnumber=43\r\nvon_speed=2\r\nvoff_speed=3\r\nholdon_time=0\r\n"
               "switchoff_time=2\r\nswitchoff_mode=0\r\nanalog_ign=0\r\nspeedometer_scale=0\r\n"
               "prog_output=0\r\n");
-    // A history entry's record lines are the same file.
-    ConfigRecord record;
-    record.can_level = 3;
-    record.car_number = 43;
-    record.choices = {2, 3, 0, 2, 0, 0, 0, 0};
-    EXPECT_EQ(record_config_text(record), write_config_text(page));
-
-    page.level = "0257x";
-    page.level_red = true;
-    page.choices[kProgOutput] = 2;
-    page.choice_red[kProgOutput] = true;
-    page.save_red = true;
-    const std::string text = write_config_text(page);
-    EXPECT_NE(text.find("canlevel=257\r\n"), std::string::npos);
-    EXPECT_NE(text.find("prog_output=2\r\n"), std::string::npos);
-    EXPECT_EQ(page.reference().level, 257);
-    EXPECT_EQ(page.reference().choices[kProgOutput], 2);
-    EXPECT_EQ(page.marks(), "Save") << "only a write to the device clears Save";
+    // The files the program writes come back whole, whatever the page showed before.
+    const ConfigRecord elsewhere = record(110, 387, {4, 4, 3, 5, 1, 2, 20, 2});
+    for (const ConfigRecord& r :
+         {defaults, record(260, 1350, {4, 0, 1, 5, 1, 2, 9, 1}),
+          record(65535, 7, {0, 0, 0, 0, 0, 0, 49, 0}), record(0, 0, {0, 0, 0, 0, 0, 0, 0, 0})}) {
+        const CfgDecoded decoded = decode_cfg(encode_cfg(r), elsewhere);
+        EXPECT_FALSE(decoded.problem) << r.can_level;
+        EXPECT_EQ(encode_cfg(decoded.record), encode_cfg(r));
+        EXPECT_TRUE(decoded.level_given && decoded.car_given) << r.can_level;
+    }
 }
 
 TEST(CfgFileTest, ReaderToleratesLineEndsAndMalformedLines) {
@@ -47,81 +51,86 @@ TEST(CfgFileTest, ReaderToleratesLineEndsAndMalformedLines) {
         "von_speed\nunknown=3\nvon_speed=1\nVOFF_SPEED=0\n\n=2\nvoff_speed=4\nprog_output=2",
     };
     for (const std::string& text : variants) {
-        RecordingPage page;
-        read_config_text(page, text);
-        EXPECT_EQ(page.choices[kVonSpeed], 1) << text;
-        EXPECT_EQ(page.choices[kVoffSpeed], 4) << text;
-        EXPECT_EQ(page.choices[kProgOutput], 2) << text;
+        const CfgDecoded decoded = decode_cfg(text, ConfigRecord{});
+        EXPECT_EQ(choices_of(decoded.record), "1 4 0 0 0 0 0 2 ") << text;
+        EXPECT_FALSE(decoded.level_given || decoded.car_given) << text;
     }
     // A lone carriage return is dropped, not taken for a line end.
     const std::vector<ConfigLine> lines = split_config_lines("voff_speed=4\rprog_output=2\r\n");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].value, "4prog_output=2");
+    // Without one line of ours the file is no configuration.
+    EXPECT_EQ(decode_cfg("VON_SPEED=1\nhello=2\n", ConfigRecord{}).problem,
+              CfgProblem::no_configuration_lines);
 }
 
-TEST(CfgFileTest, CarNumberIsLookedUpUnderTheLevelTheEntryReadsFromTheFileText) {
-    // The entry keeps the file's text; the selection and the saved file follow its leading
-    // digits, so a sign or a leading space reads as level 0, as on the page.
-    const std::tuple<const char*, int32_t> cases[] = {
-        {"3", 3}, {"3 ", 3}, {" 3", 0}, {"-3", 0}, {"", 0}};
-    for (const auto& [level_text, level] : cases) {
-        RecordingPage page;
-        read_config_text(page, "canlevel=" + std::string(level_text) + "\ncarnumber=43\n");
-        ASSERT_FALSE(page.vehicle_requests.empty()) << level_text;
-        const VehicleRequest& last = page.vehicle_requests.back();
-        EXPECT_EQ(std::make_tuple(last.level, last.car_number, last.update_entry),
-                  std::make_tuple(level, 43, false))
-            << level_text;
-        EXPECT_EQ(page.level, level_text);
-        EXPECT_EQ(write_config_text(page).rfind("canlevel=" + std::to_string(level) + "\r\n", 0),
-                  0u)
-            << level_text;
+TEST(CfgFileTest, TheLevelIsTakenOnlyAsTheDeviceWouldGetIt) {
+    // One rule for the file, the page and the tool: digits only, empty is 0.
+    const ConfigRecord base = record(5, 43, {});
+    for (const auto& [text, level] : {std::pair<const char*, int32_t>{"3", 3},
+                                      {"0003", 3},
+                                      {"", 0},
+                                      {"65535", 65535},
+                                      {"257", 257}}) {
+        const CfgDecoded decoded = decode_cfg("canlevel=" + std::string(text) + "\n", base);
+        EXPECT_FALSE(decoded.problem) << text;
+        EXPECT_EQ(decoded.record.can_level, level) << text;
+    }
+    for (const char* text : {" 3", "3 ", "-3", "abc", "0257x", "255", "256", "65536"}) {
+        const CfgDecoded decoded = decode_cfg("canlevel=" + std::string(text) + "\n", base);
+        EXPECT_EQ(decoded.problem, CfgProblem::bad_level) << text;
+    }
+    // Only the level the file ends with counts.
+    EXPECT_FALSE(decode_cfg("canlevel=abc\ncanlevel=7\n", base).problem);
+}
+
+TEST(CfgFileTest, ALevelThatMovesDropsTheCarNumberUnlessACarNumberLineFollows) {
+    const ConfigRecord base = record(3, 43, {});
+    const std::tuple<const char*, int32_t, bool> cases[] = {
+        {"canlevel=3\n", 43, false},   // the same level keeps the vehicle
+        {"canlevel=110\n", 0, false},  // another: its first vehicle
+        {"canlevel=110\ncarnumber=387\n", 387, true},
+        {"carnumber=387\ncanlevel=110\n", 0, true},  // the level line comes last
+        {"carnumber=70000\n", 65535, true},          // beyond the numbers: no vehicle has it
+        {"carnumber=-5\n", 0, true},
+    };
+    for (const auto& [text, car, given] : cases) {
+        const CfgDecoded decoded = decode_cfg(text, base);
+        EXPECT_EQ(decoded.record.car_number, car) << text;
+        EXPECT_EQ(decoded.car_given, given) << text;
     }
 }
 
 TEST(CfgFileTest, ValuesAreReadByTheirLeadingDigitsAndRepeatedKeysInFileOrder) {
-    RecordingPage page;
-    page.choices[kAnalogIgn] = 2;
-    read_config_text(page, "von_speed=2=3\ncanlevel=abc\nholdon_time=1\nholdon_time=3\n");
-    EXPECT_EQ(page.choices[kVonSpeed], 2);
-    EXPECT_EQ(page.level, "abc");
-    EXPECT_EQ(page.reference().level, 0);
-    EXPECT_EQ(page.choices[kHoldonTime], 3);
-    EXPECT_EQ(page.reference().choices[kHoldonTime], 3);
-    EXPECT_EQ(page.choices[kAnalogIgn], 2) << "a missing key leaves its field";
-
-    read_config_text(page, "canlevel=257\n");
-    EXPECT_EQ(page.level, "257");
-    EXPECT_EQ(page.reference().level, 257);
+    const ConfigRecord base = record(0, 0, {0, 0, 0, 0, 0, 2, 0, 0});
+    const CfgDecoded decoded =
+        decode_cfg("von_speed=2=3\nholdon_time=1\nholdon_time=3\nprog_output= 2x\n", base);
+    EXPECT_EQ(choices_of(decoded.record), "2 0 3 0 0 2 0 2 ") << "a missing key keeps the base";
+    EXPECT_EQ(decoded.choice_given, (std::array<bool, kChoiceFieldCount>{
+                                        true, false, true, false, false, false, false, true}));
 }
 
-TEST(CfgFileTest, OutOfRangeChoiceLeavesFieldAndReference) {
-    RecordingPage page;
-    page.choices[kVonSpeed] = 3;
-    page.reference().choices[kVonSpeed] = 1;
-    read_config_text(page, "von_speed=9\nvon_speed=-1\nspeedometer_scale=50\n");
-    EXPECT_EQ(page.choices[kVonSpeed], 3);
-    EXPECT_EQ(page.reference().choices[kVonSpeed], 1);
-    EXPECT_EQ(page.choices[kSpeedometerScale], 0);
-
-    read_config_text(page, "speedometer_scale=49\n");
-    EXPECT_EQ(page.choices[kSpeedometerScale], 49);
+TEST(CfgFileTest, OutOfRangeChoiceIsNotGivenAndKeepsTheBase) {
+    const ConfigRecord base = record(0, 0, {3, 0, 0, 0, 0, 0, 7, 0});
+    const CfgDecoded decoded =
+        decode_cfg("von_speed=9\nvon_speed=-1\nspeedometer_scale=50\n", base);
+    EXPECT_EQ(choices_of(decoded.record), "3 0 0 0 0 0 7 0 ");
+    EXPECT_FALSE(decoded.choice_given[kVonSpeed] || decoded.choice_given[kSpeedometerScale]);
+    EXPECT_EQ(decode_cfg("speedometer_scale=49\n", base).record.choices[kSpeedometerScale], 49);
 }
 
 TEST(CfgFileTest, OverLongLinesAreSkippedWhole) {
     const std::string filler(300, 'x');
-    RecordingPage page;
     // The tail of the long line must not turn into a line of its own.
-    read_config_text(page, "von_speed=1" + filler + "\n" + filler + "voff_speed=4\n" +
-                               std::string(250, ' ') + "x\nprog_output=2\n");
-    EXPECT_EQ(page.choices[kVonSpeed], 0);
-    EXPECT_EQ(page.choices[kVoffSpeed], 0);
-    EXPECT_EQ(page.choices[kProgOutput], 2);
+    const CfgDecoded decoded =
+        decode_cfg("von_speed=1" + filler + "\n" + filler + "voff_speed=4\n" +
+                       std::string(250, ' ') + "x\nprog_output=2\n",
+                   ConfigRecord{});
+    EXPECT_EQ(choices_of(decoded.record), "0 0 0 0 0 0 0 2 ");
 
     const std::string longest = "holdon_time=" + std::string(243 - 1, '0') + "3";
     ASSERT_EQ(longest.size(), kConfigLineMaxChars);
-    read_config_text(page, longest + "\r\n");
-    EXPECT_EQ(page.choices[kHoldonTime], 3);
+    EXPECT_EQ(decode_cfg(longest + "\r\n", ConfigRecord{}).record.choices[kHoldonTime], 3);
 }
 
 TEST(CfgFileTest, OnlyTheFirst8192BytesAreRead) {
@@ -149,14 +158,6 @@ TEST(CfgFileTest, ExtensionIsAddedUnlessTheNameEndsInCfgOrCFG) {
                                          {"cfg", "cfg.cfg"}}) {
         EXPECT_EQ(with_config_extension(name), expected);
     }
-}
-
-TEST(CfgFileTest, ADeviceByteNoChoiceShowsIsWrittenAsItIsAndStaysTheReference) {
-    RecordingPage page;
-    page.reference().choices[kAnalogIgn] = 0xFF;  // an erased block
-    page.choices[kAnalogIgn] = -1;                // the box shows nothing
-    EXPECT_NE(write_config_text(page).find("analog_ign=255\r\n"), std::string::npos);
-    EXPECT_EQ(page.reference().choices[kAnalogIgn], 0xFF) << "a later Save would write -1";
 }
 
 TEST(FieldMarks, TheLevelEntryComparesTheNumberItsTextStartsWith) {

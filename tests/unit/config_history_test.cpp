@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "config/cfg_file.h"
 #include "config/config_history.h"
 #include "device/identification.h"
 #include "platform/data_folder.h"
@@ -34,7 +35,7 @@ TEST_F(ConfigHistoryTest, AnEntryDescribesTheBlockAndReadsBackAsItself) {
     const std::string text = history_entry_text(entry);
     EXPECT_EQ(text.substr(text.find("device=")),
               "device=718\r\nfirmware=0022\r\nvehicle=Volkswagen Golf V 1K\r\n" +
-                  record_config_text(entry.record));
+                  encode_cfg(entry.record));
     const auto parsed = parse_history_entry(text);
     ASSERT_TRUE(parsed);
     EXPECT_EQ(encode_config_record(parsed->record), kDefaultConfigBlock);

@@ -1,17 +1,16 @@
-// Saving, loading, defaults and calibration against the simulated device, on a stand-in page.
+// Saving, loading, defaults and calibration against the simulated device, and the words the
+// window and the tool show for what happened.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "config/config_block.h"
+#include "config/config_messages.h"
 #include "config/config_operations.h"
-#include "recording_page.h"
 #include "device/device_link.h"
 #include "sim/sim_control.h"
 
 namespace {
-
-using Messages = std::vector<Text>;
 
 class ConfigOperationsTest : public ::testing::Test {
    protected:
@@ -21,25 +20,16 @@ class ConfigOperationsTest : public ::testing::Test {
         sim::clear_received();
     }
 
-    // Saves with a fresh message list; the function's result.
-    bool save(const char* level_text) {
-        page.messages.clear();
-        page.level = level_text;
-        return save_configuration(link, page, [this](const ConfigBlock& block) {
+    SaveOutcome save(const ConfigRecord& record) {
+        return save_configuration(link, record, [this](const ConfigBlock& block) {
             held.push_back(block);
             return keep;
         });
     }
-    bool load(LoadKind kind) {
-        page.messages.clear();
-        return load_configuration(link, page, kind);
-    }
-    // "level (reference level) choices | car number | marks" as the page shows them.
-    std::string shown() {
-        std::string text = page.level + " (" + std::to_string(page.reference().level) + ")";
-        for (int choice : page.choices)
-            text += " " + std::to_string(choice);
-        return text + " | car " + std::to_string(page.selected_car) + " | " + page.marks();
+    static ConfigRecord with_level(int32_t level) {
+        ConfigRecord record;
+        record.can_level = level;
+        return record;
     }
     std::vector<uint8_t> device_block() const {
         std::vector<uint8_t> block;
@@ -55,51 +45,41 @@ class ConfigOperationsTest : public ::testing::Test {
     }
 
     DeviceLink link;
-    RecordingPage page;
     std::vector<ConfigBlock> held;  // what each save handed to the history keeper
     bool keep = true;               // the keeper's answer
 };
 
-TEST_F(ConfigOperationsTest, SaveRefusesBadLevelsAndTakesEmptyAsZero) {
-    page.reference().level = 9;
-    for (const char* text : {"255", "256", "65536", "-1", "12a"}) {
-        EXPECT_FALSE(save(text)) << text;
-        EXPECT_EQ(page.messages, Messages{Text::bad_can_level}) << text;
+TEST_F(ConfigOperationsTest, SaveRefusesLevelsTheDeviceMustNotGetBeforeSendingAnything) {
+    for (const int32_t level : {255, 256, 65536, -1}) {
+        EXPECT_EQ(save(with_level(level)), SaveOutcome::bad_level) << level;
     }
-    EXPECT_EQ(page.reference().level, 9);
     EXPECT_TRUE(sim::received_commands().empty());
-
-    sim::set_memory_byte(kConfigBlockAddress, 3);
-    EXPECT_TRUE(save(""));
-    EXPECT_EQ(sim::memory_byte(kConfigBlockAddress), 0);
-    EXPECT_EQ(page.messages, Messages{Text::config_saved});
+    EXPECT_TRUE(held.empty());
+    int32_t parsed = -1;
+    EXPECT_TRUE(parse_can_level_text("", &parsed)) << "an empty entry is level 0";
+    EXPECT_EQ(parsed, 0);
+    for (const char* text : {"255", "256", "65536", "-1", "12a", " 3"})
+        EXPECT_FALSE(parse_can_level_text(text, &parsed)) << text;
 }
 
 TEST_F(ConfigOperationsTest, SaveWritesVerifiesStoresAndAsksForStatus) {
-    page.selected_car = 1350;
-    page.selection_level = 300;
-    page.choices = {1, 2, 3, 4, 1, 2, 49, 2};
-    page.save_red = true;
-
-    EXPECT_TRUE(save("300"));
+    ConfigRecord record;
+    record.can_level = 300;
+    record.car_number = 1350;
+    record.choices = {1, 2, 3, 4, 1, 2, 49, 2};
+    EXPECT_EQ(save(record), SaveOutcome::saved);
     EXPECT_EQ(sent_codes(), (std::vector<uint8_t>{5, 6, 5, 9, 2}));
     EXPECT_EQ(device_block(),
               (std::vector<uint8_t>{255, 1, 2, 3, 4, 1, 2, 49, 2, 0x05, 0x46, 0x01, 0x2B}));
-    EXPECT_EQ(page.messages, Messages{Text::config_saved});
-    EXPECT_EQ(shown(), "300 (300) 1 2 3 4 1 2 49 2 | car 1350 | ");
-    EXPECT_EQ(page.reference().choices[kSpeedometerScale], 49);
 
     sim::set_status_sequence("0");
-    EXPECT_TRUE(save("3"));
-    EXPECT_EQ(page.messages, Messages{Text::no_can_speed_warning}) << "the warning instead";
+    EXPECT_EQ(save(with_level(3)), SaveOutcome::saved_without_speed_signal);
 }
 
 TEST_F(ConfigOperationsTest, SaveHandsTheHeldBlockToTheKeeperWhichMayStopTheWrite) {
     const std::vector<uint8_t> held_bytes = {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03};
     sim::set_memory(kConfigBlockAddress, held_bytes);
-    // The reference is not what the device holds (as after a .cfg load): the device is asked.
-    page.reference().level = 3;
-    EXPECT_TRUE(save("3"));
+    EXPECT_EQ(save(with_level(3)), SaveOutcome::saved);
     ASSERT_EQ(held.size(), 1u);
     EXPECT_EQ(std::vector<uint8_t>(held[0].begin(), held[0].end()), held_bytes);
 
@@ -110,11 +90,11 @@ TEST_F(ConfigOperationsTest, SaveHandsTheHeldBlockToTheKeeperWhichMayStopTheWrit
         sim::set_config_read_silent(silent);
         sim::clear_received();
         held.clear();
-        EXPECT_FALSE(save("7")) << silent;
+        EXPECT_EQ(save(with_level(7)),
+                  silent ? SaveOutcome::held_block_unread : SaveOutcome::history_not_kept);
         EXPECT_EQ(held.size(), silent ? 0u : 1u);
         EXPECT_EQ(sim::count_commands(6), 0) << silent;
         EXPECT_EQ(device_block(), before);
-        EXPECT_EQ(page.messages, silent ? Messages{Text::write_error} : Messages{}) << silent;
     }
 }
 
@@ -126,36 +106,46 @@ TEST_F(ConfigOperationsTest, ReadBackDifferingInAnyByteOrMissingIsAWriteError) {
         else
             sim::set_config_read_silent(true);
         sim::clear_received();
-        page.save_red = true;
-        EXPECT_FALSE(save("3")) << index;
-        EXPECT_EQ(page.messages, Messages{Text::write_error}) << index;
+        // A silent device does not give the held block either.
+        EXPECT_EQ(save(with_level(3)), index < kConfigRecordSize + 2
+                                           ? SaveOutcome::not_verified
+                                           : SaveOutcome::held_block_unread)
+            << index;
         EXPECT_EQ(sim::count_commands(9) + sim::count_commands(2), 0) << index;
-        EXPECT_TRUE(page.save_red) << index;
     }
 }
 
-TEST_F(ConfigOperationsTest, LoadTakesOverTheDeviceBlockSilentlySaysNothingDefaultsSendNothing) {
-    sim::set_memory(kConfigBlockAddress, {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03});
-    page.save_red = true;
-    page.choice_red[kVonSpeed] = true;
+TEST_F(ConfigOperationsTest, EveryFailedWriteReadsAsAWriteErrorAndOnlyTheKeeperSpeaksForItself) {
+    // The window and the tool show these; a keeper that refused has told the user already.
+    const std::pair<SaveOutcome, std::optional<Text>> cases[] = {
+        {SaveOutcome::saved, Text::config_saved},
+        {SaveOutcome::saved_without_speed_signal, Text::no_can_speed_warning},
+        {SaveOutcome::bad_level, Text::bad_can_level},
+        {SaveOutcome::held_block_unread, Text::write_error},
+        {SaveOutcome::history_not_kept, std::nullopt},
+        {SaveOutcome::not_verified, Text::write_error},
+        {SaveOutcome::store_not_sent, Text::write_error},
+    };
+    for (const auto& [outcome, text] : cases)
+        EXPECT_EQ(save_message(outcome), text) << static_cast<int>(outcome);
+    EXPECT_EQ(calibration_message(CalibrationOutcome::calibrated), Text::calibration_finished);
+    EXPECT_EQ(calibration_message(CalibrationOutcome::scale_unread), Text::request_failed);
+    EXPECT_EQ(calibration_message(CalibrationOutcome::not_finished), Text::request_failed);
+}
 
-    EXPECT_TRUE(load(LoadKind::from_device));
-    EXPECT_EQ(page.messages, Messages{Text::config_loaded});
-    EXPECT_EQ(shown(), "260 (260) 4 0 1 5 1 2 9 1 | car 1350 | ");
-    EXPECT_TRUE(page.vehicle_requests.back().update_entry);
-    EXPECT_EQ(page.reference().choices[kSwitchoffTime], 5);
-
-    sim::set_memory_byte(kConfigBlockAddress, 3);
-    EXPECT_TRUE(load(LoadKind::silently));
-    EXPECT_TRUE(page.messages.empty());
-    EXPECT_EQ(page.level, "3");
+TEST_F(ConfigOperationsTest, LoadTakesTheDeviceBlockAndTheDefaultsNeedNoDevice) {
+    const std::vector<uint8_t> bytes = {255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03};
+    sim::set_memory(kConfigBlockAddress, bytes);
+    const std::optional<ConfigRecord> loaded = load_configuration(link);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->can_level, 260);
+    EXPECT_EQ(loaded->car_number, 1350);
+    EXPECT_EQ(encode_config_record(*loaded),
+              ConfigBlock({255, 4, 0, 1, 5, 1, 2, 9, 1, 0x05, 0x46, 0x01, 0x03}));
 
     sim::clear_received();
-    page.choices = {4, 4, 3, 5, 1, 2, 20, 2};
-    EXPECT_TRUE(load(LoadKind::defaults));
+    EXPECT_EQ(encode_config_record(default_configuration()), kDefaultConfigBlock);
     EXPECT_TRUE(sim::received_commands().empty());
-    EXPECT_EQ(page.messages, Messages{Text::defaults_loaded});
-    EXPECT_EQ(shown(), "3 (3) 2 3 0 2 0 0 0 0 | car 43 | ");
 }
 
 TEST_F(ConfigOperationsTest, ReplyForAnotherOffsetOrCountIsNotTaken) {
@@ -163,32 +153,23 @@ TEST_F(ConfigOperationsTest, ReplyForAnotherOffsetOrCountIsNotTaken) {
         sim::set_config_read_wrong_offset(wrong_offset);
         sim::set_config_read_wrong_count(!wrong_offset);
         sim::clear_received();
-        page.level = "7";
-        EXPECT_FALSE(load(LoadKind::from_device));
-        EXPECT_EQ(page.messages, Messages{Text::config_load_error});
+        EXPECT_FALSE(load_configuration(link));
         EXPECT_EQ(sim::count_commands(5), 10);
-        EXPECT_EQ(page.level, "7");
-        EXPECT_TRUE(page.vehicle_requests.empty());
     }
 }
 
-TEST_F(ConfigOperationsTest, CalibrationSetsOnlyTheScaleWhateverTheMeasurementTakes) {
-    ASSERT_TRUE(load(LoadKind::silently));
+TEST_F(ConfigOperationsTest, CalibrationGivesTheScaleWhateverTheMeasurementTakes) {
     // A measurement that ends while the next round drains its replies must still be seen.
     for (int delay_polls : {1, 2, 3, 4, 6}) {
-        page.messages.clear();
         sim::set_calibration(static_cast<uint8_t>(delay_polls + 6), delay_polls);
-        EXPECT_TRUE(calibrate_speedometer(link, page)) << delay_polls;
-        EXPECT_EQ(page.messages, Messages{Text::calibration_finished});
-        EXPECT_EQ(page.choices[kSpeedometerScale], delay_polls + 6) << delay_polls;
-        EXPECT_EQ(page.reference().choices[kSpeedometerScale], 0) << "left for Save";
+        const CalibrationResult result = calibrate_speedometer(link);
+        EXPECT_EQ(result.outcome, CalibrationOutcome::calibrated) << delay_polls;
+        EXPECT_EQ(result.scale, delay_polls + 6) << delay_polls;
     }
 
-    page.messages.clear();
     sim::set_calibration_silent(true);
     sim::clear_received();
-    EXPECT_FALSE(calibrate_speedometer(link, page));
-    EXPECT_EQ(page.messages, Messages{Text::request_failed});
+    EXPECT_EQ(calibrate_speedometer(link).outcome, CalibrationOutcome::not_finished);
     EXPECT_EQ(sim::count_commands(7), 10);
 }
 

@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "config/cfg_file.h"
 #include "config/config_block.h"
+#include "config/config_messages.h"
 #include "config/config_operations.h"
 #include "config/config_record.h"
 #include "console/command_history.h"
@@ -28,7 +30,6 @@
 #include "support/quiet_flash_host.h"
 #include "support/test_system.h"
 #include "unit/firmware_files.h"
-#include "unit/recording_page.h"
 
 namespace sweep {
 
@@ -48,7 +49,7 @@ struct Outcome {
     std::vector<Text> messages;
     FlashResult flash = FlashResult::nothing_done;
     ConsoleSendResult console;
-    std::string page;                    // the level, choices and their reference
+    std::string page;                    // the record the page shows afterwards
     std::vector<uint8_t> relayed_block;  // the parameter block a relay server was handed
 };
 
@@ -58,7 +59,7 @@ struct RelayServer;
 struct Run {
     explicit Run(DeviceLink& device_link) : link(device_link) {}
     DeviceLink& link;
-    RecordingPage page;
+    ConfigRecord page;  // what the page shows: the operations' record
     CommandHistory history;
     FirmwareImage image;
     QuietFlashHost host;
@@ -94,25 +95,31 @@ inline bool among(const std::vector<Text>& texts, Text text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
-inline void finish_config(Run& run, bool result, const std::vector<Text>& ok) {
+// The operation's result and the message the window shows for it.
+struct ConfigResult {
+    bool returned = false;
+    std::optional<Text> message;
+};
+
+inline ConfigResult save_result(SaveOutcome outcome) {
+    return {saved(outcome), save_message(outcome)};
+}
+
+inline void finish_config(Run& run, ConfigResult result, const std::vector<Text>& ok) {
     Outcome& out = run.outcome;
-    out.messages = run.page.messages;
-    out.returned = out.success = result;
+    if (result.message)
+        out.messages.push_back(*result.message);
+    out.returned = out.success = result.returned;
     for (Text shown : out.messages)
         out.success = out.success && among(ok, shown);
-    out.page = run.page.level + " " + std::to_string(run.page.reference().level);
-    for (int i = 0; i < kChoiceFieldCount; ++i)
-        out.page += " " + std::to_string(run.page.choices[i]) + "/" +
-                    std::to_string(run.page.reference().choices[i]);
+    out.page = encode_cfg(run.page);
 }
 
 // A page as a user left it after choosing other values than the device holds.
 inline void edit_page(Run& run) {
-    run.page.selected_car = 1350;
-    run.page.selection_level = 300;
-    run.page.level = "300";
+    run.page.car_number = 1350;
+    run.page.can_level = 300;
     run.page.choices = {1, 2, 3, 4, 1, 2, 49, 2};
-    run.page.save_red = true;
 }
 
 inline void flash_outcome(Run& run, FlashMode mode) {
@@ -137,7 +144,7 @@ constexpr int kFlashStallLimitMs = kBootloaderEraseTimeoutMs + 2000;
 
 // A configuration operation: its result and the one message it shows make the outcome.
 inline Operation config_operation(std::string name, std::function<void(Run&)> prepare,
-                                  std::function<bool(Run&)> action, std::vector<Text> ok) {
+                                  std::function<ConfigResult(Run&)> action, std::vector<Text> ok) {
     return {std::move(name),
             Start::application,
             false,
@@ -151,20 +158,26 @@ inline std::vector<Operation> operations() {
     const std::vector<Text> saved = {Text::config_saved, Text::no_can_speed_warning};
     const auto used_block = [](Run&) { sim::set_memory(kConfigBlockAddress, kUsedBlock); };
     const auto save = [](Run& run) {
-        return save_configuration(run.link, run.page, [](const ConfigBlock&) { return true; });
+        return save_result(
+            save_configuration(run.link, run.page, [](const ConfigBlock&) { return true; }));
     };
     std::vector<Operation> list = {
-        config_operation(
-            "load", used_block,
-            [](Run& run) { return load_configuration(run.link, run.page, LoadKind::from_device); },
-            {Text::config_loaded}),
+        config_operation("load", used_block,
+                         [](Run& run) {
+                             const std::optional<ConfigRecord> loaded =
+                                 load_configuration(run.link);
+                             if (!loaded)
+                                 return ConfigResult{false, Text::config_load_error};
+                             run.page = *loaded;
+                             return ConfigResult{true, Text::config_loaded};
+                         },
+                         {Text::config_loaded}),
         config_operation("save", edit_page, save, saved),
         config_operation(
             "defaults_then_save", used_block,
             [save](Run& run) {
                 // The defaults touch only the page; the save reaches the device.
-                load_configuration(run.link, run.page, LoadKind::defaults);
-                run.page.messages.clear();
+                run.page = default_configuration();
                 return save(run);
             },
             saved),
@@ -174,16 +187,21 @@ inline std::vector<Operation> operations() {
                 sim::set_calibration(17, 2);
                 run.page.choices[kSpeedometerScale] = 9;
             },
-            [](Run& run) { return calibrate_speedometer(run.link, run.page); },
+            [](Run& run) {
+                const CalibrationResult result = calibrate_speedometer(run.link);
+                const bool done = result.outcome == CalibrationOutcome::calibrated;
+                if (done)
+                    run.page.choices[kSpeedometerScale] = result.scale;
+                return ConfigResult{done, calibration_message(result.outcome)};
+            },
             {Text::calibration_finished}),
         config_operation(
             "cfg_file_into_device", [](Run&) {},
             [save](Run& run) {
-                RecordingPage author;
-                author.level = "260";
-                author.selection_level = 260;
+                ConfigRecord author;
+                author.can_level = 260;
                 author.choices = {4, 0, 1, 5, 1, 2, 9, 1};
-                read_config_text(run.page, write_config_text(author));
+                run.page = decode_cfg(encode_cfg(author), run.page).record;
                 return save(run);
             },
             saved),
@@ -322,8 +340,7 @@ inline void check_recovery(const Operation& op, Run& run, Verdict& verdict) {
             violation("the device was not found again");
             return;
         }
-        RecordingPage fresh;
-        if (!load_configuration(run.link, fresh, LoadKind::silently))
+        if (!load_configuration(run.link))
             violation("the configuration could not be read after reconnecting");
         run.link.close();
         return;

@@ -58,6 +58,8 @@ TEST(VehicleTableIntegrity, CarNumbersAreUniqueAndLevelsSavable) {
             << row_text(*r);
         // The page refuses to save 255 and 256, so no vehicle may need them.
         EXPECT_TRUE(r->level != 255 && r->level != 256) << row_text(*r);
+        // A .cfg car number beyond either end is read as 0 or 65535: it must name no vehicle.
+        EXPECT_TRUE(r->car_number != 0 && r->car_number != 65535) << row_text(*r);
     }
     // The default settings name a vehicle that the oldest firmware (16) lists.
     const ConfigRecord defaults = decode_config_record(kDefaultConfigBlock.data());
