@@ -28,7 +28,9 @@
 #include "sim/sim_control.h"
 #include "device/command_codes.h"
 #include "support/hang_guard.h"
+#ifndef _WIN32
 #include "support/technician_socket_stand_in.h"
+#endif
 #include "support/test_system.h"
 #include "unit/firmware_files.h"
 #include "unit/interruption_harness.h"
@@ -599,6 +601,7 @@ TEST_F(CliRun, StationTakesDeviceAfterDeviceAndReportsEachLine) {
     EXPECT_EQ(list_history(history_folder()).entries.size(), 3u);
 }
 
+#ifndef _WIN32  // the technician socket is a Unix socket
 // The tool on the device of a remote-access session: the same commands through the relay give
 // what they give over USB; a lost or confused session ends with its own message.
 class CliRemote : public CliRun {
@@ -721,3 +724,4 @@ TEST_F(CliRemote, ALostOrConfusedSessionEndsWithItsOwnMessage) {
               std::string::npos)
         << err_->text();
 }
+#endif
