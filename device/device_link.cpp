@@ -37,9 +37,10 @@ void DeviceLink::set_transport(std::unique_ptr<LinkTransport> transport) {
     transport_ = std::move(transport);
 }
 
-// The transport's replies, passed on as the local link passes its frames on.
+// The transport's replies, passed on as the local link passes its frames on; a device that
+// sends nothing but log lines ends the poll after as many as a wait for silence takes.
 bool DeviceLink::poll_transport() {
-    for (;;) {
+    for (int lines = 0; lines < kMaxPollsUntilSilent; ++lines) {
         if (!is_open())
             return false;
         const TransportPoll got = transport_->next_reply(reply_);
@@ -55,6 +56,7 @@ bool DeviceLink::poll_transport() {
         }
         return true;
     }
+    return false;
 }
 
 DeviceLink::Exchange::~Exchange() {

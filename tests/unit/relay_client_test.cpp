@@ -215,6 +215,24 @@ TEST(RelayClient, TheLinkPollsFetchedRecordsInOrderAndPassesOverDamagedOnes) {
     EXPECT_EQ(s.relay->problem(), RelayProblem::none);
 }
 
+TEST(RelayClient, ADeviceThatOnlyLogsEndsEachPollAfterABoundedNumberOfLines) {
+    const uint8_t frame[] = {0x02, 0xFF, 'x'};
+    std::string lines;
+    for (int i = 0; i < 70; ++i)
+        lines += "@R" + bytes({3, 0xFF, 'x', frame_checksum(frame, 3)});
+    ScriptedLink s({"@1", lines + "@G" + bytes({0}), ""});
+    int texts = 0;
+    s.link.set_listeners({[&texts](std::string_view) { ++texts; }, {}});
+    ASSERT_EQ(s.link.open(), OpenResult::link);
+    EXPECT_FALSE(s.link.poll());
+    EXPECT_EQ(texts, DeviceLink::kMaxPollsUntilSilent);
+    EXPECT_TRUE(s.link.is_open());
+    // The rest waits for the next poll, which may return them.
+    s.link.set_return_log_lines(true);
+    EXPECT_TRUE(s.link.poll());
+    EXPECT_EQ(s.link.reply().code(), 0xFF);
+}
+
 TEST(RelayClient, AProgramThatMisbehavesEndsTheSessionInBoundedTime) {
     struct Case {
         const char* what;
