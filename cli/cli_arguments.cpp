@@ -259,7 +259,7 @@ std::string cli_help_text(const std::string& program) {
            "  -V, --version     print the version and exit\n"
            "\n"
            "Messages go to standard error, results to standard output.\n"
-           "The tool refuses to run while the programmer window runs.\n"
+           "The tool refuses to run while the programmer window runs (not so with --remote).\n"
            "\n"
            "Exit status:\n"
            "  0  success\n"

@@ -90,6 +90,9 @@ TEST(CliArguments, CommandsOptionsAndTheirPlaces) {
     EXPECT_EQ(p.arguments.count, 3);
     EXPECT_EQ(p.arguments.station_firmware + " " + p.arguments.station_report, "f.bin r.csv");
     EXPECT_EQ(parse_arguments({"restore", "12"}).arguments.entry, 12u);
+    p = parse_arguments({"read", "--remote", "482-913-507", "--relay-socket", "/r.sock"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.arguments.remote_code + " " + p.arguments.relay_socket, "482-913-507 /r.sock");
     EXPECT_TRUE(parse_arguments({"--last", "restore"}).arguments.last);
     // Help wins over every mistake, version too.
     EXPECT_TRUE(parse_arguments({"bogus", "--wait", "x", "-h"}).arguments.help);
@@ -129,6 +132,10 @@ TEST(CliArguments, MistakesAreNamed) {
         {{"station", "--count", "0"}, CliText::bad_count, "0"},
         {{"station", "--report"}, CliText::missing_value, "--report"},
         {{"write", "a.cfg", "--config", "b.cfg"}, CliText::option_not_here, "--config"},
+        {{"--remote", "482 913", "identify"}, CliText::bad_session_code, "482 913"},
+        {{"identify", "--remote"}, CliText::missing_value, "--remote"},
+        {{"--relay-socket", "/x.sock", "identify"}, CliText::remote_option_alone, "--relay-socket"},
+        {{"--remote", "482-913-507", "station"}, CliText::option_not_here, "--remote"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
