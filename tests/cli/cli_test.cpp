@@ -680,6 +680,14 @@ TEST_F(CliRemote, IdentifyReadWriteAndFlashGiveWhatTheyGiveOverUsb) {
     EXPECT_NE(progress.find("Erasing flash memory...\n0%\n"), std::string::npos) << progress;
     EXPECT_NE(progress.find("\n100%\nSuccessfully programmed device.\n"), std::string::npos)
         << progress;
+
+    // A device found waiting in its bootloader is flashed from there, and refused otherwise.
+    start();
+    sim::set_product(sim::Product::bootloader);
+    EXPECT_EQ(run_remote({"-q", "identify"}), kExitRefused);
+    EXPECT_EQ(err_->text(), std::string(cli_text(CliText::bootloader_mode)) + "\n");
+    EXPECT_EQ(run_remote({"-q", "flash", image.c_str()}), kExitSuccess) << err_->text();
+    EXPECT_TRUE(sweep::new_image_in_flash());
 }
 
 TEST_F(CliRemote, ALostOrConfusedSessionEndsWithItsOwnMessage) {
