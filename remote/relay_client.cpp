@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "device/frame_codec.h"
+#include "firmware/bootloader_protocol.h"
 
 namespace {
 
@@ -14,8 +14,8 @@ using relay_client::Expect;
 
 // More bytes than the longest answer (a full reply queue) without a complete answer.
 constexpr size_t kMaxAnswerBytes = 65536;
-// Progress records come every eight blocks of 56 bytes.
-constexpr size_t kProgressEvery = 8 * 56;
+// Programming reports its progress every eighth block.
+constexpr size_t kProgressEvery = 8 * kFlashBlockSize;
 
 }  // namespace
 

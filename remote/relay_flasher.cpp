@@ -19,7 +19,7 @@ constexpr int kBootloaderRetryPauseMs = 200;
 
 class RemoteBootloader {
    public:
-    RemoteBootloader(RelayClient& relay) : relay_(relay) {}
+    explicit RemoteBootloader(RelayClient& relay) : relay_(relay) {}
 
     bool send(const BootloaderReport& request) {
         return relay_.raw_write(request.data(), request.size());

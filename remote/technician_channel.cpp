@@ -62,6 +62,11 @@ AttachResult TechnicianChannel::attach(const std::string& socket_path, const std
         return result;
     }
     socket_.close();
+    // The server's words end up on the technician's terminal: no control characters.
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7F)
+            c = '?';
+    }
     if (line.compare(0, 4, "ERR ") == 0 || line == "ERR") {
         result.outcome = AttachResult::Outcome::refused;
         result.text = line.size() > 4 ? line.substr(4) : "";
