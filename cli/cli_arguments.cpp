@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/language.h"
+#include "remote/technician_channel.h"
 
 namespace {
 
@@ -77,7 +78,8 @@ ParsedArguments parse_arguments(const std::vector<std::string>& args) {
         if (first_error.ok)
             first_error = std::move(error);
     };
-    std::string cfg_option, json_option, watch_option, last_option;
+    std::string cfg_option, json_option, watch_option, last_option, relay_socket_option;
+    bool remote = false;
     std::vector<std::string> station_options;
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -123,6 +125,22 @@ ParsedArguments parse_arguments(const std::vector<std::string>& args) {
                 a.count = static_cast<int>(count);
             else
                 note(refuse(CliText::bad_count, value));
+        } else if (arg == "--remote" || arg == "--relay-socket") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                note(refuse(CliText::missing_value, arg));
+                i += i + 1 < args.size() ? 1 : 0;
+                continue;
+            }
+            const std::string& value = args[++i];
+            if (arg == "--relay-socket") {
+                a.relay_socket = value;
+                relay_socket_option = arg;
+            } else {
+                remote = true;
+                a.remote_code = value;
+                if (!valid_session_code(value))
+                    note(refuse(CliText::bad_session_code, value));
+            }
         } else if (arg == "--wait" || arg == "--lang" || arg == "--cfg") {
             if (i + 1 >= args.size()) {
                 note(refuse(CliText::missing_value, arg));
@@ -180,6 +198,11 @@ ParsedArguments parse_arguments(const std::vector<std::string>& args) {
 
     if (!last_option.empty() && (a.command != CliCommand::restore || given > 0))
         return refuse(CliText::option_not_here, last_option, a.command_name);
+    if (!relay_socket_option.empty() && !remote)
+        return refuse(CliText::remote_option_alone, relay_socket_option);
+    // The history is this computer's, and a station takes device after device from its USB.
+    if (remote && (a.command == CliCommand::history || a.command == CliCommand::station))
+        return refuse(CliText::option_not_here, "--remote", a.command_name);
     if (!station_options.empty() && a.command != CliCommand::station)
         return refuse(CliText::option_not_here, station_options.front(), a.command_name);
     if (a.command == CliCommand::restore && given == 1 &&
@@ -226,18 +249,25 @@ std::string cli_help_text(const std::string& program) {
            "  --report FILE     station: append one CSV line per device to FILE\n"
            "  --count N         station: end after N devices (default: at Ctrl+C)\n"
            "  --watch           status: a new report whenever the status bits are read\n"
+           "  --remote CODE     work on the device of a remote-access session instead of USB:\n"
+           "                    the program that logged in with CODE (identify, read, write,\n"
+           "                    defaults, flash, status, send, restore)\n"
+           "  --relay-socket PATH  the remote-access server's technician socket (default\n"
+           "                    $QN718_RELAY_SOCKET, else /run/qn718-relay/technician.sock)\n"
            "  -q, --quiet       no progress and no success messages, errors only\n"
            "  -h, --help        print this help and exit\n"
            "  -V, --version     print the version and exit\n"
            "\n"
            "Messages go to standard error, results to standard output.\n"
-           "The tool refuses to run while the programmer window runs.\n"
+           "The tool refuses to run while the programmer window runs (not so with --remote).\n"
            "\n"
            "Exit status:\n"
            "  0  success\n"
            "  1  device error: an exchange failed, a write did not verify, the device went away\n"
+           "     (remote: also the session ended or the program's answers made no sense)\n"
            "  2  invalid input: command line, file or data refused; nothing was written\n"
-           "  3  no device found within the wait\n"
+           "  3  no device found within the wait (remote: the server cannot be reached or\n"
+           "     refused the code)\n"
            "  4  device refused: incompatible type or firmware, in its bootloader (except for\n"
            "     flash), or firmware for other hardware\n"
            "  5  the programmer window or another copy of the tool is running\n"

@@ -43,6 +43,10 @@ struct CliArguments {
     std::string station_config;
     std::string station_report;
     int count = 0;
+    // --remote: the code of the remote-access session whose device the command works on
+    // ("" for the local USB device), and --relay-socket: the server's technician socket.
+    std::string remote_code;
+    std::string relay_socket;
 };
 
 // Why the command line was refused; the message's one %s is filled with subject (and, for

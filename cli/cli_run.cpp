@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <memory>
 #include <optional>
 
 #include "app/device_access_hint.h"
@@ -34,6 +36,9 @@
 #include "platform/kept_file.h"
 #include "platform/processes.h"
 #include "platform/user_locale.h"
+#include "remote/relay_client.h"
+#include "remote/relay_flasher.h"
+#include "remote/technician_channel.h"
 
 namespace {
 
@@ -50,6 +55,8 @@ constexpr int kIdentifyAttempts = 3;
 constexpr int kStatusPasses = 64;
 // At the station a device restarting after its flash, or slow to enumerate, gets this long.
 constexpr int kStationReconnectSeconds = 20;
+// How long the server waits for the customer's program to log in with the code.
+constexpr int kAttachSeconds = 30;
 
 volatile std::sig_atomic_t g_stop_requested = 0;
 
@@ -81,6 +88,8 @@ class Session {
     }
 
     int run_subcommand();
+    // The same command on the device of a remote-access session.
+    int run_remote();
 
    private:
     // Errors are always shown; notes (success, progress, warnings) not with --quiet.
@@ -93,6 +102,7 @@ class Session {
             error(text);
     }
 
+    int attach();
     OpenResult find_device();
     int no_device();
     std::optional<DeviceIdentity> greet();
@@ -122,6 +132,8 @@ class Session {
     std::optional<Identification> identification_;
     int wait_seconds_;
     std::string last_error_;  // the last error shown: a station line says why with it
+    // The link's transport in a remote session.
+    RelayClient* relay_ = nullptr;
 };
 
 OpenResult Session::find_device() {
@@ -135,9 +147,12 @@ OpenResult Session::find_device() {
 }
 
 int Session::no_device() {
+    // A lost session is told by run_remote; no device there is not for want of one.
+    if (relay_ && relay_->problem() != RelayProblem::none)
+        return kExitDeviceError;
     error(lang_text(Text::no_usb_device));
     // hidapi does not see a device that this user may not open; saying why saves a search.
-    if (const auto problem = find_hid_access_problem(kDeviceVendorId)) {
+    if (const auto problem = relay_ ? std::nullopt : find_hid_access_problem(kDeviceVendorId)) {
         const DeviceAccessHint hint = device_access_hint(*problem);
         error(hint.status + "\n" + hint.details);
     }
@@ -349,7 +364,9 @@ int Session::flash(const std::string& file) {
         mode = FlashMode::from_bootloader;
     }
     TerminalFlashHost host(file, io_.err, io_.err_is_terminal, a_.quiet);
-    const FlashResult result = flash_firmware(link_, image, mode, host);
+    const FlashResult result =
+        relay_ ? flash_over_relay(link_, *relay_, image, mode == FlashMode::from_bootloader, host)
+               : flash_firmware(link_, image, mode, host);
     host.finish_line();
     switch (result) {
         case FlashResult::programmed:
@@ -650,6 +667,58 @@ int Session::run_subcommand() {
     return kExitInvalidInput;
 }
 
+int Session::attach() {
+    std::string path = a_.relay_socket;
+    if (path.empty()) {
+        const char* configured = std::getenv("QN718_RELAY_SOCKET");
+        path = configured && *configured ? configured : kDefaultTechnicianSocket;
+    }
+    auto channel = std::make_unique<TechnicianChannel>();
+    const AttachResult attached = channel->attach(path, a_.remote_code, kAttachSeconds);
+    switch (attached.outcome) {
+        case AttachResult::Outcome::attached:
+            break;
+        case AttachResult::Outcome::unreachable:
+            error(fill_message(cli_text(CliText::relay_unreachable), path, attached.text));
+            return kExitNoDevice;
+        case AttachResult::Outcome::refused:
+            error(fill_message(cli_text(CliText::relay_refused), attached.text));
+            return kExitNoDevice;
+        case AttachResult::Outcome::no_answer:
+            error(fill_message(cli_text(CliText::relay_no_answer), path));
+            return kExitNoDevice;
+    }
+    auto client = std::make_unique<RelayClient>(std::move(channel));
+    relay_ = client.get();
+    link_.set_transport(std::move(client));
+    return kExitSuccess;
+}
+
+int Session::run_remote() {
+    if (const int outcome = attach())
+        return outcome;
+    const int outcome = run_subcommand();
+    if (outcome == kExitSuccess || relay_->problem() == RelayProblem::none)
+        return outcome;
+    switch (relay_->problem()) {
+        case RelayProblem::none:
+        case RelayProblem::gone:
+            error(cli_text(CliText::relay_gone));
+            break;
+        case RelayProblem::garbage:
+            error(cli_text(CliText::relay_garbage));
+            break;
+        case RelayProblem::timed_out:
+            error(cli_text(CliText::relay_timed_out));
+            break;
+        case RelayProblem::damaged_upload:
+            error(cli_text(CliText::relay_damaged_upload));
+            break;
+    }
+    // A refused file or a history that could not be kept stays what it was.
+    return outcome == kExitInvalidInput ? outcome : kExitDeviceError;
+}
+
 }  // namespace
 
 std::string running_window_program(const std::vector<std::string>& names) {
@@ -680,6 +749,11 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
                      fill_message(cli_text(CliText::try_help), program).c_str());
         return kExitInvalidInput;
     }
+
+    // Remote work leaves this computer's USB alone: the window program that relays may well
+    // run here, and several sessions may be served at once.
+    if (!a.remote_code.empty())
+        return Session(a, io).run_remote();
 
     std::vector<std::string> names;
     for (const RunningProgram& running : running_programs())

@@ -34,6 +34,15 @@ const CliTable kEnglishTexts = {
     "The command %s needs a history entry number or --last.",
     "Not a history entry number: %s",
     "--count takes a number of devices from 1 to 100000, not: %s",
+    "The option %s goes with --remote CODE only.",
+    "Not a session code: %s",
+    "Cannot reach the remote-access server at %s: %s",
+    "The remote-access server refused the code: %s",
+    "The remote-access server at %s did not answer as expected.",
+    "The remote session ended: the customer's program or the server closed it.",
+    "The customer's program sent bytes that are no answer; the session was ended.",
+    "The customer's program did not answer in time.",
+    "The firmware image reached the customer's program damaged; nothing was flashed.",
 };
 
 const CliTable kPolishTexts = {
@@ -60,6 +69,15 @@ const CliTable kPolishTexts = {
     "Komenda %s wymaga numeru wpisu historii albo --last.",
     "To nie jest numer wpisu historii: %s",
     "--count przyjmuje liczbę urządzeń od 1 do 100000, a nie: %s",
+    "Opcja %s działa tylko razem z --remote KOD.",
+    "To nie jest kod sesji: %s",
+    "Nie można połączyć się z serwerem zdalnego dostępu pod %s: %s",
+    "Serwer zdalnego dostępu odrzucił kod: %s",
+    "Serwer zdalnego dostępu pod %s nie odpowiedział zgodnie z oczekiwaniem.",
+    "Sesja zdalna zakończyła się: program klienta lub serwer ją zamknął.",
+    "Program klienta wysłał bajty, które nie są odpowiedzią; sesję zakończono.",
+    "Program klienta nie odpowiedział na czas.",
+    "Obraz oprogramowania dotarł do programu klienta uszkodzony; nic nie zostało wgrane.",
 };
 
 const CliTable kCzechTexts = {
@@ -86,6 +104,15 @@ const CliTable kCzechTexts = {
     "Příkaz %s vyžaduje číslo záznamu historie nebo --last.",
     "Toto není číslo záznamu historie: %s",
     "--count přijímá počet zařízení od 1 do 100000, ne: %s",
+    "Volba %s patří jen k --remote KÓD.",
+    "Toto není kód relace: %s",
+    "Nelze se spojit se serverem vzdáleného přístupu na %s: %s",
+    "Server vzdáleného přístupu odmítl kód: %s",
+    "Server vzdáleného přístupu na %s neodpověděl podle očekávání.",
+    "Vzdálená relace skončila: program zákazníka nebo server ji ukončil.",
+    "Program zákazníka poslal bajty, které nejsou odpovědí; relace byla ukončena.",
+    "Program zákazníka neodpověděl včas.",
+    "Obraz firmwaru dorazil do programu zákazníka poškozený; nic nebylo nahráno.",
 };
 
 const CliTable kSlovakTexts = {
@@ -112,6 +139,15 @@ const CliTable kSlovakTexts = {
     "Príkaz %s vyžaduje číslo záznamu histórie alebo --last.",
     "Toto nie je číslo záznamu histórie: %s",
     "--count prijíma počet zariadení od 1 do 100000, nie: %s",
+    "Voľba %s patrí len k --remote KÓD.",
+    "Toto nie je kód relácie: %s",
+    "Nedá sa spojiť so serverom vzdialeného prístupu na %s: %s",
+    "Server vzdialeného prístupu odmietol kód: %s",
+    "Server vzdialeného prístupu na %s neodpovedal podľa očakávania.",
+    "Vzdialená relácia skončila: program zákazníka alebo server ju ukončil.",
+    "Program zákazníka poslal bajty, ktoré nie sú odpoveďou; relácia bola ukončená.",
+    "Program zákazníka neodpovedal včas.",
+    "Obraz firmvéru dorazil do programu zákazníka poškodený; nič nebolo nahrané.",
 };
 // clang-format on
 

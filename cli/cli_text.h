@@ -27,8 +27,26 @@ enum class CliText : int {
     missing_entry,      // "The command %s needs a history entry number or --last."
     bad_entry_number,   // "Not a history entry number: %s"
     bad_count,          // "--count takes a number of devices from 1 to 100000, not: %s"
+    // "The option %s goes with --remote CODE only."
+    remote_option_alone,
+    // "Not a session code: %s"
+    bad_session_code,
+    // "Cannot reach the remote-access server at %s: %s"
+    relay_unreachable,
+    // "The remote-access server refused the code: %s"
+    relay_refused,
+    // "The remote-access server at %s did not answer as expected."
+    relay_no_answer,
+    // "The remote session ended: the customer's program or the server closed it."
+    relay_gone,
+    // "The customer's program sent bytes that are no answer; the session was ended."
+    relay_garbage,
+    // "The customer's program did not answer in time."
+    relay_timed_out,
+    // "The firmware image reached the customer's program damaged; nothing was flashed."
+    relay_damaged_upload,
 };
-constexpr int kCliTextCount = 23;
+constexpr int kCliTextCount = 32;
 
 // Entry of the current language's table (the language of app/language.h).
 const char* cli_text(CliText entry);

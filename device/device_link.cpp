@@ -32,6 +32,33 @@ DeviceLink::~DeviceLink() {
     close();
 }
 
+void DeviceLink::set_transport(std::unique_ptr<LinkTransport> transport) {
+    close();
+    transport_ = std::move(transport);
+}
+
+// The transport's replies, passed on as the local link passes its frames on; a device that
+// sends nothing but log lines ends the poll after as many as a wait for silence takes.
+bool DeviceLink::poll_transport() {
+    for (int lines = 0; lines < kMaxPollsUntilSilent; ++lines) {
+        if (!is_open())
+            return false;
+        const TransportPoll got = transport_->next_reply(reply_);
+        if (got == TransportPoll::failed)
+            fail(transport_->failure().c_str());
+        if (got != TransportPoll::reply)
+            return false;
+        if (reply_.code() == reply::kLogLine && !return_log_lines_) {
+            const char* text = reinterpret_cast<const char*>(reply_.payload());
+            report_text(std::string_view(
+                text, strnlen(text, static_cast<size_t>(reply_.payload_length()))));
+            continue;
+        }
+        return true;
+    }
+    return false;
+}
+
 DeviceLink::Exchange::~Exchange() {
     if (link_)
         link_->set_busy(false);
@@ -130,6 +157,11 @@ DeviceLink::Assembly DeviceLink::assemble_frame_text() {
 }
 
 void DeviceLink::close() {
+    if (transport_) {
+        transport_->close();
+        kind_ = DeviceKind::none;
+        return;
+    }
     if (!handle_)
         return;
     hid_close(release_handle());
@@ -145,6 +177,11 @@ hid_device* DeviceLink::release_handle() {
 }
 
 OpenResult DeviceLink::open() {
+    if (transport_) {
+        const OpenResult opened = transport_->open();
+        kind_ = transport_->kind();
+        return opened;
+    }
     pause(kOpenDelayMs);
     hid_device* handle = hid_open(kDeviceVendorId, kLongReportProductId, nullptr);
     const bool long_reports = handle != nullptr;
@@ -183,6 +220,12 @@ OpenResult DeviceLink::open() {
 }
 
 bool DeviceLink::send_frame(uint8_t code, const uint8_t* payload, int count) {
+    if (transport_ && is_open() && count >= 0 && count <= kMaxCommandPayload) {
+        if (transport_->send_frame(code, payload, count))
+            return true;
+        fail(transport_->failure().c_str());
+        return false;
+    }
     if (!handle_ || count < 0 || count > kMaxCommandPayload)
         return false;
     const std::string text = encode_frame(code, payload, static_cast<size_t>(count));
@@ -255,6 +298,8 @@ bool DeviceLink::receive_frame() {
 }
 
 bool DeviceLink::poll() {
+    if (transport_)
+        return poll_transport();
     if (pending_)
         return receive_frame();
     if (!send_poll())
@@ -274,7 +319,7 @@ bool DeviceLink::await_reply(uint8_t code, int max_polls,
     }
     for (int polls = 0; polls < max_polls; ++polls) {
         if (!poll()) {
-            if (!handle_)
+            if (!is_open())
                 return false;
             continue;
         }

@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "device/link_transport.h"
 
 struct hid_device_;
 typedef struct hid_device_ hid_device;
@@ -88,6 +91,8 @@ class DeviceLink {
     // While set, device log lines come back as replies instead of going to the listeners
     // (the remote relay passes every frame to its server).
     void set_return_log_lines(bool on) { return_log_lines_ = on; }
+    // From now on the frames go through this transport instead of the local USB device.
+    void set_transport(std::unique_ptr<LinkTransport> transport);
 
     // Empty while another exchange lasts: the caller then sends nothing.
     std::optional<Exchange> begin_exchange();
@@ -104,7 +109,7 @@ class DeviceLink {
     // closed without closing the handle.
     hid_device* release_handle();
 
-    bool is_open() const { return handle_ != nullptr; }
+    bool is_open() const { return transport_ ? kind_ != DeviceKind::none : handle_ != nullptr; }
     hid_device* handle() const { return handle_; }
     DeviceKind kind() const { return kind_; }
     // Data bytes of one HID report: 64 for long reports, 8 for short ones.
@@ -150,6 +155,7 @@ class DeviceLink {
     void fail(const char* what);
     void report_text(std::string_view text);
     void set_busy(bool busy);
+    bool poll_transport();
 
     hid_device* handle_ = nullptr;
     DeviceKind kind_ = DeviceKind::none;
@@ -163,4 +169,5 @@ class DeviceLink {
     std::string last_failure_;
     bool busy_ = false;
     std::function<void(bool busy)> busy_listener_;
+    std::unique_ptr<LinkTransport> transport_;
 };

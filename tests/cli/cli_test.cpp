@@ -26,6 +26,11 @@
 #include "firmware/bootloader_protocol.h"
 #include "platform/sleep.h"
 #include "sim/sim_control.h"
+#include "device/command_codes.h"
+#include "support/hang_guard.h"
+#ifndef _WIN32
+#include "support/technician_socket_stand_in.h"
+#endif
 #include "support/test_system.h"
 #include "unit/firmware_files.h"
 #include "unit/interruption_harness.h"
@@ -85,6 +90,9 @@ TEST(CliArguments, CommandsOptionsAndTheirPlaces) {
     EXPECT_EQ(p.arguments.count, 3);
     EXPECT_EQ(p.arguments.station_firmware + " " + p.arguments.station_report, "f.bin r.csv");
     EXPECT_EQ(parse_arguments({"restore", "12"}).arguments.entry, 12u);
+    p = parse_arguments({"read", "--remote", "482-913-507", "--relay-socket", "/r.sock"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.arguments.remote_code + " " + p.arguments.relay_socket, "482-913-507 /r.sock");
     EXPECT_TRUE(parse_arguments({"--last", "restore"}).arguments.last);
     // Help wins over every mistake, version too.
     EXPECT_TRUE(parse_arguments({"bogus", "--wait", "x", "-h"}).arguments.help);
@@ -124,6 +132,10 @@ TEST(CliArguments, MistakesAreNamed) {
         {{"station", "--count", "0"}, CliText::bad_count, "0"},
         {{"station", "--report"}, CliText::missing_value, "--report"},
         {{"write", "a.cfg", "--config", "b.cfg"}, CliText::option_not_here, "--config"},
+        {{"--remote", "482 913", "identify"}, CliText::bad_session_code, "482 913"},
+        {{"identify", "--remote"}, CliText::missing_value, "--remote"},
+        {{"--relay-socket", "/x.sock", "identify"}, CliText::remote_option_alone, "--relay-socket"},
+        {{"--remote", "482-913-507", "station"}, CliText::option_not_here, "--remote"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -594,3 +606,136 @@ TEST_F(CliRun, StationTakesDeviceAfterDeviceAndReportsEachLine) {
     // Every device's old block was kept before its write, the failed one's too.
     EXPECT_EQ(list_history(history_folder()).entries.size(), 3u);
 }
+
+#ifndef _WIN32  // the technician socket is a Unix socket
+// The tool on the device of a remote-access session: the same commands through the relay give
+// what they give over USB; a lost or confused session ends with its own message.
+class CliRemote : public CliRun {
+   protected:
+    int run_remote(std::vector<const char*> args, TechnicianSocketStandIn::Faults faults = {}) {
+        const std::string folder = make_temp_folder("qn718-relay-");
+        int status;
+        {
+            TechnicianSocketStandIn stand_in(folder, "482-913-507", std::move(faults));
+            const std::string socket = stand_in.path();
+            args.insert(args.begin(),
+                        {"--remote", "482-913-507", "--relay-socket", socket.c_str()});
+            args.insert(args.begin(), "qn718-cli-run-test");
+            out_ = std::make_unique<Capture>();
+            err_ = std::make_unique<Capture>();
+            const HangGuard guard(std::chrono::seconds(120), "qn718-cli --remote");
+            status = run_cli(static_cast<int>(args.size()), args.data(),
+                             {out_->file, err_->file, false});
+            stand_in.stop();
+        }
+        hid_exit();
+        std::filesystem::remove_all(folder);
+        return status;
+    }
+    void start() {
+        sim::reset();
+        sim::set_memory(kConfigBlockAddress, sweep::kUsedBlock);
+    }
+};
+
+TEST_F(CliRemote, IdentifyReadWriteAndFlashGiveWhatTheyGiveOverUsb) {
+    const std::string cfg = folder_ + "/level5.cfg";
+    ASSERT_TRUE(write_whole_file(cfg, "canlevel=5\r\nvon_speed=4\r\n"));
+    const std::string image = sweep::new_firmware_file();
+    struct Command {
+        const char* name;
+        std::vector<const char*> args;
+    };
+    const Command commands[] = {
+        {"identify", {"identify"}},
+        {"identify --json", {"identify", "--json"}},
+        {"read", {"read"}},
+        {"write", {"write", cfg.c_str()}},
+        {"defaults", {"-q", "defaults"}},
+        {"send", {"send", "04"}},
+        {"flash", {"-q", "flash", image.c_str()}},
+    };
+    for (const Command& command : commands) {
+        SCOPED_TRACE(command.name);
+        start();
+        const int usb_status = run(command.args);
+        const std::string usb_out = out_->text();
+        const std::string usb_err = err_->text();
+        const std::vector<uint8_t> usb_block = sweep::config_block_in_device();
+        ASSERT_EQ(usb_status, kExitSuccess) << usb_err;
+
+        start();
+        EXPECT_EQ(run_remote(command.args), kExitSuccess) << err_->text();
+        EXPECT_EQ(out_->text(), usb_out);
+        EXPECT_EQ(err_->text(), usb_err);
+        EXPECT_EQ(sweep::config_block_in_device(), usb_block);
+    }
+    EXPECT_TRUE(sweep::new_image_in_flash());
+
+    // The progress comes from the program's records, one line per percent it reports.
+    start();
+    EXPECT_EQ(run_remote({"flash", image.c_str()}), kExitSuccess) << err_->text();
+    const std::string progress = err_->text();
+    EXPECT_NE(progress.find("Erasing flash memory...\n0%\n"), std::string::npos) << progress;
+    EXPECT_NE(progress.find("\n100%\nSuccessfully programmed device.\n"), std::string::npos)
+        << progress;
+
+    // A device found waiting in its bootloader is flashed from there, and refused otherwise.
+    start();
+    sim::set_product(sim::Product::bootloader);
+    EXPECT_EQ(run_remote({"-q", "identify"}), kExitRefused);
+    EXPECT_EQ(err_->text(), std::string(cli_text(CliText::bootloader_mode)) + "\n");
+    EXPECT_EQ(run_remote({"-q", "flash", image.c_str()}), kExitSuccess) << err_->text();
+    EXPECT_TRUE(sweep::new_image_in_flash());
+}
+
+TEST_F(CliRemote, ALostOrConfusedSessionEndsWithItsOwnMessage) {
+    const std::string image = sweep::new_firmware_file();
+    // The program stops in the middle of the upload: nothing was switched or erased.
+    start();
+    TechnicianSocketStandIn::Faults mid_upload;
+    mid_upload.stop_after = 3000;
+    EXPECT_EQ(run_remote({"-q", "flash", image.c_str()}, mid_upload), kExitDeviceError);
+    EXPECT_EQ(err_->text(),
+              "Write error!\nThe remote session ended: the customer's program or the server "
+              "closed it.\n");
+    EXPECT_FALSE(bootloader_erased());
+    EXPECT_EQ(sim::count_commands(command::kEnterBootloader), 0);
+
+    // Bytes that answer nothing end the session before anything is written.
+    start();
+    TechnicianSocketStandIn::Faults garbage;
+    garbage.garbage = "@Rxyz";
+    garbage.garbage_after_answers = 0;
+    EXPECT_EQ(run_remote({"-q", "defaults"}, garbage), kExitDeviceError);
+    EXPECT_EQ(err_->text(),
+              "The customer's program sent bytes that are no answer; the session was ended.\n");
+    EXPECT_EQ(sim::count_commands(6), 0);
+
+    // A code the server does not know, and no server at all.
+    start();
+    std::vector<const char*> args = {"-q", "identify"};
+    {
+        const std::string folder = make_temp_folder("qn718-relay-");
+        TechnicianSocketStandIn stand_in(folder, "other-code", {});
+        const std::string socket = stand_in.path();
+        const char* argv[] = {"qn718-cli",      "--remote",     "482-913-507",
+                              "--relay-socket", socket.c_str(), "identify"};
+        err_ = std::make_unique<Capture>();
+        out_ = std::make_unique<Capture>();
+        EXPECT_EQ(run_cli(6, argv, {out_->file, err_->file, false}), kExitNoDevice);
+        EXPECT_EQ(err_->text(),
+                  "The remote-access server refused the code: unknown or expired code\n");
+        stand_in.stop();
+        std::filesystem::remove_all(folder);
+    }
+    const std::string missing = folder_ + "/no-such.sock";
+    const char* argv[] = {"qn718-cli",      "--remote",      "482-913-507",
+                          "--relay-socket", missing.c_str(), "identify"};
+    EXPECT_EQ(run_cli(6, argv, {out_->file, err_->file, false}), kExitNoDevice);
+    EXPECT_NE(err_->text().find("Cannot reach the remote-access server at " + missing +
+                                ": No such file or directory\n"),
+              std::string::npos)
+        << err_->text();
+}
+#endif
