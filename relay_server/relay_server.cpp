@@ -784,7 +784,7 @@ void RelayServer::Impl::technician_request(uint64_t id, Technician& t) {
             for (const auto& [session_id, s] : sessions)
                 lines += format_session_line(
                     state_of(s), s.peer,
-                    std::chrono::duration_cast<std::chrono::seconds>(s.expires - now).count());
+                    std::chrono::ceil<std::chrono::seconds>(s.expires - now).count());
             answer(t, lines + "END\n", true);
             return;
         }
