@@ -25,6 +25,9 @@ if(QN718_BUILD_BENCH AND benchmark_FOUND)
   add_executable(qn718_relay_bench ${CMAKE_SOURCE_DIR}/bench/relay/relay_bench.cpp)
   target_link_libraries(qn718_relay_bench PRIVATE qn718_relay_server benchmark::benchmark
     benchmark::benchmark_main)
+  target_compile_definitions(qn718_relay_bench PRIVATE
+    QN718_RELAY_PROGRAM="$<TARGET_FILE:qn718-relay>")
+  add_dependencies(qn718_relay_bench qn718-relay)
 endif()
 
 if(NOT QN718_SANITIZE AND NOT QN718_FUZZ)

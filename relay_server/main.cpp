@@ -164,8 +164,8 @@ int main(int argc, char** argv) {
         } else if (command == "serve" && arg == "--listen" && has_value) {
             options.listen_address = args[++i];
         } else if (command == "serve" && arg == "--port" && has_value) {
-            if (!parse_number(args[++i].c_str(), 1, 65535, number))
-                return usage_error("--port takes 1 to 65535");
+            if (!parse_number(args[++i].c_str(), 0, 65535, number))
+                return usage_error("--port takes 0 (any free port) to 65535");
             options.port = static_cast<uint16_t>(number);
         } else if (command == "serve" && arg == "--max-sessions" && has_value) {
             if (!parse_number(args[++i].c_str(), 1, 100000, number))

@@ -37,9 +37,9 @@ using std::chrono::milliseconds;
 constexpr milliseconds kLoginTime{5000};
 // The program ends a session after about 2.6 s without data.
 constexpr milliseconds kKeepAliveAfter{1000};
-// Keep-alives due within this much are sent together, so 1000 idle programs cost a few
-// wake-ups a second, not a thousand.
-constexpr milliseconds kKeepAliveBatch{20};
+// Keep-alives falling due within this much of each other are sent together (a little late, well
+// inside the program's limit), so 1000 idle programs cost ten wake-ups a second, not a thousand.
+constexpr milliseconds kKeepAliveBatch{100};
 // A space that arrives together with a record would be data: the record waits this long.
 constexpr milliseconds kAfterKeepAlive{50};
 constexpr milliseconds kRequestTime{10000};
@@ -166,6 +166,9 @@ struct RelayServer::Impl {
     std::map<uint64_t, Session> sessions;
     LoginGuard guard;
     Clock::time_point now;
+    // Nothing time-driven falls due before this; wake-ups for traffic skip the timers until then.
+    Clock::time_point next_timer;
+    Clock::time_point keep_alive_batch_ends;
 
     explicit Impl(RelayServerOptions o) : options(std::move(o)) {
         if (!options.log)
@@ -292,7 +295,9 @@ void RelayServer::Impl::run() {
     std::vector<std::pair<char, uint64_t>> owners;
     while (!stopping) {
         now = options.clock();
-        const Clock::time_point next = serve_timers();
+        if (now >= next_timer)
+            next_timer = serve_timers();
+        const Clock::time_point next = next_timer;
         reap();
         polled.clear();
         owners.clear();
@@ -334,7 +339,8 @@ void RelayServer::Impl::run() {
             polled.push_back({t.fd.get(), events, 0});
             owners.push_back({'t', id});
         }
-        const auto wait = std::chrono::duration_cast<milliseconds>(next - options.clock());
+        // Rounded up: a wait cut to 0 ms would spin until the deadline.
+        const auto wait = std::chrono::ceil<milliseconds>(next - options.clock());
         const int timeout =
             static_cast<int>(std::clamp(wait, milliseconds(0), kLongestWait).count());
         const int ready = ::poll(polled.data(), polled.size(), timeout);
@@ -377,6 +383,8 @@ void RelayServer::Impl::run() {
 Clock::time_point RelayServer::Impl::serve_timers() {
     Clock::time_point next = now + kLongestWait;
     const auto due = [&](Clock::time_point at) { next = std::min(next, at); };
+    if (now >= keep_alive_batch_ends)
+        keep_alive_batch_ends = now + kKeepAliveBatch;
     for (auto it = sessions.begin(); it != sessions.end();) {
         const uint64_t id = it->first;
         const Clock::time_point expires = it->second.expires;
@@ -403,11 +411,11 @@ Clock::time_point RelayServer::Impl::serve_timers() {
             }
         } else if (p.out.empty()) {
             const Clock::time_point keep_alive = p.last_send + kKeepAliveAfter;
-            if (now + kKeepAliveBatch >= keep_alive) {
+            if (now >= keep_alive) {
                 queue_program(p, " ", true);
                 flush_program(p);
             } else {
-                due(keep_alive - kKeepAliveBatch);
+                due(std::max(keep_alive, keep_alive_batch_ends));
             }
         }
         if (p.dead)
@@ -538,8 +546,10 @@ void RelayServer::Impl::flush_program(Program& p) {
         p.progress = now;
         if (p.front_sent < item.bytes.size())
             break;
-        if (item.keep_alive)
+        if (item.keep_alive) {
             p.hold_until = now + kAfterKeepAlive;
+            next_timer = std::min(next_timer, p.hold_until);
+        }
         p.out_bytes -= item.bytes.size();
         p.front_sent = 0;
         p.out.pop_front();
