@@ -5,7 +5,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -113,6 +113,8 @@ struct Program {
     Fd fd;
     std::string peer;
     Clock::time_point accepted;
+    uint32_t registered = 0;  // the events epoll watches for
+    bool added = false;
     bool logged_in = false;
     bool closing = false;  // sends what is queued, then closes
     bool dead = false;
@@ -132,6 +134,8 @@ struct Technician {
     enum class Phase { request, waiting, relay };
     Fd fd;
     Phase phase = Phase::request;
+    uint32_t registered = 0;
+    bool added = false;
     bool closing = false;
     bool dead = false;
     Clock::time_point close_by;
@@ -158,6 +162,7 @@ struct RelayServer::Impl {
     Fd unix_listener;
     Fd wake_read;
     Fd wake_write;
+    Fd epoll;
     bool socket_created = false;
     std::atomic<bool> stopping{false};
     uint64_t next_id = 1;
@@ -189,6 +194,7 @@ struct RelayServer::Impl {
     bool open_tcp(std::string& error);
     bool open_unix(std::string& error);
     void run();
+    bool watch(int fd, uint64_t key, uint32_t events, uint32_t& registered, bool& added);
     Clock::time_point serve_timers();
 
     void accept_programs();
@@ -214,6 +220,11 @@ bool RelayServer::Impl::start(std::string& error) {
     int pipe_ends[2];
     if (::pipe2(pipe_ends, O_NONBLOCK | O_CLOEXEC) != 0) {
         error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return false;
+    }
+    epoll = Fd(::epoll_create1(EPOLL_CLOEXEC));
+    if (epoll.get() < 0) {
+        error = std::string("cannot make an epoll set: ") + std::strerror(errno);
         return false;
     }
     wake_read = Fd(pipe_ends[0]);
@@ -290,32 +301,50 @@ bool RelayServer::Impl::open_unix(std::string& error) {
     return true;
 }
 
+namespace {
+
+// Each descriptor's epoll data: its connection's id and what it is.
+enum Kind : uint64_t { kWake, kProgramListener, kTechnicianListener, kProgram, kTechnician };
+constexpr uint64_t kKinds = 8;
+
+}  // namespace
+
+bool RelayServer::Impl::watch(int fd, uint64_t key, uint32_t events, uint32_t& registered,
+                              bool& added) {
+    if (added && events == registered)
+        return true;
+    epoll_event event{};
+    event.events = events;
+    event.data.u64 = key;
+    if (::epoll_ctl(epoll.get(), added ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &event) != 0)
+        return false;
+    registered = events;
+    added = true;
+    return true;
+}
+
 void RelayServer::Impl::run() {
-    std::vector<pollfd> polled;
-    std::vector<std::pair<char, uint64_t>> owners;
+    std::vector<epoll_event> ready_events(256);
+    uint32_t wake_events = 0, unix_events = 0, tcp_events = 0;
+    bool wake_added = false, unix_added = false, tcp_added = false;
     while (!stopping) {
         now = options.clock();
         if (now >= next_timer)
             next_timer = serve_timers();
         const Clock::time_point next = next_timer;
         reap();
-        polled.clear();
-        owners.clear();
-        polled.push_back({wake_read.get(), POLLIN, 0});
-        owners.push_back({'w', 0});
+        watch(wake_read.get(), kWake, EPOLLIN, wake_events, wake_added);
+        watch(unix_listener.get(), kTechnicianListener, EPOLLIN, unix_events, unix_added);
         size_t pending_logins = 0;
         for (const auto& [id, p] : programs)
             if (!p.logged_in && !p.closing)
                 ++pending_logins;
         // New programs wait in the backlog while the logins at hand are many.
-        if (pending_logins < kMaxPendingLogins) {
-            polled.push_back({tcp_listener.get(), POLLIN, 0});
-            owners.push_back({'l', 0});
-        }
-        polled.push_back({unix_listener.get(), POLLIN, 0});
-        owners.push_back({'u', 0});
+        watch(tcp_listener.get(), kProgramListener,
+              pending_logins < kMaxPendingLogins ? static_cast<uint32_t>(EPOLLIN) : 0U, tcp_events,
+              tcp_added);
         for (auto& [id, p] : programs) {
-            short events = 0;
+            uint32_t events = 0;
             if (!p.closing) {
                 const auto session = sessions.find(p.session);
                 const Technician* t = nullptr;
@@ -323,56 +352,63 @@ void RelayServer::Impl::run() {
                     t = &technicians.at(session->second.technician);
                 // The technician's pace holds the program's bytes back, not a growing buffer.
                 if (!p.logged_in || !t || t->out.size() < kTechnicianQueueBytes)
-                    events |= POLLIN;
+                    events |= EPOLLIN;
             }
             if (!p.out.empty() && now >= p.hold_until)
-                events |= POLLOUT;
-            polled.push_back({p.fd.get(), events, 0});
-            owners.push_back({'p', id});
+                events |= EPOLLOUT;
+            if (!watch(p.fd.get(), id * kKinds + kProgram, events, p.registered, p.added))
+                p.dead = true;
         }
         for (auto& [id, t] : technicians) {
-            short events = 0;
+            uint32_t events = 0;
             if (!t.closing && t.in.size() < kTechnicianInput)
-                events |= POLLIN;
+                events |= EPOLLIN;
             if (!t.out.empty())
-                events |= POLLOUT;
-            polled.push_back({t.fd.get(), events, 0});
-            owners.push_back({'t', id});
+                events |= EPOLLOUT;
+            if (!watch(t.fd.get(), id * kKinds + kTechnician, events, t.registered, t.added))
+                t.dead = true;
         }
         // Rounded up: a wait cut to 0 ms would spin until the deadline.
         const auto wait = std::chrono::ceil<milliseconds>(next - options.clock());
         const int timeout =
             static_cast<int>(std::clamp(wait, milliseconds(0), kLongestWait).count());
-        const int ready = ::poll(polled.data(), polled.size(), timeout);
+        const int ready = ::epoll_wait(epoll.get(), ready_events.data(),
+                                       static_cast<int>(ready_events.size()), timeout);
         if (ready < 0 && errno != EINTR) {
-            log(std::string("poll failed: ") + std::strerror(errno));
+            log(std::string("epoll_wait failed: ") + std::strerror(errno));
             return;
         }
         now = options.clock();
-        for (size_t i = 0; ready > 0 && i < polled.size(); ++i) {
-            const short revents = polled[i].revents;
-            if (!revents)
-                continue;
-            const auto [kind, id] = owners[i];
-            if (kind == 'w') {
+        for (int i = 0; i < ready; ++i) {
+            const uint32_t revents = ready_events[i].events;
+            const uint64_t kind = ready_events[i].data.u64 % kKinds;
+            const uint64_t id = ready_events[i].data.u64 / kKinds;
+            if (kind == kWake) {
                 char drain[16];
                 while (::read(wake_read.get(), drain, sizeof drain) > 0) {
                 }
-            } else if (kind == 'l') {
+            } else if (kind == kProgramListener) {
                 accept_programs();
-            } else if (kind == 'u') {
+            } else if (kind == kTechnicianListener) {
                 accept_technicians();
-            } else if (kind == 'p') {
-                Program& p = programs.at(id);
-                if (!p.dead && (revents & POLLOUT))
+            } else if (kind == kProgram) {
+                // Gone since the wait began: ids are never reused.
+                const auto found = programs.find(id);
+                if (found == programs.end())
+                    continue;
+                Program& p = found->second;
+                if (!p.dead && (revents & EPOLLOUT))
                     flush_program(p);
-                if (!p.dead && (revents & (POLLIN | POLLHUP | POLLERR)))
+                if (!p.dead && (revents & (EPOLLIN | EPOLLHUP | EPOLLERR)))
                     program_readable(id, p);
             } else {
-                Technician& t = technicians.at(id);
-                if (!t.dead && (revents & POLLOUT))
+                const auto found = technicians.find(id);
+                if (found == technicians.end())
+                    continue;
+                Technician& t = found->second;
+                if (!t.dead && (revents & EPOLLOUT))
                     flush_technician(t);
-                if (!t.dead && (revents & (POLLIN | POLLHUP | POLLERR)))
+                if (!t.dead && (revents & (EPOLLIN | EPOLLHUP | EPOLLERR)))
                     technician_readable(id, t);
             }
         }

@@ -1,7 +1,7 @@
 // qn718-relay's server: programs log in over TCP with a one-time code, technicians create codes
 // and attach to sessions over a local Unix socket, and the records a technician sends reach the
-// program while the program's answers flow back unchanged. One thread, one poll() loop; every
-// buffer, queue, wait and table has a bound.
+// program while the program's answers flow back unchanged. One thread, one epoll loop (Linux);
+// every buffer, queue, wait and table has a bound.
 #pragma once
 
 #include <chrono>
