@@ -19,6 +19,10 @@ if(QN718_BUILD_TESTS)
     GTest::gtest GTest::gtest_main)
   target_include_directories(relay_server_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   gtest_discover_tests(relay_server_tests DISCOVERY_TIMEOUT 30 PROPERTIES ENVIRONMENT "LANG=C.UTF-8")
+  # The program as it is run: serve, the control commands, a login, SIGTERM.
+  add_test(NAME e2e_relay_server
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/relay_server.sh $<TARGET_FILE:qn718-relay>)
+  set_tests_properties(e2e_relay_server PROPERTIES TIMEOUT 60)
 endif()
 
 if(QN718_BUILD_BENCH AND benchmark_FOUND)

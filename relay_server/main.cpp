@@ -47,7 +47,7 @@ const char kUsage[] =
     "sessions   lists the sessions: state, the program's address, seconds left.\n"
     "close      ends the session of CODE; a connected program is told and let go.\n"
     "\n"
-    "The control commands use QN718_RELAY_SOCKET when --technician-socket is not given.\n"
+    "Without --technician-socket, QN718_RELAY_SOCKET names the socket, else the default.\n"
     "Exit status: 0 done, 1 refused or failed, 2 wrong usage.\n";
 
 int usage_error(const std::string& text) {
@@ -182,8 +182,7 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> lines;
     if (command == "serve" && operands.empty()) {
-        if (!technician_socket.empty())
-            options.technician_socket = technician_socket;
+        options.technician_socket = socket_path(technician_socket);
         return serve(std::move(options));
     }
     if (command == "new" && operands.empty()) {

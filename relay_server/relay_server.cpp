@@ -54,6 +54,8 @@ constexpr size_t kProgramReadSize = 8192;
 constexpr size_t kLoginReadSize = 64;
 constexpr size_t kTechnicianInput = 2 * (kRecordHeader + kMaxRecord);
 constexpr size_t kMaxPendingLogins = 64;
+// One address cannot hold all the login places with connections that never log in.
+constexpr size_t kMaxPendingLoginsPerAddress = 8;
 constexpr size_t kMaxControlConnections = 32;
 constexpr size_t kAcceptsPerWake = 64;
 constexpr int kListenBacklog = 512;
@@ -526,6 +528,14 @@ void RelayServer::Impl::accept_programs() {
         const std::string peer = peer_text(address);
         if (programs.size() >= options.max_sessions + kMaxPendingLogins) {
             log("too many connections; refused " + peer);
+            continue;
+        }
+        size_t pending_here = 0;
+        for (const auto& [id, other] : programs)
+            if (!other.logged_in && !other.closing && other.peer == peer)
+                ++pending_here;
+        if (pending_here >= kMaxPendingLoginsPerAddress) {
+            log("too many logins at once from " + peer + "; one refused");
             continue;
         }
         const int on = 1;

@@ -222,7 +222,16 @@ TEST_F(RelayServerTest, LoginsThatStallOrOverflowAreDropped) {
     relay_.advance(seconds(6));
     EXPECT_TRUE(silent.closed_by_server(3000));
     EXPECT_TRUE(relay_.log_has("login timed out from 127.0.0.1"));
-    // Neither spent the code.
+    // Connections that never send their line hold at most 8 login places per address.
+    std::vector<Peer> holding;
+    for (int i = 0; i < 8; ++i)
+        holding.push_back(connect_program(relay_.port()));
+    Peer ninth = connect_program(relay_.port());
+    EXPECT_TRUE(ninth.closed_by_server(3000));
+    EXPECT_FALSE(holding[0].closed_by_server(100));
+    holding.clear();
+    std::this_thread::sleep_for(milliseconds(300));
+    // None of it spent the code.
     std::string answer;
     Peer program = relay_.log_in(code, answer);
     EXPECT_EQ(answer, "OK");
