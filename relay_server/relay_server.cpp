@@ -750,7 +750,19 @@ void RelayServer::Impl::flush_technician(Technician& t) {
 void RelayServer::Impl::technician_readable(uint64_t id, Technician& t) {
     char buffer[kTechnicianInput];
     const size_t room = kTechnicianInput - std::min(kTechnicianInput, t.in.size());
-    const ssize_t n = ::recv(t.fd.get(), buffer, std::max<size_t>(room, 1), 0);
+    // A full buffer is only looked at (a hang-up is reported while it is full); a technician
+    // who fills it before the program is there sends too much too soon.
+    const ssize_t n = ::recv(t.fd.get(), buffer, room ? room : 1, room ? 0 : MSG_PEEK);
+    if (n > 0 && room == 0) {
+        if (t.phase == Technician::Phase::waiting) {
+            if (sessions.count(t.session))
+                sessions.at(t.session).technician = 0;
+            t.session = 0;
+            t.in.clear();
+            answer(t, "ERR too much data before the program logged in\n", true);
+        }
+        return;
+    }
     if (n < 0 && would_block())
         return;
     if (n <= 0) {
