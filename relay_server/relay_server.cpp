@@ -750,19 +750,10 @@ void RelayServer::Impl::flush_technician(Technician& t) {
 void RelayServer::Impl::technician_readable(uint64_t id, Technician& t) {
     char buffer[kTechnicianInput];
     const size_t room = kTechnicianInput - std::min(kTechnicianInput, t.in.size());
-    // A full buffer is only looked at (a hang-up is reported while it is full); a technician
-    // who fills it before the program is there sends too much too soon.
+    // A full buffer is only looked at: a hang-up is reported while it is full.
     const ssize_t n = ::recv(t.fd.get(), buffer, room ? room : 1, room ? 0 : MSG_PEEK);
-    if (n > 0 && room == 0) {
-        if (t.phase == Technician::Phase::waiting) {
-            if (sessions.count(t.session))
-                sessions.at(t.session).technician = 0;
-            t.session = 0;
-            t.in.clear();
-            answer(t, "ERR too much data before the program logged in\n", true);
-        }
+    if (n > 0 && room == 0)
         return;
-    }
     if (n < 0 && would_block())
         return;
     if (n <= 0) {
@@ -782,6 +773,14 @@ void RelayServer::Impl::technician_readable(uint64_t id, Technician& t) {
         technician_request(id, t);
     else if (t.phase == Technician::Phase::relay)
         pump_records(t);
+    // Records sent ahead of the program's login wait, up to the buffer's bound.
+    if (t.phase == Technician::Phase::waiting && t.in.size() >= kTechnicianInput) {
+        if (sessions.count(t.session))
+            sessions.at(t.session).technician = 0;
+        t.session = 0;
+        t.in.clear();
+        answer(t, "ERR too much data before the program logged in\n", true);
+    }
 }
 
 std::map<uint64_t, Session>::iterator RelayServer::Impl::find_session(const std::string& typed) {

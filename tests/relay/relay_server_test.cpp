@@ -156,6 +156,16 @@ TEST_F(RelayServerTest, TechnicianRequestsAndSessionStates) {
     EXPECT_TRUE(program.closed_by_server(3000));
     EXPECT_TRUE(technician.closed_by_server(3000));
     EXPECT_EQ(sessions(), std::vector<std::string>{"END"});
+
+    // A waiting technician may send records ahead, but not without bound.
+    const std::string later = new_code();
+    Peer eager = relay_.attach(later, 5);
+    std::string ahead;
+    for (int i = 0; i < 4; ++i)
+        ahead += record(std::string(8000, 'x'));
+    ASSERT_TRUE(eager.send(ahead));
+    EXPECT_EQ(eager.receive(3000, "\n"), "ERR too much data before the program logged in\n");
+    EXPECT_TRUE(eager.closed_by_server(3000));
 }
 
 TEST_F(RelayServerTest, BadRecordsAndVanishingPeersEndOnlyTheirOwnSession) {
