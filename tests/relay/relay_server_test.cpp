@@ -256,10 +256,10 @@ TEST_F(RelayServerTest, AnIdleProgramGetsLoneSpacesAndRecordsNeverShareTheirRece
     ASSERT_EQ(answer, "OK");
     Peer technician = relay_.attach(code);
     ASSERT_EQ(technician.receive(3000, "\n"), "OK\n");
-    // About one space a second, each on its own.
+    // About one space a second (the program gives up after 2.6 s), each on its own.
     const auto start = Clock::now();
     int spaces = 0;
-    while (Clock::now() - start < milliseconds(2600)) {
+    while (Clock::now() - start < milliseconds(3500)) {
         const std::string got = program.receive(1500, "", 1);
         if (got.empty())
             break;
@@ -267,9 +267,9 @@ TEST_F(RelayServerTest, AnIdleProgramGetsLoneSpacesAndRecordsNeverShareTheirRece
         ++spaces;
     }
     EXPECT_GE(spaces, 2);
-    EXPECT_LE(spaces, 3);
+    EXPECT_LE(spaces, 4);
     // A record sent right after a keep-alive waits until the space has been received alone.
-    ASSERT_EQ(program.receive(1500, "", 1), " ");
+    ASSERT_EQ(program.receive(2500, "", 1), " ");
     ASSERT_TRUE(technician.send(record("@R")));
     std::this_thread::sleep_for(milliseconds(20));
     EXPECT_EQ(program.receive(20), "");
