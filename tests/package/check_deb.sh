@@ -47,6 +47,10 @@ expect -rw-r--r-- root/root usr/share/man/man1/qn718-programmer-demo.1.gz
 expect -rw-r--r-- root/root usr/share/man/man1/qn718-cli.1.gz
 expect -rw-r--r-- root/root usr/share/man/man1/qn718-cli-demo.1.gz
 expect -rw-r--r-- root/root usr/share/doc/qn718-programmer/copyright
+expect -rwxr-xr-x root/root usr/bin/qn718-relay
+expect -rw-r--r-- root/root usr/share/man/man1/qn718-relay.1.gz
+expect -rw-r--r-- root/root usr/lib/systemd/system/qn718-relay.service
+expect -rw-r--r-- root/root usr/lib/sysusers.d/qn718-relay.conf
 if grep -v '^d' "$work/contents" | grep -q -e ' \./usr/local/' -e ' \./home' -e 'tests'; then
   fail "stray files: $(grep -e ' \./usr/local/' -e tests "$work/contents")"
 fi
@@ -68,7 +72,7 @@ grep -qx 'Icon=qn718-programmer' "$desktop" || fail "desktop entry Icon"
 grep -q '^Categories=.*Electronics;' "$desktop" || fail "desktop entry Categories"
 
 # The manual pages render without complaints from groff.
-for page in qn718-programmer qn718-cli; do
+for page in qn718-programmer qn718-cli qn718-relay; do
   warnings=$(zcat "$root/usr/share/man/man1/$page.1.gz" | groff -man -Tutf8 -ww -z 2>&1)
   [ -z "$warnings" ] || fail "manual page $page: $warnings"
 done
@@ -97,6 +101,14 @@ for program in qn718-cli qn718-cli-demo; do
   [ $rc -eq 0 ] && grep -q "^Usage: $program \[OPTIONS\] COMMAND" <<<"$out" && grep -q '^Exit status:' <<<"$out" ||
     fail "$program --help: rc $rc, '$out'"
 done
+out=$("$root/usr/bin/qn718-relay" --version 2>&1)
+[ "$out" = "qn718-relay $version" ] || fail "qn718-relay --version: '$out'"
+"$root/usr/bin/qn718-relay" --help | grep -q '^Usage: qn718-relay serve' || fail "qn718-relay --help"
+# The unit starts the installed program as its own user, whom the package's sysusers file makes.
+unit=$root/usr/lib/systemd/system/qn718-relay.service
+grep -qx 'ExecStart=/usr/bin/qn718-relay serve' "$unit" || fail "unit ExecStart"
+grep -qx 'User=qn718-relay' "$unit" || fail "unit User"
+grep -q '^u qn718-relay ' "$root/usr/lib/sysusers.d/qn718-relay.conf" || fail "sysusers entry"
 [ -e "$work/.qn718rc" ] && fail "--version wrote the user settings"
 
 [ $failures -eq 0 ] && echo "package checks passed"
