@@ -3,12 +3,11 @@
 // on a full-speed HID bootloader (three reports a block: write, read-back request, reply).
 #include <benchmark/benchmark.h>
 
-#include <hidapi.h>
-
 #include <chrono>
 #include <cstdlib>
 
 #include "device/device_link.h"
+#include "device/hid_port.h"
 #include "firmware/bootloader_protocol.h"
 #include "firmware/flasher.h"
 #include "sim/sim_control.h"
@@ -31,7 +30,7 @@ std::string largest_image_file() {
 
 void flash_once(benchmark::State& state, int report_interval_us) {
     sim::reset();
-    hid_init();
+    start_hidapi();
     sim::set_product(sim::Product::bootloader);
     sim::set_bootloader_report_interval_us(report_interval_us);
     DeviceLink link;

@@ -2,10 +2,10 @@
 // with the simulated device connected. Needs a display (run under xvfb-run).
 #include <benchmark/benchmark.h>
 #include <gtk/gtk.h>
-#include <hidapi.h>
 
 #include <ctime>
 
+#include "device/hid_port.h"
 #include "ui/main_loop.h"
 #include "ui/main_window.h"
 #include "ui/widget_kit.h"
@@ -35,7 +35,7 @@ bool prepare_window() {
         return false;
     sim::reset();
     sim::set_real_timeouts(true);
-    hid_init();
+    start_hidapi();
     create_fonts();
     create_main_window();
     build_status_rows();

@@ -1,7 +1,5 @@
 #include "cli/cli_run.h"
 
-#include <hidapi.h>
-
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -27,6 +25,7 @@
 #include "device/command_codes.h"
 #include "device/device_link.h"
 #include "device/frame_codec.h"
+#include "device/hid_port.h"
 #include "device/identification.h"
 #include "device/live_status.h"
 #include "firmware/firmware_image.h"
@@ -769,7 +768,7 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
         return kExitProgramRunning;
     }
 
-    if (hid_init() != 0) {
+    if (!start_hidapi()) {
         std::fprintf(io.err, "ERROR: %s\n", "hid_init");
         return kExitDeviceError;
     }

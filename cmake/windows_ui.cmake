@@ -42,7 +42,7 @@ add_executable(qn718-programmer WIN32 ui/main.cpp ${CMAKE_BINARY_DIR}/qn718-prog
 target_link_libraries(qn718-programmer PRIVATE qn718_ui qn718_core hidapi)
 add_executable(qn718-programmer-demo WIN32 ui/main.cpp ${CMAKE_BINARY_DIR}/qn718-programmer.rc)
 # The simulator comes after the libraries that call hidapi, so the linker resolves it there.
-target_link_libraries(qn718-programmer-demo PRIVATE qn718_ui qn718_sim)
+target_link_libraries(qn718-programmer-demo PRIVATE qn718_ui qn718_core qn718_sim)
 
 # GTK's DLLs beside the programs, its theme engine and our themes where GTK looks for them.
 set(gtk_runtime_stamp ${CMAKE_BINARY_DIR}/gtk-runtime.stamp)

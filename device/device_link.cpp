@@ -1,11 +1,9 @@
 #include "device/device_link.h"
 
-#include <hidapi.h>
-
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 #include <string>
+#include <utility>
 
 #include "device/command_codes.h"
 #include "device/frame_codec.h"
@@ -18,13 +16,6 @@ constexpr int kReportTimeoutMs = 25;
 constexpr int kErrorDumpTimeoutMs = 50;
 constexpr int kUsbicFrameDelayMs = 100;
 constexpr char kErrorDumpBanner[] = "\n\n\n!!!ERROR!!!\n";
-
-std::string narrow(const wchar_t* wide) {
-    std::string text;
-    for (size_t i = 0; wide && wide[i] != 0 && i < 256; ++i)
-        text.push_back(static_cast<char>(wide[i] & 0x7F));
-    return text;
-}
 
 }  // namespace
 
@@ -93,8 +84,8 @@ void DeviceLink::report_text(std::string_view text) {
 // distinct cause, to standard error, so an unplug can be told from a permission problem.
 void DeviceLink::fail(const char* what) {
     std::string cause = what;
-    if (handle_) {
-        const std::string detail = narrow(hid_error(handle_));
+    if (port_.is_open()) {
+        const std::string detail = port_.error_text();
         if (!detail.empty())
             cause += ": " + detail;
     }
@@ -107,15 +98,15 @@ void DeviceLink::fail(const char* what) {
 }
 
 bool DeviceLink::write_report(const uint8_t* report, size_t size) {
-    const int written = hid_write(handle_, report, size);
+    const int written = port_.raw_write(report, size);
     return written >= static_cast<int>(size);
 }
 
 void DeviceLink::read_error_dump() {
     report_text(std::string_view(kErrorDumpBanner, sizeof(kErrorDumpBanner) - 1));
     uint8_t report[kLongReportSize];
-    while (handle_) {
-        const int got = hid_read_timeout(handle_, report, report_size_, kErrorDumpTimeoutMs);
+    while (port_.is_open()) {
+        const int got = port_.raw_read(report, report_size_, kErrorDumpTimeoutMs);
         if (got < 0) {
             fail("read failed");
             break;
@@ -134,7 +125,7 @@ void DeviceLink::read_error_dump() {
 DeviceLink::Assembly DeviceLink::assemble_frame_text() {
     uint8_t report[kLongReportSize];
     for (;;) {
-        const int got = hid_read_timeout(handle_, report, report_size_, kReportTimeoutMs);
+        const int got = port_.raw_read(report, report_size_, kReportTimeoutMs);
         if (got < 0) {
             fail("read failed");
             return Assembly::nothing;
@@ -162,18 +153,22 @@ void DeviceLink::close() {
         kind_ = DeviceKind::none;
         return;
     }
-    if (!handle_)
+    if (!port_.is_open())
         return;
-    hid_close(release_handle());
+    take_port().close();
 }
 
-hid_device* DeviceLink::release_handle() {
-    hid_device* handle = handle_;
-    handle_ = nullptr;
+HidPort DeviceLink::release_port() {
+    HidPort port = take_port();
+    port.set_blocking();
+    return port;
+}
+
+HidPort DeviceLink::take_port() {
     kind_ = DeviceKind::none;
     receive_text_.clear();
     pending_ = false;
-    return handle;
+    return std::move(port_);
 }
 
 OpenResult DeviceLink::open() {
@@ -183,26 +178,21 @@ OpenResult DeviceLink::open() {
         return opened;
     }
     pause(kOpenDelayMs);
-    hid_device* handle = hid_open(kDeviceVendorId, kLongReportProductId, nullptr);
-    const bool long_reports = handle != nullptr;
+    HidPort port = HidPort::open(kDeviceVendorId, kLongReportProductId);
+    const bool long_reports = port.is_open();
     for (uint16_t product_id : kShortReportProductIds) {
-        if (handle)
+        if (port.is_open())
             break;
-        handle = hid_open(kDeviceVendorId, product_id, nullptr);
+        port = HidPort::open(kDeviceVendorId, product_id);
     }
-    if (!handle)
+    if (!port.is_open())
         return OpenResult::nothing;
 
     close();  // never leak an earlier handle
-    handle_ = handle;
+    port_ = std::move(port);
     report_size_ = long_reports ? kLongReportSize : kShortReportSize;
 
-    wchar_t wide[128] = {};
-    std::string product;
-    if (hid_get_product_string(handle, wide, 128) == 0) {
-        for (size_t i = 0; i < 128 && wide[i] != 0; ++i)
-            product.push_back(static_cast<char>(wide[i] & 0xFF));
-    }
+    const std::string product = port_.product();
     if (product == "USB Bootloader") {
         kind_ = DeviceKind::bootloader;
         return OpenResult::bootloader;
@@ -226,7 +216,7 @@ bool DeviceLink::send_frame(uint8_t code, const uint8_t* payload, int count) {
         fail(transport_->failure().c_str());
         return false;
     }
-    if (!handle_ || count < 0 || count > kMaxCommandPayload)
+    if (!port_.is_open() || count < 0 || count > kMaxCommandPayload)
         return false;
     const std::string text = encode_frame(code, payload, static_cast<size_t>(count));
     for (const auto& report : frame_to_reports(text, report_size_)) {
@@ -247,7 +237,7 @@ bool DeviceLink::send_command(uint8_t code, const uint8_t* payload, int count) {
 }
 
 bool DeviceLink::send_poll() {
-    if (!handle_)
+    if (!port_.is_open())
         return false;
     const std::vector<uint8_t> report = poll_report(report_size_);
     if (!write_report(report.data(), report.size())) {
@@ -259,7 +249,7 @@ bool DeviceLink::send_poll() {
 
 bool DeviceLink::receive_frame() {
     for (;;) {
-        if (!handle_)
+        if (!port_.is_open())
             return false;
         if (pending_) {
             pending_ = false;

@@ -10,10 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "device/hid_port.h"
 #include "device/link_transport.h"
-
-struct hid_device_;
-typedef struct hid_device_ hid_device;
 
 // Which kind of USB device the link holds.
 enum class DeviceKind : int32_t {
@@ -105,12 +103,14 @@ class DeviceLink {
 
     OpenResult open();
     void close();
-    // Gives the open handle away (the flasher owns the bootloader handle); the link is then
-    // closed without closing the handle.
-    hid_device* release_handle();
+    // Gives the open device away, its reads set to wait for their report (the flasher owns
+    // the bootloader while it programs); the link is then closed without closing the device.
+    HidPort release_port();
+    // The open device's raw reports, for bootloader transfers on the link's own device (the
+    // relay's raw commands) while an exchange lasts; null while the link is closed.
+    HidPort* raw_port() { return port_.is_open() ? &port_ : nullptr; }
 
-    bool is_open() const { return transport_ ? kind_ != DeviceKind::none : handle_ != nullptr; }
-    hid_device* handle() const { return handle_; }
+    bool is_open() const { return transport_ ? kind_ != DeviceKind::none : port_.is_open(); }
     DeviceKind kind() const { return kind_; }
     // Data bytes of one HID report: 64 for long reports, 8 for short ones.
     int report_size() const { return report_size_; }
@@ -156,8 +156,9 @@ class DeviceLink {
     void report_text(std::string_view text);
     void set_busy(bool busy);
     bool poll_transport();
+    HidPort take_port();
 
-    hid_device* handle_ = nullptr;
+    HidPort port_;
     DeviceKind kind_ = DeviceKind::none;
     int report_size_ = 8;
     std::string receive_text_;  // reply text assembled from input reports

@@ -1,7 +1,5 @@
 #include "firmware/bootloader_protocol.h"
 
-#include <hidapi.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -55,24 +53,24 @@ bool query_reply_expected(const BootloaderReply& reply) {
     return std::memcmp(reply.data(), kExpectedQueryPrefix, sizeof(kExpectedQueryPrefix)) == 0;
 }
 
-bool send_bootloader_request(hid_device* handle, const BootloaderReport& request) {
-    return hid_write(handle, request.data(), request.size()) ==
+bool send_bootloader_request(HidPort& port, const BootloaderReport& request) {
+    return port.raw_write(request.data(), request.size()) ==
            static_cast<int>(kBootloaderRequestSize);
 }
 
-bool read_bootloader_reply(hid_device* handle, BootloaderReply& reply, int timeout_ms) {
-    return hid_read_timeout(handle, reply.data(), reply.size(), timeout_ms) ==
+bool read_bootloader_reply(HidPort& port, BootloaderReply& reply, int timeout_ms) {
+    return port.raw_read(reply.data(), reply.size(), timeout_ms) ==
            static_cast<int>(kBootloaderReplySize);
 }
 
-bool query_bootloader(hid_device* handle, const BootloaderReply& first, int timeout_ms) {
+bool query_bootloader(HidPort& port, const BootloaderReply& first, int timeout_ms) {
     BootloaderReply reply{};
-    return send_bootloader_request(handle, bootloader_request(bootloader::kQuery)) &&
-           read_bootloader_reply(handle, reply, timeout_ms) && query_reply_expected(reply) &&
+    return send_bootloader_request(port, bootloader_request(bootloader::kQuery)) &&
+           read_bootloader_reply(port, reply, timeout_ms) && query_reply_expected(reply) &&
            std::memcmp(reply.data(), first.data(), sizeof(kExpectedQueryPrefix)) == 0;
 }
 
-bool write_flash_block(hid_device* handle, const FirmwareImage& image, int32_t offset,
+bool write_flash_block(HidPort& port, const FirmwareImage& image, int32_t offset,
                        uint32_t start_address) {
     if (offset < 0 ||
         kFirmwareHeaderSize + static_cast<size_t>(offset) + kFlashBlockSize > image.bytes.size())
@@ -80,11 +78,11 @@ bool write_flash_block(hid_device* handle, const FirmwareImage& image, int32_t o
     BootloaderReport request =
         data_request(bootloader::kWrite, start_address + static_cast<uint32_t>(offset),
                      image.image() + offset, kFlashBlockSize);
-    if (!send_bootloader_request(handle, request))
+    if (!send_bootloader_request(port, request))
         return false;
     request[1] = bootloader::kReadBack;
     BootloaderReply reply{};
-    return send_bootloader_request(handle, request) &&
-           read_bootloader_reply(handle, reply, kBootloaderReplyTimeoutMs) &&
+    return send_bootloader_request(port, request) &&
+           read_bootloader_reply(port, reply, kBootloaderReplyTimeoutMs) &&
            std::memcmp(reply.data(), request.data() + 1, kBootloaderReplySize) == 0;
 }

@@ -7,10 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/hid_port.h"
 #include "firmware/firmware_image.h"
-
-struct hid_device_;
-typedef struct hid_device_ hid_device;
 
 constexpr size_t kBootloaderRequestSize = 65;
 constexpr size_t kBootloaderReplySize = 64;
@@ -61,14 +59,14 @@ bool query_reply_expected(const BootloaderReply& reply);
 constexpr int kBootloaderReplyTimeoutMs = 3000;
 constexpr int kBootloaderEraseTimeoutMs = 20000;
 
-// Exchanges on a bootloader handle; a write that does not take all 65 bytes, a read that does
+// Exchanges on the bootloader's port; a write that does not take all 65 bytes, a read that does
 // not bring 64 in time, or a reply that differs from the expected one gives false.
-bool send_bootloader_request(hid_device* handle, const BootloaderReport& request);
-bool read_bootloader_reply(hid_device* handle, BootloaderReply& reply, int timeout_ms);
+bool send_bootloader_request(HidPort& port, const BootloaderReport& request);
+bool read_bootloader_reply(HidPort& port, BootloaderReply& reply, int timeout_ms);
 // Query, one reply, compared with kExpectedQueryPrefix and with the same bytes of the first
 // query's reply: a first reply spoiled on its way would otherwise decide where the image goes.
-bool query_bootloader(hid_device* handle, const BootloaderReply& first,
+bool query_bootloader(HidPort& port, const BootloaderReply& first,
                       int timeout_ms = kBootloaderReplyTimeoutMs);
 // Writes the 56 image bytes from offset on at start_address + offset and reads them back.
-bool write_flash_block(hid_device* handle, const FirmwareImage& image, int32_t offset,
+bool write_flash_block(HidPort& port, const FirmwareImage& image, int32_t offset,
                        uint32_t start_address);

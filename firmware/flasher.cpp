@@ -1,7 +1,5 @@
 #include "firmware/flasher.h"
 
-#include <hidapi.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -22,22 +20,6 @@ constexpr int kFinalPauseMs = 20;
 constexpr int kReenumerationPauseMs = 500;
 constexpr int kBootloaderSearchTries = 24;
 constexpr int kBootloaderRetryPauseMs = 200;
-
-// The bootloader handle while the flasher owns it; closed on every way out.
-class BootloaderHandle {
-   public:
-    explicit BootloaderHandle(hid_device* handle) : handle_(handle) {}
-    ~BootloaderHandle() {
-        if (handle_)
-            hid_close(handle_);
-    }
-    BootloaderHandle(const BootloaderHandle&) = delete;
-    BootloaderHandle& operator=(const BootloaderHandle&) = delete;
-    hid_device* get() const { return handle_; }
-
-   private:
-    hid_device* handle_;
-};
 
 void pause_and_serve(DeviceLink& link, FlashHost& host, int milliseconds) {
     link.pause(milliseconds);
@@ -81,39 +63,38 @@ FileOutcome select_file(FirmwareImage& image, FlashMode mode, FlashHost& host,
 }
 
 // The running application restarts into its bootloader, which enumerates as another device.
-hid_device* wait_for_bootloader(DeviceLink& link) {
+// The flasher owns the bootloader's port from then on; it closes on every way out.
+HidPort wait_for_bootloader(DeviceLink& link) {
     link.pause(kReenumerationPauseMs);
     for (int attempt = 0; attempt < kBootloaderSearchTries; ++attempt) {
         if (link.open() == OpenResult::bootloader) {
             // The link must not hold the device: the main loop searches afresh afterwards.
-            hid_device* handle = link.release_handle();
-            hid_set_nonblocking(handle, 0);
-            return handle;
+            return link.release_port();
         }
         // The application itself, not yet gone: let it go rather than hold it meanwhile.
         link.close();
         link.pause(kBootloaderRetryPauseMs);
     }
-    return nullptr;
+    return HidPort();
 }
 
-bool send_all(hid_device* handle, std::initializer_list<BootloaderReport> requests) {
+bool send_all(HidPort& port, std::initializer_list<BootloaderReport> requests) {
     for (const BootloaderReport& request : requests) {
-        if (!send_bootloader_request(handle, request))
+        if (!send_bootloader_request(port, request))
             return false;
     }
     return true;
 }
 
-bool erase_application(hid_device* handle, const BootloaderReply& first) {
+bool erase_application(HidPort& port, const BootloaderReply& first) {
     BootloaderReport unlock = bootloader_request(bootloader::kUnlock);
     unlock[2] = 0x00;
-    return send_all(handle, {bootloader_request(bootloader::kComplete), unlock, unlock,
-                             bootloader_request(bootloader::kErase)}) &&
-           query_bootloader(handle, first, kBootloaderEraseTimeoutMs);
+    return send_all(port, {bootloader_request(bootloader::kComplete), unlock, unlock,
+                           bootloader_request(bootloader::kErase)}) &&
+           query_bootloader(port, first, kBootloaderEraseTimeoutMs);
 }
 
-bool write_image(hid_device* handle, const FirmwareImage& image, uint32_t start_address,
+bool write_image(HidPort& port, const FirmwareImage& image, uint32_t start_address,
                  DeviceLink& link, FlashHost& host) {
     int shown = -1;
     for (int32_t offset = 0; offset < image.image_length;
@@ -128,7 +109,7 @@ bool write_image(hid_device* handle, const FirmwareImage& image, uint32_t start_
             host.set_progress_text(text);
             host.process_events();
         }
-        if (!write_flash_block(handle, image, offset, start_address))
+        if (!write_flash_block(port, image, offset, start_address))
             return false;
     }
     host.set_progress_text("100%");
@@ -137,29 +118,29 @@ bool write_image(hid_device* handle, const FirmwareImage& image, uint32_t start_
     return true;
 }
 
-bool finish_and_mark(hid_device* handle, const BootloaderReply& first) {
+bool finish_and_mark(HidPort& port, const BootloaderReply& first) {
     const BootloaderReport complete = bootloader_request(bootloader::kComplete);
-    if (!send_bootloader_request(handle, complete) || !query_bootloader(handle, first))
+    if (!send_bootloader_request(port, complete) || !query_bootloader(port, first))
         return false;
     BootloaderReport marker = data_request(bootloader::kWrite, kValidMarkerAddress,
                                            kFirmwareTag.valid_marker, kValidMarkerSize);
-    if (!send_all(handle, {marker, complete}))
+    if (!send_all(port, {marker, complete}))
         return false;
     marker[1] = bootloader::kReadBack;
     BootloaderReply reply{};
-    if (!send_bootloader_request(handle, marker) ||
-        !read_bootloader_reply(handle, reply, kBootloaderReplyTimeoutMs) ||
+    if (!send_bootloader_request(port, marker) ||
+        !read_bootloader_reply(port, reply, kBootloaderReplyTimeoutMs) ||
         std::memcmp(reply.data(), marker.data() + 1, reply.size()) != 0)
         return false;
-    return query_bootloader(handle, first);
+    return query_bootloader(port, first);
 }
 
-FlashResult program_bootloader(hid_device* handle, const FirmwareImage& image, DeviceLink& link,
+FlashResult program_bootloader(HidPort& port, const FirmwareImage& image, DeviceLink& link,
                                FlashHost& host) {
     BootloaderReply reply{};
     // The first reply is taken as it comes; the queries after the erase are held to it.
-    if (!send_bootloader_request(handle, bootloader_request(bootloader::kQuery)) ||
-        !read_bootloader_reply(handle, reply, kBootloaderReplyTimeoutMs))
+    if (!send_bootloader_request(port, bootloader_request(bootloader::kQuery)) ||
+        !read_bootloader_reply(port, reply, kBootloaderReplyTimeoutMs))
         return FlashResult::write_error;
     const QueryReply query = decode_query_reply(reply);
     if (!image_fits(query.start_address, image.image_length))
@@ -175,13 +156,12 @@ FlashResult program_bootloader(hid_device* handle, const FirmwareImage& image, D
     host.clear_firmware_labels();
     host.set_progress_text(lang_text(kErasingText));
     pause_and_serve(link, host, kEventPauseMs);
-    if (!erase_application(handle, reply) ||
-        !write_image(handle, image, query.start_address, link, host) ||
-        !finish_and_mark(handle, reply))
+    if (!erase_application(port, reply) ||
+        !write_image(port, image, query.start_address, link, host) || !finish_and_mark(port, reply))
         return FlashResult::write_error;
 
     // The device leaves the bus with the restart; whether the report arrived does not matter.
-    send_bootloader_request(handle, bootloader_request(bootloader::kRestart));
+    send_bootloader_request(port, bootloader_request(bootloader::kRestart));
     return FlashResult::programmed;
 }
 
@@ -225,8 +205,8 @@ FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mod
     // The application's handle dies with the restart; closed here, it cannot be used by mistake.
     link.close();
 
-    BootloaderHandle handle(wait_for_bootloader(link));
-    if (!handle.get())
+    HidPort port = wait_for_bootloader(link);
+    if (!port.is_open())
         return FlashResult::write_error;
-    return program_bootloader(handle.get(), image, link, host);
+    return program_bootloader(port, image, link, host);
 }

@@ -1,7 +1,6 @@
 // One relay step: the server's command stream carried out on the device link, the raw HID
-// handle, the firmware image and the CAN analyzer's port, and the answers sent back.
-#include <hidapi.h>
-
+// device's raw reports, the firmware image and the CAN analyzer's port, and the answers sent
+// back.
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
@@ -15,7 +14,6 @@
 #include "firmware/bootloader_protocol.h"
 #include "firmware/firmware_image.h"
 #include "platform/serial_port.h"
-#include "platform/sleep.h"
 #include "remote/remote_session.h"
 
 namespace {
@@ -248,7 +246,8 @@ class RelayRun : public RelayEventSink {
         collect_until_quiet(true);
         bool acknowledged = false;
         if (link_.send_frame(command::kRemoteData, data, count)) {
-            for (int attempt = 0; attempt < kAckAttempts && !acknowledged; ++attempt) {
+            // The waits serve the user, who may end the session meanwhile.
+            for (int attempt = 0; attempt < kAckAttempts && !acknowledged && alive(); ++attempt) {
                 for (int polls = 0; polls < kMaxCollectPolls && link_.poll(); ++polls) {
                     const DeviceReply& reply = link_.reply();
                     if (reply.code() == kAcknowledgement) {
@@ -259,7 +258,7 @@ class RelayRun : public RelayEventSink {
                         s_.queue.append(reply);
                 }
                 if (!acknowledged)
-                    sleep_ms(kAckPauseMs);
+                    host_.pause(kAckPauseMs);
             }
         }
         if (!acknowledged)
@@ -268,26 +267,24 @@ class RelayRun : public RelayEventSink {
     }
 
     bool raw(uint8_t sub, const uint8_t* args) {
-        hid_device* handle = link_.handle();
+        HidPort* port = link_.raw_port();
         switch (sub) {
             case relay::kUploadReset:
                 image_.image_length = 0;
                 return send({'@', 'E', '0'});
             case relay::kBlockingReads:
-                if (handle)
-                    hid_set_nonblocking(handle, 0);
+                if (port)
+                    port->set_blocking();
                 return true;
             case relay::kRawWrite: {
-                const int r = handle && args[0] > 0 ? hid_write(handle, args + 1, args[0]) : -1;
+                const int r = port && args[0] > 0 ? port->raw_write(args + 1, args[0]) : -1;
                 return send({'@', 'E', '3', static_cast<uint8_t>(r & 0xFF)});
             }
             case relay::kRawRead: {
                 uint8_t reply[kReplyRecordSize] = {'@', 'E', '4'};
                 int r = -1;
-                if (handle)
-                    r = args[0] > 0
-                            ? hid_read_timeout(handle, reply + 4, args[0], kRawReadTimeoutMs)
-                            : 0;
+                if (port)
+                    r = args[0] > 0 ? port->raw_read(reply + 4, args[0], kRawReadTimeoutMs) : 0;
                 r = std::min(r, static_cast<int>(args[0]));
                 reply[3] = static_cast<uint8_t>(r & 0xFF);
                 return send(reply, r >= 0 ? static_cast<size_t>(r) + 4 : 3);
@@ -320,8 +317,8 @@ class RelayRun : public RelayEventSink {
                 if (!alive())
                     return false;
             }
-            hid_device* handle = link_.handle();
-            if (!handle || !write_flash_block(handle, image_, offset, base)) {
+            HidPort* port = link_.raw_port();
+            if (!port || !write_flash_block(*port, image_, offset, base)) {
                 end_session();
                 return false;
             }

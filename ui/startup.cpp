@@ -1,7 +1,6 @@
 #include "ui/startup.h"
 
 #include <gtk/gtk.h>
-#include <hidapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include "ui/menu_bar.h"
 #include "app/single_instance.h"
 #include "app/user_settings.h"
+#include "device/hid_port.h"
 #include "ui/widget_kit.h"
 #include "platform/processes.h"
 #include "platform/profile_folder.h"
@@ -35,7 +35,7 @@ int run_program(int argc, char** argv) {
     }
     set_hidden_switch(has_hidden_switch_argument(argc, argv));
     const char* update_message = check_for_update();
-    if (hid_init() != 0) {
+    if (!start_hidapi()) {
         std::fprintf(stderr, "ERROR: %s\n", "hid_init");
         return 1;
     }

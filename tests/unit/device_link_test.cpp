@@ -193,6 +193,30 @@ TEST_F(DeviceLinkTest, WaitsForSilenceEndWithADeviceThatAnswersEveryPoll) {
 }
 
 // The link's pauses serve the window, where a handler may try to start a second exchange.
+// The flasher takes the bootloader from the link: the link lets it go without closing it, and
+// it closes once, with its last owner. A read that could wait for ever is refused unread.
+TEST_F(DeviceLinkTest, AReleasedPortClosesWithItsLastOwnerAndRefusesEndlessReads) {
+    sim::set_product(sim::Product::bootloader);
+    ASSERT_EQ(link.open(), OpenResult::bootloader);
+    HidPort port = link.release_port();
+    EXPECT_EQ(link.raw_port(), nullptr);
+    EXPECT_EQ(link.kind(), DeviceKind::none);
+    link.close();
+    EXPECT_EQ(sim::open_handles(), 1);
+    uint8_t reply[kLongReportSize];
+    const int calls = sim::hid_calls();
+    EXPECT_EQ(port.raw_read(reply, sizeof reply, -1), -1);
+    EXPECT_EQ(sim::hid_calls(), calls);
+    {
+        HidPort owner = std::move(port);
+        port = std::move(owner);
+        EXPECT_EQ(sim::open_handles(), 1);
+    }
+    EXPECT_TRUE(port.is_open());
+    port = HidPort();
+    EXPECT_EQ(sim::open_handles(), 0);
+}
+
 TEST_F(DeviceLinkTest, OneExchangeAtATimeEndsWithItsGuardOnEveryPath) {
     std::vector<bool> told;
     link.set_busy_listener([&](bool busy) { told.push_back(busy); });

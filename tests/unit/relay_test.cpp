@@ -265,6 +265,21 @@ TEST_F(RelayTest, AUserWhoEndsTheSessionDuringAnEventPumpStopsTheStep) {
     EXPECT_EQ(session_->reconnect_countdown, kNoReconnect);
 }
 
+// The acknowledgement's waits serve the user like every other wait; a user who ends the
+// session in one stops the step there, and the rest of the receive is not carried out.
+TEST_F(RelayTest, AUserWhoEndsTheSessionDuringTheAcknowledgementWaitStopsIt) {
+    EXPECT_EQ(exchange({"@H"}), "@1");
+    sim::set_remote_data_silent(true);
+    host_.during_pause = [&] { finish_session(*session_, link_, true); };
+    ASSERT_TRUE(peer_.send(bytes({'@', 'F', 1, 0x42}) + "@G"));
+    const int pauses = host_.pauses;
+    step();
+    EXPECT_EQ(host_.pauses - pauses, 1) << "no further waits after the end";
+    EXPECT_EQ(peer_.take(20), "@!") << "the user's end, and no answer to the rest";
+    EXPECT_FALSE(session_->connected());
+    EXPECT_EQ(sim::count_commands(0x66), 1);
+}
+
 TEST_F(RelayTest, AServerThatStopsMidBlockIsDroppedAfterItsSilence) {
     EXPECT_EQ(exchange({"@H"}), "@1");
     EXPECT_EQ(exchange({"@E0@E1" + bytes({0x10, 0x00}) + std::string(10, 'a')}), "@E0");
