@@ -3,7 +3,6 @@
 // window's handlers reach the link through it.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 
