@@ -22,7 +22,7 @@
 #include "config/config_operations.h"
 #include "config/vehicle_lookup.h"
 #include "console/console_command.h"
-#include "device/command_codes.h"
+#include "device/connection_machine.h"
 #include "device/device_link.h"
 #include "device/frame_codec.h"
 #include "device/hid_port.h"
@@ -104,7 +104,6 @@ class Session {
     int attach();
     OpenResult find_device();
     int no_device();
-    std::optional<DeviceIdentity> greet();
     int connect();
     int save_record(const ConfigRecord& record);
     KeepHeldBlock history_keeper();
@@ -158,61 +157,66 @@ int Session::no_device() {
     return kExitNoDevice;
 }
 
-// The window's greeting: command 1 until the device answers with reply 7 (2, 1), then
-// command 4, until the identity reply comes.
-std::optional<DeviceIdentity> Session::greet() {
-    bool greeted = false;
-    link_.poll();
-    for (int pass = 0; pass < kGreetingPasses && link_.is_open(); ++pass) {
-        if (link_.poll()) {
-            const DeviceReply& reply = link_.reply();
-            if (is_greeting_answer(reply)) {
-                greeted = true;
-            } else if (reply.code() == reply::kIdentity) {
-                if (const auto identity = decode_identity(reply))
-                    return identity;
+int Session::connect() {
+    ConnectionMachine machine(link_);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(wait_seconds_);
+    int attempts = 0;
+    int greeting_passes = 0;
+    for (;;) {
+        if (machine.state() != ConnectionState::searching) {
+            // The device is given a few seconds to answer the greeting with its identity.
+            if (!link_.is_open() || greeting_passes == kGreetingPasses) {
+                error(cli_text(CliText::no_greeting));
+                return kExitDeviceError;
+            }
+            ++greeting_passes;
+        }
+        int pause_ms = kPassPauseMs;
+        for (const ConnectionEvent& event : machine.step(false)) {
+            switch (event.kind) {
+                case ConnectionEventKind::nothing_found:
+                    if (std::chrono::steady_clock::now() >= deadline)
+                        return no_device();
+                    pause_ms = kSearchPauseMs;
+                    break;
+                case ConnectionEventKind::bootloader_found:
+                    error(cli_text(CliText::bootloader_mode));
+                    return kExitRefused;
+                case ConnectionEventKind::device_found:
+                    pause_ms = 0;
+                    break;
+                case ConnectionEventKind::identified:
+                    // The vehicle lookup hides rows this firmware cannot use, as the window's
+                    // lists do.
+                    set_firmware_number(event.identification.identity.firmware_number());
+                    identification_ = event.identification;
+                    pause_ms = 0;
+                    if (event.identification.outcome != IdentifyOutcome::unconfirmed)
+                        break;
+                    // Each attempt starts with a greeting of its own.
+                    if (++attempts == kIdentifyAttempts) {
+                        error(cli_text(CliText::unconfirmed));
+                        return kExitRefused;
+                    }
+                    machine.restart_greeting();
+                    greeting_passes = 0;
+                    break;
+                case ConnectionEventKind::incompatible:
+                    error(incompatible_firmware_text(lang_text(Text::incompatible_firmware),
+                                                     event.identification.identity,
+                                                     event.sub_version));
+                    return kExitRefused;
+                case ConnectionEventKind::connected:
+                    if (event.identification.old_firmware_warning)
+                        note(lang_text(Text::firmware_too_old_warning));
+                    return kExitSuccess;
+                default:
+                    break;
             }
         }
-        link_.send_frame(greeted ? command::kIdentify : command::kGreeting);
-        link_.pause(kPassPauseMs);
+        if (pause_ms > 0)
+            link_.pause(pause_ms);
     }
-    return std::nullopt;
-}
-
-int Session::connect() {
-    const OpenResult opened = find_device();
-    if (opened == OpenResult::nothing)
-        return no_device();
-    if (opened == OpenResult::bootloader) {
-        error(cli_text(CliText::bootloader_mode));
-        return kExitRefused;
-    }
-    for (int attempt = 0; attempt < kIdentifyAttempts; ++attempt) {
-        const std::optional<DeviceIdentity> identity = greet();
-        if (!identity) {
-            error(cli_text(CliText::no_greeting));
-            return kExitDeviceError;
-        }
-        // The vehicle lookup hides rows this firmware cannot use, as the window's lists do.
-        set_firmware_number(identity->firmware_number());
-        identification_ = identify_device(link_, *identity, false);
-        if (identification_->outcome == IdentifyOutcome::incompatible) {
-            const SubVersion sub = identification_->sub_version.value_or(SubVersion{});
-            char text[400];
-            std::snprintf(text, sizeof text, lang_text(Text::incompatible_firmware),
-                          identity->type_code, identity->firmware_high, identity->firmware_low,
-                          sub.a, sub.b);
-            error(text);
-            return kExitRefused;
-        }
-        if (identification_->outcome == IdentifyOutcome::connected) {
-            if (identification_->old_firmware_warning)
-                note(lang_text(Text::firmware_too_old_warning));
-            return kExitSuccess;
-        }
-    }
-    error(cli_text(CliText::unconfirmed));
-    return kExitRefused;
 }
 
 int Session::identify() {

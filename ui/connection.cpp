@@ -11,7 +11,6 @@
 #include "app/language.h"
 #include "config/vehicle_lookup.h"
 #include "console/traffic_log.h"
-#include "device/command_codes.h"
 #include "ui/config_page.h"
 #include "ui/console_window.h"
 #include "ui/device_windows.h"
@@ -86,23 +85,9 @@ Connection& connection() {
 
 void Connection::restart() {
     link_.close();
-    if (state_ != AppState::searching)
+    if (machine_.state() != AppState::searching)
         destroy_config_page();
-    state_ = AppState::searching;
-}
-
-void Connection::handle_lost_device() {
-    if (!combo_popped_down_) {
-        pop_down_open_combo_box();
-        combo_popped_down_ = true;
-    }
-    link_.pause(kNoDevicePauseMs);
-    if (state_ != AppState::searching) {
-        state_ = AppState::searching;
-        destroy_config_page();
-    }
-    show_search_status();
-    set_version_label("");
+    machine_.restart();
 }
 
 void Connection::show_search_status() {
@@ -135,97 +120,76 @@ void Connection::check_device_access() {
     show_search_status();
 }
 
-// Returns true when the device was accepted or refused for good this time, so the next pass
-// starts at once.
-bool Connection::accept_identity(const DeviceIdentity& identity) {
-    set_firmware_number(identity.firmware_number());
-    const Identification result = identify_device(link_, identity, hidden_switch());
-    if (result.sub_version) {
-        sub_version_ = *result.sub_version;
-        char label[16];
-        std::snprintf(label, sizeof label, "(%d)  ", sub_version_.b);
-        set_version_label(label);
-    }
-    if (result.outcome == IdentifyOutcome::incompatible) {
-        char text[400];
-        std::snprintf(text, sizeof text, lang_text(Text::incompatible_firmware), identity.type_code,
-                      identity.firmware_high, identity.firmware_low, sub_version_.a,
-                      sub_version_.b);
-        show_incompatible_window(text);
-        return true;
-    }
-    set_status_label(identity.name().c_str());
-    identity_ = identity;
-    if (result.outcome == IdentifyOutcome::unconfirmed)
-        return false;
-    if (result.old_firmware_warning)
-        show_message(lang_text(Text::firmware_too_old_warning));
-    else if (result.speed_signal == SpeedSignal::no_answer)
-        show_message(lang_text(Text::config_load_error));
-    else if (result.speed_signal == SpeedSignal::absent)
-        show_message(lang_text(Text::no_can_speed_warning));
-    live_status_.reset();
-    show_config_page(main_box(), link_, identity);
-    fit_main_window_to_page();
-    state_ = AppState::connected;
-    return true;
-}
-
-bool Connection::handle_greeting_reply() {
-    fresh_.reset();
-    if (link_.poll())
-        fresh_ = link_.reply();
-    if (!fresh_ || state_ == AppState::connected)
-        return false;
-    if (is_greeting_answer(*fresh_)) {
-        if (state_ == AppState::greeting_with_command1)
-            state_ = AppState::greeting_with_command4;
-    } else if (fresh_->code() == reply::kIdentity) {
-        if (const auto identity = decode_identity(*fresh_))
-            return accept_identity(*identity);
-    }
-    return false;
-}
-
-void Connection::step_state() {
-    switch (state_) {
-        case AppState::searching: {
-            const OpenResult opened = link_.open();
-            if (opened == OpenResult::nothing) {
-                check_device_access();
-                break;
-            }
+void Connection::show(const ConnectionEvent& event) {
+    const Identification& identified = event.identification;
+    switch (event.kind) {
+        case ConnectionEventKind::lost:
+            destroy_config_page();
+            break;
+        case ConnectionEventKind::searching:
+            show_search_status();
+            set_version_label("");
+            break;
+        case ConnectionEventKind::nothing_found:
+            check_device_access();
+            break;
+        case ConnectionEventKind::device_found:
             access_problem_.reset();
             passes_to_access_check_ = 0;
-            if (opened == OpenResult::link) {
-                set_status_label(lang_text(Text::please_wait));
-                link_.poll();
-                state_ = AppState::greeting_with_command1;
-            } else if (opened == OpenResult::bootloader) {
-                link_.close();
-                show_bootloader_window();
+            set_status_label(lang_text(Text::please_wait));
+            break;
+        case ConnectionEventKind::bootloader_found:
+            access_problem_.reset();
+            passes_to_access_check_ = 0;
+            link_.close();
+            show_bootloader_window();
+            break;
+        case ConnectionEventKind::identified:
+            set_firmware_number(identified.identity.firmware_number());
+            if (identified.sub_version) {
+                char label[16];
+                std::snprintf(label, sizeof label, "(%d)  ", identified.sub_version->b);
+                set_version_label(label);
             }
+            if (identified.outcome != IdentifyOutcome::incompatible)
+                set_status_label(identified.identity.name().c_str());
             break;
-        }
-        case AppState::greeting_with_command1:
-            link_.send_frame(command::kGreeting);
+        case ConnectionEventKind::incompatible:
+            show_incompatible_window(
+                incompatible_firmware_text(lang_text(Text::incompatible_firmware),
+                                           identified.identity, event.sub_version)
+                    .c_str());
             break;
-        case AppState::greeting_with_command4:
-            link_.send_frame(command::kIdentify);
+        case ConnectionEventKind::connected:
+            if (identified.old_firmware_warning)
+                show_message(lang_text(Text::firmware_too_old_warning));
+            else if (identified.speed_signal == SpeedSignal::no_answer)
+                show_message(lang_text(Text::config_load_error));
+            else if (identified.speed_signal == SpeedSignal::absent)
+                show_message(lang_text(Text::no_can_speed_warning));
+            show_config_page(main_box(), link_, identified.identity);
+            fit_main_window_to_page();
             break;
-        case AppState::connected:
-            paint_live_status(live_status_.step(link_, fresh_ ? &*fresh_ : nullptr));
+        case ConnectionEventKind::live_status:
+            paint_live_status(event.live);
             break;
     }
 }
 
 bool Connection::step() {
-    if (!link_.is_open())
-        handle_lost_device();
-    else
+    if (!link_.is_open()) {
+        if (!combo_popped_down_) {
+            pop_down_open_combo_box();
+            combo_popped_down_ = true;
+        }
+        link_.pause(kNoDevicePauseMs);
+    } else {
         combo_popped_down_ = false;
-    if (state_ != AppState::searching && handle_greeting_reply())
-        return true;
-    step_state();
-    return false;
+    }
+    bool identified = false;
+    for (const ConnectionEvent& event : machine_.step(hidden_switch())) {
+        show(event);
+        identified = identified || event.kind == ConnectionEventKind::identified;
+    }
+    return identified;
 }
