@@ -3,6 +3,7 @@
 #include <hidapi.h>
 
 #include <chrono>
+#include <memory>
 #include <csignal>
 #include <optional>
 
@@ -61,21 +62,22 @@ std::string base_name(const char* path) {
     return program_file_name(path ? path : "qn718-cli");
 }
 
-void choose_message_language(const std::string& requested) {
-    load_user_settings();
+int choose_message_language(const std::string& requested) {
     std::string code = requested;
     if (code.empty())
-        code = user_settings().language;
+        code = load_user_settings().language;
     if (code.empty() || language_index_of(code) < 0)
         code = user_locale_language();
     const int index = language_index_of(code);
-    set_current_language(index >= 0 ? index : kEnglish);
+    return index >= 0 ? index : kEnglish;
 }
 
+// One run of the tool: the link, and what the window program keeps for its whole run (the
+// console's history and record, the firmware image) kept for this one command.
 class Session {
    public:
-    Session(const CliArguments& arguments, const CliStreams& io)
-        : a_(arguments), io_(io), wait_seconds_(arguments.wait_seconds) {
+    Session(const CliArguments& arguments, const CliStreams& io, int language)
+        : a_(arguments), io_(io), language_(language), wait_seconds_(arguments.wait_seconds) {
         // Device log lines belong to the console; the tool has none to show them in.
         link_.set_listeners({});
     }
@@ -83,6 +85,10 @@ class Session {
     int run_subcommand();
 
    private:
+    const char* lang_text(Text entry) const { return lang_text_in(language_, entry); }
+    const char* cli_text(CliText entry) const { return cli_text_in(language_, entry); }
+    const char* history_text(HistoryText entry) const { return history_text_in(language_, entry); }
+
     // Errors are always shown; notes (success, progress, warnings) not with --quiet.
     void error(const std::string& text) {
         last_error_ = text;
@@ -118,7 +124,12 @@ class Session {
 
     const CliArguments& a_;
     const CliStreams& io_;
+    const int language_;
     DeviceLink link_;
+    CommandHistory history_;
+    TrafficLog traffic_;
+    const std::unique_ptr<FirmwareImage> image_ = std::make_unique<FirmwareImage>();
+    uint32_t firmware_number_ = 0;  // the vehicle lookup hides rows this firmware cannot use
     std::optional<Identification> identification_;
     int wait_seconds_;
     std::string last_error_;       // the last error shown: a station line says why with it
@@ -139,7 +150,7 @@ int Session::no_device() {
     error(lang_text(Text::no_usb_device));
     // hidapi does not see a device that this user may not open; saying why saves a search.
     if (const auto problem = find_hid_access_problem(kDeviceVendorId)) {
-        const DeviceAccessHint hint = device_access_hint(*problem);
+        const DeviceAccessHint hint = device_access_hint(*problem, language_);
         error(hint.status + "\n" + hint.details);
     }
     return kExitNoDevice;
@@ -181,7 +192,7 @@ int Session::connect() {
             return kExitDeviceError;
         }
         // The vehicle lookup hides rows this firmware cannot use, as the window's lists do.
-        set_firmware_number(identity->firmware_number());
+        firmware_number_ = identity->firmware_number();
         identification_ = identify_device(link_, *identity, false);
         if (identification_->outcome == IdentifyOutcome::incompatible) {
             const SubVersion sub = identification_->sub_version.value_or(SubVersion{});
@@ -207,7 +218,9 @@ int Session::identify() {
     // An incompatible or unconfirmed device is still described: that is what one asks for.
     if (identification_)
         std::fputs(
-            (a_.json ? identify_json(*identification_) : identify_text(*identification_)).c_str(),
+            (a_.json ? identify_json(*identification_, language_)
+                     : identify_text(*identification_, language_))
+                .c_str(),
             io_.out);
     return outcome;
 }
@@ -229,7 +242,7 @@ int Session::page_status(const PlainPage& page, bool saved) {
 int Session::read_configuration() {
     if (const int outcome = connect())
         return outcome;
-    PlainPage page;
+    PlainPage page(firmware_number_);
     if (!load_configuration(link_, page, LoadKind::silently)) {
         error(lang_text(Text::config_load_error));
         return kExitDeviceError;
@@ -303,7 +316,7 @@ int Session::write_config_data(const std::string& data) {
     if (const int outcome = connect())
         return outcome;
     // Keys the file lacks keep the device's values, as on the page that loaded the file.
-    PlainPage page;
+    PlainPage page(firmware_number_);
     if (!load_configuration(link_, page, LoadKind::silently)) {
         error(lang_text(Text::config_load_error));
         return kExitDeviceError;
@@ -316,7 +329,7 @@ int Session::write_config_data(const std::string& data) {
 int Session::defaults() {
     if (const int outcome = connect())
         return outcome;
-    PlainPage page;
+    PlainPage page(firmware_number_);
     load_configuration(link_, page, LoadKind::defaults);
     const bool saved = save_configuration(link_, page, history_keeper());
     return page_status(page, saved);
@@ -329,7 +342,7 @@ int Session::check_firmware_file(const std::string& file) {
         error(fill_message(lang_text(Text::error_opening_file), file));
         return kExitInvalidInput;
     }
-    if (load_firmware_image(firmware_image(), bytes) != FirmwareFileCheck::good) {
+    if (load_firmware_image(*image_, bytes) != FirmwareFileCheck::good) {
         error(lang_text(Text::file_corrupted));
         return kExitInvalidInput;
     }
@@ -341,7 +354,7 @@ int Session::flash(const std::string& file) {
     // bootloader.
     if (const int outcome = check_firmware_file(file))
         return outcome;
-    FirmwareImage& image = firmware_image();
+    FirmwareImage& image = *image_;
 
     const OpenResult opened = find_device();
     if (opened == OpenResult::nothing)
@@ -351,7 +364,7 @@ int Session::flash(const std::string& file) {
         link_.close();
         mode = FlashMode::from_bootloader;
     }
-    TerminalFlashHost host(file, io_.err, io_.err_is_terminal, a_.quiet);
+    TerminalFlashHost host(file, io_.err, io_.err_is_terminal, a_.quiet, language_);
     const FlashResult result = flash_firmware(link_, image, mode, host);
     host.finish_line();
     switch (result) {
@@ -450,7 +463,7 @@ int Session::send() {
     if (const int outcome = connect())
         return outcome;
     const ConsoleSendResult result =
-        console_send(link_, command_history(), {a_.command_code, a_.data, true});
+        console_send(link_, history_, traffic_, {a_.command_code, a_.data, true});
     if (!result.delivered) {
         error(lang_text(Text::write_error));
         return kExitDeviceError;
@@ -676,12 +689,12 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
         std::fputs((a.help ? cli_help_text(program) : cli_version_text()).c_str(), io.out);
         return kExitSuccess;
     }
-    choose_message_language(language_index_of(a.language) >= 0 ? a.language : "");
+    const int language = choose_message_language(language_index_of(a.language) >= 0 ? a.language : "");
     if (!parsed.ok) {
         const ArgumentError& e = parsed.error;
         std::fprintf(io.err, "%s\n%s\n",
-                     fill_message(cli_text(e.message), e.subject, e.command).c_str(),
-                     fill_message(cli_text(CliText::try_help), program).c_str());
+                     fill_message(cli_text_in(language, e.message), e.subject, e.command).c_str(),
+                     fill_message(cli_text_in(language, CliText::try_help), program).c_str());
         return kExitInvalidInput;
     }
 
@@ -691,11 +704,11 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
     const std::string window = running_window_program(names);
     if (!window.empty()) {
         std::fprintf(io.err, "%s\n",
-                     fill_message(cli_text(CliText::window_running), window).c_str());
+                     fill_message(cli_text_in(language, CliText::window_running), window).c_str());
         return kExitProgramRunning;
     }
     if (other_copy_running(argc > 0 ? argv[0] : nullptr)) {
-        std::fprintf(io.err, "%s\n", cli_text(CliText::copy_running));
+        std::fprintf(io.err, "%s\n", cli_text_in(language, CliText::copy_running));
         return kExitProgramRunning;
     }
 
@@ -703,5 +716,5 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
         std::fprintf(io.err, "ERROR: %s\n", "hid_init");
         return kExitDeviceError;
     }
-    return Session(a, io).run_subcommand();
+    return Session(a, io, language).run_subcommand();
 }

@@ -18,7 +18,7 @@ void PlainPage::run_level_entry_handler() {
 void PlainPage::select_vehicle(int32_t level, int32_t car_number, bool update_entry) {
     // The lists show only rows this firmware may use; with no row selected the page has no
     // car number, and 0 is what it writes.
-    const VehicleRef found = find_vehicle(level, car_number, firmware_number());
+    const VehicleRef found = find_vehicle(level, car_number, firmware_number_);
     selected_car_ = found.found() ? vehicle_row(found).car_number : 0;
     current_level_ = level;
     if (update_entry)

@@ -11,6 +11,9 @@
 
 class PlainPage : public ConfigPageAccess {
    public:
+    // The vehicle selection hides the rows a device with this firmware number cannot use.
+    explicit PlainPage(uint32_t firmware_number) : firmware_number_(firmware_number) {}
+
     int choice_index(ChoiceField field) const override { return choices_[field]; }
     void set_choice_index(ChoiceField field, int index) override { choices_[field] = index; }
     // Nothing is drawn, so there is no change mark to renew.
@@ -33,6 +36,7 @@ class PlainPage : public ConfigPageAccess {
     const std::vector<Text>& messages() const { return messages_; }
 
    private:
+    uint32_t firmware_number_;
     std::array<int, kChoiceFieldCount> choices_{};
     std::string level_text_ = "0";
     int32_t selected_car_ = 0;

@@ -173,7 +173,7 @@ FlashResult program_bootloader(hid_device* handle, const FirmwareImage& image, D
         return FlashResult::hardware_incompatible;
 
     host.clear_firmware_labels();
-    host.set_progress_text(lang_text(kErasingText));
+    host.set_progress_text(lang_text_in(host.language(), kErasingText));
     pause_and_serve(link, host, kEventPauseMs);
     if (!erase_application(handle, reply) ||
         !write_image(handle, image, query.start_address, link, host) ||
@@ -218,7 +218,7 @@ FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mod
     }
     host.open_progress();
     if (mode != FlashMode::from_bootloader && link.is_open()) {
-        host.set_progress_text(lang_text(kSwitchingText));
+        host.set_progress_text(lang_text_in(host.language(), kSwitchingText));
         pause_and_serve(link, host, kEventPauseMs);
         link.send_command(command::kEnterBootloader);
     }

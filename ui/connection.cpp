@@ -7,8 +7,7 @@
 #include <string>
 
 #include "app/device_access_hint.h"
-#include "app/hidden_switch.h"
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "config/vehicle_lookup.h"
 #include "console/traffic_log.h"
 #include "device/command_codes.h"
@@ -19,6 +18,7 @@
 #include "ui/main_window.h"
 #include "ui/menu_bar.h"
 #include "ui/widget_kit.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -59,9 +59,10 @@ void paint_live_status(const LiveStatusUpdate& update) {
 
 Connection::Connection() {
     link_.set_listeners({
-        [](std::string_view text) { log_traffic(TrafficDirection::received, text); },
+        [](std::string_view text) { program_context().traffic.log(TrafficDirection::received, text); },
         [](std::string_view cause) {
-            log_traffic(TrafficDirection::received, "\nLink closed: " + std::string(cause) + "\n");
+            program_context().traffic.log(TrafficDirection::received,
+                                          "\nLink closed: " + std::string(cause) + "\n");
         },
     });
     link_.set_pause(serve_events_for);
@@ -107,7 +108,7 @@ void Connection::handle_lost_device() {
 
 void Connection::show_search_status() {
     if (access_problem_) {
-        const DeviceAccessHint hint = device_access_hint(*access_problem_);
+        const DeviceAccessHint hint = device_access_hint(*access_problem_, program_context().language);
         set_status_label(hint.status.c_str());
         set_info_label(hint.details.c_str());
     } else {
@@ -129,7 +130,7 @@ void Connection::check_device_access() {
         return;
     access_problem_ = std::move(problem);
     if (access_problem_) {
-        const DeviceAccessHint hint = device_access_hint(*access_problem_);
+        const DeviceAccessHint hint = device_access_hint(*access_problem_, program_context().language);
         std::fprintf(stderr, "%s\n%s\n", hint.status.c_str(), hint.details.c_str());
     }
     show_search_status();
@@ -138,8 +139,8 @@ void Connection::check_device_access() {
 // Returns true when the device was accepted or refused for good this time, so the next pass
 // starts at once.
 bool Connection::accept_identity(const DeviceIdentity& identity) {
-    set_firmware_number(identity.firmware_number());
-    const Identification result = identify_device(link_, identity, hidden_switch());
+    program_context().firmware_number = identity.firmware_number();
+    const Identification result = identify_device(link_, identity, program_context().start.hidden_switch);
     if (result.sub_version) {
         sub_version_ = *result.sub_version;
         char label[16];

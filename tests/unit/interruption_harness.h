@@ -60,6 +60,7 @@ struct Run {
     DeviceLink& link;
     RecordingPage page;
     CommandHistory history;
+    TrafficLog traffic;
     FirmwareImage image;
     QuietFlashHost host;
     Outcome outcome;
@@ -192,7 +193,7 @@ inline std::vector<Operation> operations() {
          false,
          [](Run&) {},
          [](Run& run) {
-             run.outcome.console = console_send(run.link, run.history, {"30", "\\x03", true});
+             run.outcome.console = console_send(run.link, run.history, run.traffic, {"30", "\\x03", true});
              run.outcome.success = !run.outcome.console.response.empty();
          },
          {},
