@@ -40,8 +40,7 @@ void flash_once(benchmark::State& state, int report_interval_us) {
     link.set_pause([](int) {});  // the fixed waits for re-enumeration are not the host's cost
     QuietFlashHost host(largest_image_file());
     const auto image = std::make_unique<FirmwareImage>();
-    if (flash_firmware(link, *image, FlashMode::from_bootloader, host) !=
-        FlashResult::programmed)
+    if (flash_firmware(link, *image, FlashMode::from_bootloader, host) != FlashResult::programmed)
         state.SkipWithError("flashing failed");
 }
 

@@ -217,11 +217,10 @@ int Session::identify() {
     const int outcome = connect();
     // An incompatible or unconfirmed device is still described: that is what one asks for.
     if (identification_)
-        std::fputs(
-            (a_.json ? identify_json(*identification_, language_)
-                     : identify_text(*identification_, language_))
-                .c_str(),
-            io_.out);
+        std::fputs((a_.json ? identify_json(*identification_, language_)
+                            : identify_text(*identification_, language_))
+                       .c_str(),
+                   io_.out);
     return outcome;
 }
 
@@ -689,7 +688,8 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
         std::fputs((a.help ? cli_help_text(program) : cli_version_text()).c_str(), io.out);
         return kExitSuccess;
     }
-    const int language = choose_message_language(language_index_of(a.language) >= 0 ? a.language : "");
+    const int language =
+        choose_message_language(language_index_of(a.language) >= 0 ? a.language : "");
     if (!parsed.ok) {
         const ArgumentError& e = parsed.error;
         std::fprintf(io.err, "%s\n%s\n",

@@ -39,5 +39,4 @@ struct FilterChoice {
     std::array<std::string, kFilterSlotCount> slots;
     uint32_t slot_mask = 0;
 };
-void apply_filter_choice(const FilterChoice& choice, TrafficFilter& filter,
-                         UserSettings& settings);
+void apply_filter_choice(const FilterChoice& choice, TrafficFilter& filter, UserSettings& settings);

@@ -59,7 +59,9 @@ void paint_live_status(const LiveStatusUpdate& update) {
 
 Connection::Connection() {
     link_.set_listeners({
-        [](std::string_view text) { program_context().traffic.log(TrafficDirection::received, text); },
+        [](std::string_view text) {
+            program_context().traffic.log(TrafficDirection::received, text);
+        },
         [](std::string_view cause) {
             program_context().traffic.log(TrafficDirection::received,
                                           "\nLink closed: " + std::string(cause) + "\n");
@@ -108,7 +110,8 @@ void Connection::handle_lost_device() {
 
 void Connection::show_search_status() {
     if (access_problem_) {
-        const DeviceAccessHint hint = device_access_hint(*access_problem_, program_context().language);
+        const DeviceAccessHint hint =
+            device_access_hint(*access_problem_, program_context().language);
         set_status_label(hint.status.c_str());
         set_info_label(hint.details.c_str());
     } else {
@@ -130,7 +133,8 @@ void Connection::check_device_access() {
         return;
     access_problem_ = std::move(problem);
     if (access_problem_) {
-        const DeviceAccessHint hint = device_access_hint(*access_problem_, program_context().language);
+        const DeviceAccessHint hint =
+            device_access_hint(*access_problem_, program_context().language);
         std::fprintf(stderr, "%s\n%s\n", hint.status.c_str(), hint.details.c_str());
     }
     show_search_status();
@@ -140,7 +144,8 @@ void Connection::check_device_access() {
 // starts at once.
 bool Connection::accept_identity(const DeviceIdentity& identity) {
     program_context().firmware_number = identity.firmware_number();
-    const Identification result = identify_device(link_, identity, program_context().start.hidden_switch);
+    const Identification result =
+        identify_device(link_, identity, program_context().start.hidden_switch);
     if (result.sub_version) {
         sub_version_ = *result.sub_version;
         char label[16];

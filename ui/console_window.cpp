@@ -98,7 +98,8 @@ void send_from_console() {
     g_object_ref(command_entry);
     g_object_ref(data_entry);
     // Return pressed while another exchange lasts is refused like the greyed Send button.
-    const ConsoleSendResult result = console_send(*g_console_link, program_context().history, program_context().traffic, request);
+    const ConsoleSendResult result = console_send(*g_console_link, program_context().history,
+                                                  program_context().traffic, request);
     if (!result.refused) {
         mark_entry(command_entry, result.bad_command);
         mark_entry(data_entry, result.data_too_long);
@@ -118,9 +119,9 @@ gboolean browse_history(GtkWidget*, GdkEventKey* event, gpointer) {
     }
     if (event->keyval != GDK_Up && event->keyval != GDK_Down)
         return FALSE;
-    const HistoryEntry& shown =
-        program_context().history.browse(event->keyval == GDK_Up, entry_text(g_console.command_entry),
-                                 entry_text(g_console.data_entry));
+    const HistoryEntry& shown = program_context().history.browse(
+        event->keyval == GDK_Up, entry_text(g_console.command_entry),
+        entry_text(g_console.data_entry));
     gtk_entry_set_text(GTK_ENTRY(g_console.command_entry), shown.command.c_str());
     gtk_entry_set_text(GTK_ENTRY(g_console.data_entry), shown.data.c_str());
     return TRUE;
@@ -198,7 +199,8 @@ GtkWidget* build_command_row() {
     gtk_widget_show(g_console.filter_button);
     pack(row, g_console.filter_button);
 
-    g_console.log_button = make_button(lang_text(program_context().traffic.file_open() ? kStopLogging : kLogToFile));
+    g_console.log_button =
+        make_button(lang_text(program_context().traffic.file_open() ? kStopLogging : kLogToFile));
     g_signal_connect(g_console.log_button, "clicked", G_CALLBACK(on_log_clicked), nullptr);
     pack(row, g_console.log_button);
     return row;
@@ -206,7 +208,8 @@ GtkWidget* build_command_row() {
 
 GtkWidget* build_view() {
     g_console.buffer = gtk_text_buffer_new(nullptr);
-    set_view_text(filtered_traffic_text(program_context().traffic.text(), program_context().filter));
+    set_view_text(
+        filtered_traffic_text(program_context().traffic.text(), program_context().filter));
     GtkTextIter end;
     gtk_text_buffer_get_end_iter(g_console.buffer, &end);
     gtk_text_buffer_create_mark(g_console.buffer, kEndMark, &end, FALSE);
@@ -266,7 +269,8 @@ bool close_console() {
 
 void reload_console_view() {
     if (g_console.window)
-        set_view_text(filtered_traffic_text(program_context().traffic.text(), program_context().filter));
+        set_view_text(
+            filtered_traffic_text(program_context().traffic.text(), program_context().filter));
 }
 
 bool toggle_log_file() {

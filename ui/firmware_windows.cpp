@@ -183,9 +183,8 @@ void close_side_windows(bool keep_console) {
 
 FlashResult flash_firmware(FlashMode mode, const std::string& automatic_file) {
     WindowFlashHost host;
-    const FlashResult result =
-        flash_firmware(connection().link(), program_context().firmware_image, mode, host,
-                       automatic_file);
+    const FlashResult result = flash_firmware(connection().link(), program_context().firmware_image,
+                                              mode, host, automatic_file);
     host.close_progress();
     switch (result) {
         case FlashResult::nothing_done:

@@ -105,8 +105,7 @@ void log_in_now() {
         show_no_server();
         return;
     }
-    const LoginResult result =
-        log_in(session, *server, password, [] { process_pending_events(); });
+    const LoginResult result = log_in(session, *server, password, [] { process_pending_events(); });
     // Disconnect pressed or the window closed while the name was looked up: already shown.
     if (result == LoginResult::abandoned)
         return;

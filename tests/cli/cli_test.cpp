@@ -179,7 +179,8 @@ TEST(CliFormat, IdentifyForPeopleAndForScripts) {
     Identification old = connected;
     old.identity = {718, 0, 20};
     old.old_firmware_warning = true;
-    EXPECT_NE(identify_json(old, kEnglish).find("\"speed_signal\":\"not_checked\""), std::string::npos);
+    EXPECT_NE(identify_json(old, kEnglish).find("\"speed_signal\":\"not_checked\""),
+              std::string::npos);
     Identification foreign;
     foreign.outcome = IdentifyOutcome::incompatible;
     foreign.identity = {719, 1, 2};
@@ -190,7 +191,8 @@ TEST(CliFormat, IdentifyForPeopleAndForScripts) {
         "\"reason\":\"The device is of type 719; this program works with type 718 only.\","
         "\"speed_signal\":null}\n");
     EXPECT_EQ(identify_text(foreign, kEnglish).find("speed signal"), std::string::npos);
-    EXPECT_NE(identify_text(foreign, kEnglish).find("\ncompatible: no\nreason: The device is of type 719;"),
+    EXPECT_NE(identify_text(foreign, kEnglish)
+                  .find("\ncompatible: no\nreason: The device is of type 719;"),
               std::string::npos);
 }
 

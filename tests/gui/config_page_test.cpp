@@ -78,7 +78,8 @@ TEST_F(ConfigPageGuiTest, SavePressedDuringAConsoleResponseWaitIsRefused) {
     });
     gtk_button_clicked(GTK_BUTTON(console.send_button));
     EXPECT_EQ(sensitive, (std::vector<bool>{false, false}));
-    EXPECT_NE(program_context().traffic.text().find("01 - "), std::string::npos) << "the console's own reply";
+    EXPECT_NE(program_context().traffic.text().find("01 - "), std::string::npos)
+        << "the console's own reply";
     ASSERT_EQ(sim::received_commands().size(), 1u) << "no frame of a save";
     EXPECT_EQ(sim::received_commands()[0].code, 0x07);
     EXPECT_TRUE(gtk_widget_is_sensitive(config_save_button()));

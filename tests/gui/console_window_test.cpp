@@ -204,7 +204,8 @@ TEST_F(ConsoleWindowTest, LogFileTakesEveryRecordedLineOnceWhateverTheViewShows)
     EXPECT_FALSE(drawn_red(label, GTK_RC_FG));
     std::string text;
     read_whole_file(path, 1 << 20, text);
-    EXPECT_EQ(text, program_context().traffic.text()) << "every line, the hidden ones too, each ending CR LF";
+    EXPECT_EQ(text, program_context().traffic.text())
+        << "every line, the hidden ones too, each ending CR LF";
     EXPECT_NE(text.find("]> plain\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("]> closed\r\n"), std::string::npos) << text;
 
@@ -216,7 +217,8 @@ TEST_F(ConsoleWindowTest, LogFileTakesEveryRecordedLineOnceWhateverTheViewShows)
     program_context().traffic.stop_file();
     read_whole_file(path, 1 << 20, text);
     EXPECT_EQ(text, program_context().traffic.text());
-    EXPECT_EQ(recorded, program_context().traffic.text().substr(0, recorded.size())) << "the record is kept";
+    EXPECT_EQ(recorded, program_context().traffic.text().substr(0, recorded.size()))
+        << "the record is kept";
 
     start_log_file(folder_ + "/no/such.log");
     EXPECT_EQ(message_text(), "Can not open file!");

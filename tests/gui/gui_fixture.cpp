@@ -14,7 +14,7 @@ bool g_have_display = false;
 // The running test's context. It stays until the next test's has taken its place: windows a
 // test leaves open may still reach it while GTK winds them down.
 std::unique_ptr<ProgramContext> g_context;
-}
+}  // namespace
 
 bool gui_available() {
     return g_have_display;

@@ -138,7 +138,8 @@ TEST_F(UpdateWindowTest, WithoutAServerTheStartIsSilentAndTheMenuSaysHowToNameOn
               std::vector<std::string>{
                   "No update server is configured.\nSet QN718_UPDATE_SERVER=host[:port], "
                   "or build the program with -DQN718_UPDATE_HOST=host."});
-    EXPECT_EQ(program_context().settings.update_check, 1) << "the preference is kept for a later server";
+    EXPECT_EQ(program_context().settings.update_check, 1)
+        << "the preference is kept for a later server";
 }
 
 // The whole road of an accepted offer, in the death test's child: the download, the message,

@@ -104,7 +104,8 @@ TEST_F(VehicleSelectionTest, FirmwareFiltersTheListsAndTheLookup) {
     EXPECT_TRUE(list_texts(config_model_list()).empty());
     EXPECT_TRUE(model_row_map().empty());
 
-    program_context().firmware_number = 16;  // the list and the lookup themselves: vehicle_lookup_test
+    program_context().firmware_number =
+        16;  // the list and the lookup themselves: vehicle_lookup_test
     select_vehicle(260, 1350, true);
     EXPECT_EQ(page_selection(), "Honda: Civic 10 gen. year 2015-2017 [260]");
 }

@@ -29,7 +29,8 @@ class ConsoleSendTest : public ::testing::Test {
         sim::reset();
         hid_init();
         link_.set_listeners(
-            {[this](std::string_view text) { traffic_.log(TrafficDirection::received, text); }, {}});
+            {[this](std::string_view text) { traffic_.log(TrafficDirection::received, text); },
+             {}});
         link_.set_pause([this](int ms) { paused_ms_ += ms; });
         ASSERT_EQ(link_.open(), OpenResult::link);
         paused_ms_ = 0;

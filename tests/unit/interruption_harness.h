@@ -193,7 +193,8 @@ inline std::vector<Operation> operations() {
          false,
          [](Run&) {},
          [](Run& run) {
-             run.outcome.console = console_send(run.link, run.history, run.traffic, {"30", "\\x03", true});
+             run.outcome.console =
+                 console_send(run.link, run.history, run.traffic, {"30", "\\x03", true});
              run.outcome.success = !run.outcome.console.response.empty();
          },
          {},
