@@ -10,8 +10,9 @@ struct DeviceAccessHint {
     std::string details;  // what is wrong and, on its own last line, the command that fixes it
 };
 
-// In the current language; the command itself is the same in every language.
-DeviceAccessHint device_access_hint(const HidAccessProblem& problem);
+// In the language given (an index of LanguageList); the command itself is the same in every
+// language.
+DeviceAccessHint device_access_hint(const HidAccessProblem& problem, int language);
 
 // Writes a rule that gives the user at the seat the device (udev applies it on the next plug).
 constexpr const char* kInstallRuleCommand =

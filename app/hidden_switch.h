@@ -2,7 +2,5 @@
 // requirement and is handed on when the program restarts itself.
 #pragma once
 
-bool hidden_switch();
-void set_hidden_switch(bool on);
 // True when any argument after the program name is exactly "tarvel".
 bool has_hidden_switch_argument(int argc, char** argv);

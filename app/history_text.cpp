@@ -98,7 +98,3 @@ const char* history_text_in(int language, HistoryText entry) {
         language = kEnglish;
     return (*kTables[language])[static_cast<int>(entry)];
 }
-
-const char* history_text(HistoryText entry) {
-    return history_text_in(current_language(), entry);
-}

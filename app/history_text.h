@@ -22,7 +22,5 @@ enum class HistoryText : int {
 };
 constexpr int kHistoryTextCount = 16;
 
-// Entry of the current language's table (the language of app/language.h).
-const char* history_text(HistoryText entry);
 // The entry in a given language (an index of LanguageList).
 const char* history_text_in(int language, HistoryText entry);

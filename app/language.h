@@ -23,7 +23,5 @@ struct LanguageRow {
 };
 extern const std::array<LanguageRow, kLanguageCount + 1> LanguageList;
 
-int current_language();
-void set_current_language(int index);
-// Entry of the current language's table.
-const char* lang_text(Text entry);
+// Entry of a language's table (an index of LanguageList; English outside the list).
+const char* lang_text_in(int language, Text entry);

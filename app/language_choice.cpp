@@ -2,15 +2,12 @@
 
 #include <cstring>
 
-#include "app/hidden_switch.h"
 #include "app/language.h"
 #include "app/user_settings.h"
 #include "platform/processes.h"
 #include "platform/user_locale.h"
 
 namespace {
-
-std::string g_program_path;
 
 // The first "--lang" with a value after it; null when there is none.
 const char* requested_language(int argc, const char* const* argv) {
@@ -31,38 +28,31 @@ int language_index(const std::string& code) {
 
 }  // namespace
 
-const std::string& program_path() {
-    return g_program_path;
-}
-
-int choose_language(int argc, const char* const* argv) {
-    g_program_path = argc > 0 && argv[0] ? argv[0] : "";
-
+int choose_language(int argc, const char* const* argv, UserSettings& settings) {
     const char* requested = requested_language(argc, argv);
     std::string language;
     if (requested) {
         language = requested;
-    } else if (!user_settings().language.empty()) {
-        language = user_settings().language;
+    } else if (!settings.language.empty()) {
+        language = settings.language;
     } else {
         language = user_locale_language();
     }
 
-    set_current_language(kEnglish);
-    user_settings().language = language;
+    settings.language = language;
     // The copy that a language change starts stores the choice, so that it outlives the restart.
     if (requested)
-        save_user_settings();
+        save_user_settings(settings);
 
     // Locale names carry a region ("pl_PL"); the table codes do not.
     const std::string code = language.substr(0, language.find('_'));
-    set_current_language(language_index(code));
-    return current_language();
+    return language_index(code);
 }
 
-void switch_language(const char* code) {
-    if (std::strcmp(code, LanguageList[current_language()].code) != 0)
-        restart_program(code);
+void switch_language(const ProgramStart& start, int language, const char* code) {
+    if (language < 0 || language >= kLanguageCount ||
+        std::strcmp(code, LanguageList[language].code) != 0)
+        restart_program(start, code);
 }
 
 std::string restart_command_line(const std::string& program_path, bool hidden_switch,
@@ -79,8 +69,8 @@ std::string restart_command_line(const std::string& program_path, bool hidden_sw
     return line;
 }
 
-void restart_program(const char* code) {
-    start_process(restart_command_line(g_program_path, hidden_switch(), code));
+void restart_program(const ProgramStart& start, const char* code) {
+    start_process(restart_command_line(start.program_path, start.hidden_switch, code));
     // The language (or theme) is fixed for a process's lifetime, so this one ends either way.
     exit_program(0);
 }

@@ -5,8 +5,6 @@
 
 namespace {
 
-UserSettings g_user_settings;
-
 // Reads the NUL-terminated string at pos; one that runs past the end is taken up to the end.
 std::string next_string(const std::string& bytes, size_t& pos) {
     if (pos >= bytes.size())
@@ -32,10 +30,6 @@ std::string cut_utf8(std::string text, size_t max_length) {
 }
 
 }  // namespace
-
-UserSettings& user_settings() {
-    return g_user_settings;
-}
 
 std::string encode_user_settings(const UserSettings& settings) {
     std::string bytes(1, static_cast<char>(settings.update_check));
@@ -69,14 +63,14 @@ UserSettings decode_user_settings(const std::string& bytes) {
     return settings;
 }
 
-void load_user_settings() {
+UserSettings load_user_settings() {
     std::string bytes;
     if (!read_whole_file(profile_file(kUserSettingsFileName), kUserSettingsMaxBytes, bytes)) {
         bytes.clear();
     }
-    g_user_settings = decode_user_settings(bytes);
+    return decode_user_settings(bytes);
 }
 
-void save_user_settings() {
-    write_whole_file(profile_file(kUserSettingsFileName), encode_user_settings(g_user_settings));
+void save_user_settings(const UserSettings& settings) {
+    write_whole_file(profile_file(kUserSettingsFileName), encode_user_settings(settings));
 }

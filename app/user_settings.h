@@ -22,9 +22,6 @@ struct UserSettings {
     std::array<std::string, kFilterStringCount> filter_strings;
 };
 
-// The program-wide settings; owners change their value and then call save_user_settings().
-UserSettings& user_settings();
-
 // File layout: the preference byte, then language, the three folders and the filter strings,
 // each followed by a NUL.
 std::string encode_user_settings(const UserSettings& settings);
@@ -32,6 +29,6 @@ std::string encode_user_settings(const UserSettings& settings);
 UserSettings decode_user_settings(const std::string& bytes);
 
 // A missing or unreadable file gives the defaults, without a message.
-void load_user_settings();
+UserSettings load_user_settings();
 // Write errors are ignored: the values stay in memory for this run.
-void save_user_settings();
+void save_user_settings(const UserSettings& settings);

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 
+#include "bench/bench_context.h"
 #include "ui/widget_kit.h"
 #include "console/traffic_filter.h"
 #include "console/traffic_log.h"
@@ -72,9 +73,10 @@ bool open_console_with_full_store() {
     }();
     if (!display)
         return false;
-    clear_traffic();
-    for (size_t i = 0; traffic_text().size() < TrafficStore::kCapacity - 3000; ++i)
-        log_traffic(TrafficDirection::received, sample_line(i));
+    TrafficLog& traffic = bench_context().traffic;
+    traffic.clear();
+    for (size_t i = 0; traffic.text().size() < TrafficStore::kCapacity - 3000; ++i)
+        traffic.log(TrafficDirection::received, sample_line(i));
     static DeviceLink link;  // never opened: the view alone is measured
     open_console(link);
     process_pending_events();
@@ -88,14 +90,14 @@ void BM_RebuildFilteredView(benchmark::State& state) {
         state.SkipWithError("no display");
         return;
     }
-    traffic_filter() = can_filter();
+    bench_context().filter = can_filter();
     for (auto _ : state) {
         reload_console_view();
         state.PauseTiming();
         process_pending_events();
         state.ResumeTiming();
     }
-    traffic_filter() = TrafficFilter{};
+    bench_context().filter = TrafficFilter{};
     close_console();
 }
 BENCHMARK(BM_RebuildFilteredView)->Unit(benchmark::kMillisecond)->Iterations(20);
@@ -107,7 +109,7 @@ void BM_RebuildFilteredViewLaidOut(benchmark::State& state) {
         state.SkipWithError("no display");
         return;
     }
-    traffic_filter() = can_filter();
+    bench_context().filter = can_filter();
     double longest_step = 0;
     for (auto _ : state) {
         reload_console_view();
@@ -120,7 +122,7 @@ void BM_RebuildFilteredViewLaidOut(benchmark::State& state) {
         }
     }
     state.counters["longest_step_ms"] = longest_step;
-    traffic_filter() = TrafficFilter{};
+    bench_context().filter = TrafficFilter{};
     close_console();
 }
 BENCHMARK(BM_RebuildFilteredViewLaidOut)->Unit(benchmark::kMillisecond)->Iterations(20);
@@ -137,7 +139,7 @@ void BM_LogLinesIntoOpenConsole(benchmark::State& state) {
     timespec start{}, end{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
     for (auto _ : state) {
-        log_traffic(TrafficDirection::received, sample_line(i++));
+        bench_context().traffic.log(TrafficDirection::received, sample_line(i++));
         if (i % 10 == 0)
             process_pending_events();
     }

@@ -5,10 +5,12 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 
 #include "device/device_link.h"
 #include "device/hid_port.h"
 #include "firmware/bootloader_protocol.h"
+#include "firmware/firmware_image.h"
 #include "firmware/flasher.h"
 #include "sim/sim_control.h"
 #include "support/quiet_flash_host.h"
@@ -36,8 +38,8 @@ void flash_once(benchmark::State& state, int report_interval_us) {
     DeviceLink link;
     link.set_pause([](int) {});  // the fixed waits for re-enumeration are not the host's cost
     QuietFlashHost host(largest_image_file());
-    if (flash_firmware(link, firmware_image(), FlashMode::from_bootloader, host) !=
-        FlashResult::programmed)
+    const auto image = std::make_unique<FirmwareImage>();
+    if (flash_firmware(link, *image, FlashMode::from_bootloader, host) != FlashResult::programmed)
         state.SkipWithError("flashing failed");
 }
 

@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "bench/bench_context.h"
 #include "device/hid_port.h"
 #include "ui/main_loop.h"
 #include "ui/main_window.h"
@@ -36,6 +37,7 @@ bool prepare_window() {
     sim::reset();
     sim::set_real_timeouts(true);
     start_hidapi();
+    bench_context();
     create_fonts();
     create_main_window();
     build_status_rows();

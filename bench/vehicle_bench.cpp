@@ -8,6 +8,7 @@
 
 #include "app/language.h"
 #include "config/vehicle_lookup.h"
+#include "bench/bench_context.h"
 #include "ui/vehicle_selection.h"
 
 namespace {
@@ -60,7 +61,7 @@ void BM_FillModelListVolkswagen(benchmark::State& state) {
         state.SkipWithError("no display");
         return;
     }
-    set_firmware_number(25);
+    bench_context().firmware_number = 25;
     GtkWidget* manufacturers = gtk_combo_box_new_text();
     GtkWidget* models = gtk_combo_box_new_text();
     GtkWidget* entry = gtk_entry_new();

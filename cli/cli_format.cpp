@@ -52,21 +52,21 @@ const char* compatible_word(const Identification& identification) {
     return "unconfirmed";
 }
 
-// Why a device is refused, in the current language; empty for a connected one.
-std::string refusal_reason(const Identification& identification) {
+// Why a device is refused, in the language given; empty for a connected one.
+std::string refusal_reason(const Identification& identification, int language) {
     switch (identification.outcome) {
         case IdentifyOutcome::connected:
             return "";
         case IdentifyOutcome::incompatible: {
             char text[256];
-            std::snprintf(text, sizeof text, cli_text(CliText::wrong_type),
+            std::snprintf(text, sizeof text, cli_text_in(language, CliText::wrong_type),
                           std::to_string(identification.identity.type_code).c_str());
             return text;
         }
         case IdentifyOutcome::unconfirmed:
             break;
     }
-    return cli_text(CliText::unconfirmed);
+    return cli_text_in(language, CliText::unconfirmed);
 }
 
 }  // namespace
@@ -88,7 +88,7 @@ std::string json_string(const std::string& text) {
     return quoted + "\"";
 }
 
-std::string identify_text(const Identification& identification) {
+std::string identify_text(const Identification& identification, int language) {
     const DeviceIdentity& identity = identification.identity;
     std::string text = "device: " + identity.name() + "\n";
     text += "type: " + std::to_string(identity.type_code) + "\n";
@@ -102,7 +102,7 @@ std::string identify_text(const Identification& identification) {
     }
     text += "\ncompatible: ";
     text += compatible_word(identification);
-    const std::string reason = refusal_reason(identification);
+    const std::string reason = refusal_reason(identification, language);
     if (!reason.empty())
         text += "\nreason: " + reason;
     if (identification.outcome == IdentifyOutcome::connected) {
@@ -112,7 +112,7 @@ std::string identify_text(const Identification& identification) {
     return text + "\n";
 }
 
-std::string identify_json(const Identification& identification) {
+std::string identify_json(const Identification& identification, int language) {
     const DeviceIdentity& identity = identification.identity;
     std::string json = "{\"device\":" + json_string(identity.name());
     json += ",\"type\":" + std::to_string(identity.type_code);
@@ -138,7 +138,7 @@ std::string identify_json(const Identification& identification) {
             json += "null";
             break;
     }
-    const std::string reason = refusal_reason(identification);
+    const std::string reason = refusal_reason(identification, language);
     json += ",\"reason\":";
     json += reason.empty() ? "null" : json_string(reason);
     json += ",\"speed_signal\":";

@@ -11,13 +11,13 @@
 
 // "key: value" lines for people; the keys and the words of "compatible" (yes, no, unconfirmed)
 // stay English in every language, so that a script that greps them works wherever it runs. A
-// refused device gets a "reason" line in the current language.
-std::string identify_text(const Identification& identification);
+// refused device gets a "reason" line in the language given (an index of LanguageList).
+std::string identify_text(const Identification& identification, int language);
 // Text as a JSON string: quotes, backslashes and control characters escaped.
 std::string json_string(const std::string& text);
 // One line of JSON: "compatible" is true, false (another device type) or null (the firmware
 // was never confirmed), "reason" null or the refusal's text.
-std::string identify_json(const Identification& identification);
+std::string identify_json(const Identification& identification, int language);
 
 // One read-out of the live status.
 struct StatusSample {

@@ -1,6 +1,7 @@
 #include "cli/cli_run.h"
 
 #include <chrono>
+#include <memory>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
@@ -67,21 +68,22 @@ std::string base_name(const char* path) {
     return program_file_name(path ? path : "qn718-cli");
 }
 
-void choose_message_language(const std::string& requested) {
-    load_user_settings();
+int choose_message_language(const std::string& requested) {
     std::string code = requested;
     if (code.empty())
-        code = user_settings().language;
+        code = load_user_settings().language;
     if (code.empty() || language_index_of(code) < 0)
         code = user_locale_language();
     const int index = language_index_of(code);
-    set_current_language(index >= 0 ? index : kEnglish);
+    return index >= 0 ? index : kEnglish;
 }
 
+// One run of the tool: the link, and what the window program keeps for its whole run (the
+// console's history and record, the firmware image) kept for this one command.
 class Session {
    public:
-    Session(const CliArguments& arguments, const CliStreams& io)
-        : a_(arguments), io_(io), wait_seconds_(arguments.wait_seconds) {
+    Session(const CliArguments& arguments, const CliStreams& io, int language)
+        : a_(arguments), io_(io), language_(language), wait_seconds_(arguments.wait_seconds) {
         // Device log lines belong to the console; the tool has none to show them in.
         link_.set_listeners({});
     }
@@ -91,6 +93,10 @@ class Session {
     int run_remote();
 
    private:
+    const char* lang_text(Text entry) const { return lang_text_in(language_, entry); }
+    const char* cli_text(CliText entry) const { return cli_text_in(language_, entry); }
+    const char* history_text(HistoryText entry) const { return history_text_in(language_, entry); }
+
     // Errors are always shown; notes (success, progress, warnings) not with --quiet.
     void error(const std::string& text) {
         last_error_ = text;
@@ -126,7 +132,12 @@ class Session {
 
     const CliArguments& a_;
     const CliStreams& io_;
+    const int language_;
     DeviceLink link_;
+    CommandHistory history_;
+    TrafficLog traffic_;
+    const std::unique_ptr<FirmwareImage> image_ = std::make_unique<FirmwareImage>();
+    uint32_t firmware_number_ = 0;  // the vehicle lookup hides rows this firmware cannot use
     std::optional<Identification> identification_;
     int wait_seconds_;
     std::string last_error_;  // the last error shown: a station line says why with it
@@ -151,7 +162,7 @@ int Session::no_device() {
     error(lang_text(Text::no_usb_device));
     // hidapi does not see a device that this user may not open; saying why saves a search.
     if (const auto problem = relay_ ? std::nullopt : find_hid_access_problem(kDeviceVendorId)) {
-        const DeviceAccessHint hint = device_access_hint(*problem);
+        const DeviceAccessHint hint = device_access_hint(*problem, language_);
         error(hint.status + "\n" + hint.details);
     }
     return kExitNoDevice;
@@ -188,7 +199,7 @@ int Session::connect() {
                 case ConnectionEventKind::identified:
                     // The vehicle lookup hides rows this firmware cannot use, as the window's
                     // lists do.
-                    set_firmware_number(event.identification.identity.firmware_number());
+                    firmware_number_ = event.identification.identity.firmware_number();
                     identification_ = event.identification;
                     pause_ms = 0;
                     if (event.identification.outcome != IdentifyOutcome::unconfirmed)
@@ -223,9 +234,10 @@ int Session::identify() {
     const int outcome = connect();
     // An incompatible or unconfirmed device is still described: that is what one asks for.
     if (identification_)
-        std::fputs(
-            (a_.json ? identify_json(*identification_) : identify_text(*identification_)).c_str(),
-            io_.out);
+        std::fputs((a_.json ? identify_json(*identification_, language_)
+                            : identify_text(*identification_, language_))
+                       .c_str(),
+                   io_.out);
     return outcome;
 }
 
@@ -234,7 +246,7 @@ int Session::identify() {
 int Session::save_record(const ConfigRecord& record) {
     ConfigRecord shown = record;
     shown.car_number = static_cast<uint16_t>(
-        selected_car_for(record.can_level, record.car_number, firmware_number()));
+        selected_car_for(record.can_level, record.car_number, firmware_number_));
     const SaveOutcome outcome = save_configuration(link_, shown, history_keeper());
     const std::optional<Text> message = save_message(outcome);
     if (saved(outcome)) {
@@ -260,7 +272,7 @@ int Session::read_configuration() {
     // The lines "Save to disk" writes for the page that shows this block, CR LF included, also
     // on standard output: redirected, it makes the same file.
     record->car_number = static_cast<uint16_t>(
-        selected_car_for(record->can_level, record->car_number, firmware_number()));
+        selected_car_for(record->can_level, record->car_number, firmware_number_));
     const std::string text = encode_cfg(*record);
     if (a_.file.empty()) {
         std::fwrite(text.data(), 1, text.size(), io_.out);
@@ -344,7 +356,7 @@ int Session::check_firmware_file(const std::string& file) {
         error(fill_message(lang_text(Text::error_opening_file), file));
         return kExitInvalidInput;
     }
-    if (load_firmware_image(firmware_image(), bytes) != FirmwareFileCheck::good) {
+    if (load_firmware_image(*image_, bytes) != FirmwareFileCheck::good) {
         error(lang_text(Text::file_corrupted));
         return kExitInvalidInput;
     }
@@ -356,7 +368,7 @@ int Session::flash(const std::string& file) {
     // bootloader.
     if (const int outcome = check_firmware_file(file))
         return outcome;
-    FirmwareImage& image = firmware_image();
+    FirmwareImage& image = *image_;
 
     const OpenResult opened = find_device();
     if (opened == OpenResult::nothing)
@@ -366,7 +378,7 @@ int Session::flash(const std::string& file) {
         link_.close();
         mode = FlashMode::from_bootloader;
     }
-    TerminalFlashHost host(file, io_.err, io_.err_is_terminal, a_.quiet);
+    TerminalFlashHost host(file, io_.err, io_.err_is_terminal, a_.quiet, language_);
     const FlashResult result =
         relay_ ? flash_over_relay(link_, *relay_, image, mode == FlashMode::from_bootloader, host)
                : flash_firmware(link_, image, mode, host);
@@ -467,7 +479,7 @@ int Session::send() {
     if (const int outcome = connect())
         return outcome;
     const ConsoleSendResult result =
-        console_send(link_, command_history(), {a_.command_code, a_.data, true});
+        console_send(link_, history_, traffic_, {a_.command_code, a_.data, true});
     if (!result.delivered) {
         error(lang_text(Text::write_error));
         return kExitDeviceError;
@@ -744,12 +756,13 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
         std::fputs((a.help ? cli_help_text(program) : cli_version_text()).c_str(), io.out);
         return kExitSuccess;
     }
-    choose_message_language(language_index_of(a.language) >= 0 ? a.language : "");
+    const int language =
+        choose_message_language(language_index_of(a.language) >= 0 ? a.language : "");
     if (!parsed.ok) {
         const ArgumentError& e = parsed.error;
         std::fprintf(io.err, "%s\n%s\n",
-                     fill_message(cli_text(e.message), e.subject, e.command).c_str(),
-                     fill_message(cli_text(CliText::try_help), program).c_str());
+                     fill_message(cli_text_in(language, e.message), e.subject, e.command).c_str(),
+                     fill_message(cli_text_in(language, CliText::try_help), program).c_str());
         return kExitInvalidInput;
     }
 
@@ -764,11 +777,11 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
     const std::string window = running_window_program(names);
     if (!window.empty()) {
         std::fprintf(io.err, "%s\n",
-                     fill_message(cli_text(CliText::window_running), window).c_str());
+                     fill_message(cli_text_in(language, CliText::window_running), window).c_str());
         return kExitProgramRunning;
     }
     if (other_copy_running(argc > 0 ? argv[0] : nullptr)) {
-        std::fprintf(io.err, "%s\n", cli_text(CliText::copy_running));
+        std::fprintf(io.err, "%s\n", cli_text_in(language, CliText::copy_running));
         return kExitProgramRunning;
     }
 
@@ -776,5 +789,5 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
         std::fprintf(io.err, "ERROR: %s\n", "hid_init");
         return kExitDeviceError;
     }
-    return Session(a, io).run_subcommand();
+    return Session(a, io, language).run_subcommand();
 }

@@ -161,7 +161,3 @@ const char* cli_text_in(int language, CliText entry) {
         language = kEnglish;
     return (*kTables[language])[static_cast<int>(entry)];
 }
-
-const char* cli_text(CliText entry) {
-    return cli_text_in(current_language(), entry);
-}

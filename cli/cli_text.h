@@ -48,7 +48,5 @@ enum class CliText : int {
 };
 constexpr int kCliTextCount = 32;
 
-// Entry of the current language's table (the language of app/language.h).
-const char* cli_text(CliText entry);
 // The entry in a given language (an index of LanguageList).
 const char* cli_text_in(int language, CliText entry);

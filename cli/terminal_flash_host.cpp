@@ -2,8 +2,9 @@
 
 #include "cli/cli_format.h"
 
-TerminalFlashHost::TerminalFlashHost(std::string path, std::FILE* out, bool terminal, bool quiet)
-    : path_(std::move(path)), out_(out), terminal_(terminal), quiet_(quiet) {}
+TerminalFlashHost::TerminalFlashHost(std::string path, std::FILE* out, bool terminal, bool quiet,
+                                     int language)
+    : path_(std::move(path)), out_(out), terminal_(terminal), quiet_(quiet), language_(language) {}
 
 TerminalFlashHost::~TerminalFlashHost() {
     finish_line();

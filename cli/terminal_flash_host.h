@@ -11,7 +11,7 @@
 class TerminalFlashHost : public FlashHost {
    public:
     // out receives the progress; terminal selects the redrawn bar; quiet shows nothing.
-    TerminalFlashHost(std::string path, std::FILE* out, bool terminal, bool quiet);
+    TerminalFlashHost(std::string path, std::FILE* out, bool terminal, bool quiet, int language);
     ~TerminalFlashHost() override;
 
     // The file is offered once: a second request means it was refused, and the flasher then
@@ -25,6 +25,7 @@ class TerminalFlashHost : public FlashHost {
     void set_progress_label(const std::string& text) override;
     void clear_firmware_labels() override {}
     void process_events() override {}
+    int language() const override { return language_; }
 
     const std::optional<FileProblem>& rejection() const { return rejection_; }
     // Ends a bar left on its line, so that a message after it starts on a line of its own.
@@ -40,6 +41,7 @@ class TerminalFlashHost : public FlashHost {
     std::FILE* out_;
     bool terminal_;
     bool quiet_;
+    int language_;
     bool offered_ = false;
     std::optional<FileProblem> rejection_;
     std::string last_text_;

@@ -4,18 +4,6 @@
 
 #include "app/language.h"
 
-namespace {
-uint32_t g_firmware_number = 0;
-}
-
-uint32_t firmware_number() {
-    return g_firmware_number;
-}
-
-void set_firmware_number(uint32_t number) {
-    g_firmware_number = number;
-}
-
 const VehicleRow& vehicle_row(VehicleRef ref) {
     return VehicleTable[ref.manufacturer].rows[ref.row];
 }

@@ -8,11 +8,6 @@
 
 #include "config/vehicle_table.h"
 
-// The connected device's firmware number, (identity byte 2 << 8) | byte 3; identification
-// sets it before the configuration page is built, so the filter applies from the first fill.
-uint32_t firmware_number();
-void set_firmware_number(uint32_t number);
-
 // A row's place in VehicleTable; manufacturer -1 stands for no row.
 struct VehicleRef {
     int manufacturer = -1;

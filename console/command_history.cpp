@@ -33,8 +33,3 @@ const HistoryEntry& CommandHistory::browse(bool back, std::string_view command_f
     browse_index_ = wrap(browse_index_ + (back ? -1 : 1));
     return entries_[static_cast<size_t>(browse_index_)];
 }
-
-CommandHistory& command_history() {
-    static CommandHistory history;
-    return history;
-}

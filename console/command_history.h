@@ -30,6 +30,3 @@ class CommandHistory {
     int write_index_ = kEntries - 1;   // the entry stored last
     int browse_index_ = kEntries - 1;  // the entry last shown or stored
 };
-
-// The program's one history.
-CommandHistory& command_history();

@@ -108,7 +108,7 @@ std::string console_response_text(const DeviceReply& reply) {
     return text;
 }
 
-ConsoleSendResult console_send(DeviceLink& link, CommandHistory& history,
+ConsoleSendResult console_send(DeviceLink& link, CommandHistory& history, TrafficLog& traffic,
                                const ConsoleRequest& request) {
     ConsoleSendResult result;
     const auto exchange = link.begin_exchange();
@@ -127,7 +127,7 @@ ConsoleSendResult console_send(DeviceLink& link, CommandHistory& history,
 
     history.record(request.command_field, request.data_field);
     result.echo = console_echo_text(request.command_field, request.data_field);
-    log_traffic(TrafficDirection::sent, result.echo);
+    traffic.log(TrafficDirection::sent, result.echo);
     result.delivered = link.send_command(code, payload.data(), static_cast<int>(payload.size()));
     if (!result.delivered || !request.await_response)
         return result;
@@ -140,7 +140,7 @@ ConsoleSendResult console_send(DeviceLink& link, CommandHistory& history,
         for (int polls = 0; polls < DeviceLink::kMaxPollsUntilSilent && link.poll(); ++polls) {
             if (link.reply().code() == reply::kDone) {
                 result.response = console_response_text(link.reply());
-                log_traffic(TrafficDirection::received, result.response);
+                traffic.log(TrafficDirection::received, result.response);
                 return result;
             }
             if (std::chrono::steady_clock::now() >= deadline)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console/command_history.h"
+#include "console/traffic_log.h"
 #include "device/device_link.h"
 
 // 0-15 for "0"-"9", "A"-"F" and "a"-"f"; -1 for anything else.
@@ -49,5 +50,5 @@ struct ConsoleSendResult {
 // history, records the sent line, sends the command and, when asked, waits up to 40 rounds of 50 ms
 // for a reply with code 1 and records it. Replies with other codes are passed over; a device that
 // never falls silent ends the wait after 3 s all told.
-ConsoleSendResult console_send(DeviceLink& link, CommandHistory& history,
+ConsoleSendResult console_send(DeviceLink& link, CommandHistory& history, TrafficLog& traffic,
                                const ConsoleRequest& request);

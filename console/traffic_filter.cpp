@@ -64,25 +64,21 @@ std::string visible_added_text(std::string_view text, const TrafficFilter& filte
     }
 }
 
-TrafficFilter& traffic_filter() {
-    static TrafficFilter filter = [] {
-        TrafficFilter loaded;
-        const auto& saved = user_settings().filter_strings;
-        for (size_t i = 0; i < loaded.slots.size(); ++i)
-            loaded.slots[i] = cut_utf8(saved[i], kFilterTagMaxLength);
-        return loaded;
-    }();
+TrafficFilter starting_traffic_filter(const UserSettings& settings) {
+    TrafficFilter filter;
+    for (size_t i = 0; i < filter.slots.size(); ++i)
+        filter.slots[i] = cut_utf8(settings.filter_strings[i], kFilterTagMaxLength);
     return filter;
 }
 
-void apply_filter_choice(const FilterChoice& choice) {
-    TrafficFilter& filter = traffic_filter();
+void apply_filter_choice(const FilterChoice& choice, TrafficFilter& filter,
+                         UserSettings& settings) {
     filter.enabled = true;
     filter.show_untagged = choice.show_untagged;
     for (size_t i = 0; i < filter.slots.size(); ++i) {
         filter.slots[i] = cut_utf8(choice.slots[i], kFilterTagMaxLength);
-        user_settings().filter_strings[i] = filter.slots[i];
+        settings.filter_strings[i] = filter.slots[i];
     }
     filter.slot_mask = choice.slot_mask & ((1u << kFilterSlotCount) - 1);
-    save_user_settings();
+    save_user_settings(settings);
 }

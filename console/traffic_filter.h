@@ -29,8 +29,8 @@ std::string filtered_traffic_text(std::string_view text, const TrafficFilter& fi
 // before it stays and ends the line in the view), when it passes.
 std::string visible_added_text(std::string_view text, const TrafficFilter& filter);
 
-// The program's one filter: off at start, its slot texts from the user settings.
-TrafficFilter& traffic_filter();
+// The filter a program starts with: off, its slot texts from the user settings.
+TrafficFilter starting_traffic_filter(const UserSettings& settings);
 
 // What the user chose in the filter settings: it switches the filter on and the slot texts
 // (cut to 49 bytes) are saved in the user settings file.
@@ -39,4 +39,4 @@ struct FilterChoice {
     std::array<std::string, kFilterSlotCount> slots;
     uint32_t slot_mask = 0;
 };
-void apply_filter_choice(const FilterChoice& choice);
+void apply_filter_choice(const FilterChoice& choice, TrafficFilter& filter, UserSettings& settings);

@@ -3,16 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "console/log_file.h"
-
-namespace {
-
-TrafficStore g_store;
-LogFile g_log_file;
-TrafficView* g_view = nullptr;
-
-}  // namespace
-
 std::string time_stamp(const LocalTime& when, TrafficDirection direction) {
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "[%04d.%02d.%02d %02d:%02d:%02d]%c ", when.year, when.month,
@@ -86,44 +76,24 @@ TrafficStore::Added TrafficStore::add(TrafficDirection direction, std::string_vi
     return added;
 }
 
-void set_traffic_view(TrafficView* view) {
-    g_view = view;
-}
-
-void log_traffic(TrafficDirection direction, std::string_view text) {
-    const TrafficStore::Added added = g_store.add(direction, text, local_time_now());
-    if (g_log_file.is_open()) {
-        g_log_file.write(added.text);
-        g_store.mark_logged();
+void TrafficLog::log(TrafficDirection direction, std::string_view text) {
+    const TrafficStore::Added added = store_.add(direction, text, local_time_now());
+    if (log_file_.is_open()) {
+        log_file_.write(added.text);
+        store_.mark_logged();
     }
-    if (!g_view)
+    if (!view_)
         return;
     if (added.shortened)
-        g_view->traffic_shortened();
+        view_->traffic_shortened();
     else
-        g_view->traffic_added(added.text);
+        view_->traffic_added(added.text);
 }
 
-const std::string& traffic_text() {
-    return g_store.text();
-}
-
-void clear_traffic() {
-    g_store.clear();
-}
-
-bool start_traffic_log(const std::string& path) {
-    if (!g_log_file.open(path))
+bool TrafficLog::start_file(const std::string& path) {
+    if (!log_file_.open(path))
         return false;
-    g_log_file.write(g_store.unlogged());
-    g_store.mark_logged();
+    log_file_.write(store_.unlogged());
+    store_.mark_logged();
     return true;
-}
-
-void stop_traffic_log() {
-    g_log_file.close();
-}
-
-bool traffic_log_open() {
-    return g_log_file.is_open();
 }

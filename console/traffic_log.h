@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "console/log_file.h"
 #include "platform/local_time.h"
 
 enum class TrafficDirection { sent, received };
@@ -67,19 +68,29 @@ class TrafficView {
     // The store lost its oldest lines (the view must be built again from it).
     virtual void traffic_shortened() = 0;
 };
-void set_traffic_view(TrafficView* view);
 
-// Records text as sent or received lines in the program's one store, the log file and the view.
-void log_traffic(TrafficDirection direction, std::string_view text);
+// The program's record: the store, the log file while one is open and the view while one is set.
+class TrafficLog {
+   public:
+    void set_view(TrafficView* view) { view_ = view; }
 
-// The program's one store: the whole record since start or the last clear.
-const std::string& traffic_text();
-void clear_traffic();
+    // Records text as sent or received lines in the store, the log file and the view.
+    void log(TrafficDirection direction, std::string_view text);
 
-// The log file. Starting it appends every recorded line that no log file has had yet, whatever
-// the console's filter shows, in the store's form (CR LF line ends, as every later line);
-// everything recorded afterwards follows. The store and the view stay as they are. False when
-// the file cannot be opened (nothing changes then).
-bool start_traffic_log(const std::string& path);
-void stop_traffic_log();
-bool traffic_log_open();
+    // The whole record since start or the last clear.
+    const std::string& text() const { return store_.text(); }
+    void clear() { store_.clear(); }
+
+    // The log file. Starting it appends every recorded line that no log file has had yet,
+    // whatever the console's filter shows, in the store's form (CR LF line ends, as every later
+    // line); everything recorded afterwards follows. The store and the view stay as they are.
+    // False when the file cannot be opened (nothing changes then).
+    bool start_file(const std::string& path);
+    void stop_file() { log_file_.close(); }
+    bool file_open() const { return log_file_.is_open(); }
+
+   private:
+    TrafficStore store_;
+    LogFile log_file_;
+    TrafficView* view_ = nullptr;
+};

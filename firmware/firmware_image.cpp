@@ -6,11 +6,6 @@
 const FirmwareTag kFirmwareTag = {
     "QN724 ", 6, "QN724", {0x5A, 0x17, 0xC3, 0xE0, 0x94, 0x4B, 0x2D, 0x68}};
 
-FirmwareImage& firmware_image() {
-    static FirmwareImage image;
-    return image;
-}
-
 uint16_t crc16_update(uint16_t crc, uint8_t byte) {
     crc ^= byte;
     for (int bit = 0; bit < 8; ++bit)

@@ -1,4 +1,4 @@
-// The firmware file (".bin") and the one image buffer the flasher and the remote relay share.
+// The firmware file (".bin") and the image buffer the flasher and the remote relay share.
 #pragma once
 
 #include <array>
@@ -30,9 +30,6 @@ struct FirmwareImage {
 
     const uint8_t* image() const { return bytes.data() + kFirmwareHeaderSize; }
 };
-
-// The program-wide buffer.
-FirmwareImage& firmware_image();
 
 // CRC-16/ARC, one byte at a time (reflected polynomial 0xA001, initial value 0).
 uint16_t crc16_update(uint16_t crc, uint8_t byte);

@@ -154,7 +154,7 @@ FlashResult program_bootloader(HidPort& port, const FirmwareImage& image, Device
         return FlashResult::hardware_incompatible;
 
     host.clear_firmware_labels();
-    host.set_progress_text(lang_text(kErasingText));
+    host.set_progress_text(lang_text_in(host.language(), kErasingText));
     pause_and_serve(link, host, kEventPauseMs);
     if (!erase_application(port, reply) ||
         !write_image(port, image, query.start_address, link, host) || !finish_and_mark(port, reply))
@@ -198,7 +198,7 @@ FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mod
     }
     host.open_progress();
     if (mode != FlashMode::from_bootloader && link.is_open()) {
-        host.set_progress_text(lang_text(kSwitchingText));
+        host.set_progress_text(lang_text_in(host.language(), kSwitchingText));
         pause_and_serve(link, host, kEventPauseMs);
         link.send_command(command::kEnterBootloader);
     }

@@ -48,6 +48,8 @@ class FlashHost {
     // The version and info labels describe firmware that the erase removes.
     virtual void clear_firmware_labels() = 0;
     virtual void process_events() = 0;
+    // The language of the progress texts (an index of LanguageList).
+    virtual int language() const = 0;
 };
 
 // One whole attempt. automatic_file is the file of the automatic mode. The waits go through

@@ -1,9 +1,10 @@
 // Serial ports: opening with fixed settings and time-outs, raw reads and writes, modem lines.
-// A port is named by its index in the port table (0 to 255), the way the relay hands the CAN
+// A port is named by its index in a table of ports (0 to 255), the way the relay hands the CAN
 // analyzer's port around. Diagnostics go to standard output, which a windowed program does
 // not show; the callers learn what happened from the results.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,26 +33,44 @@ bool accept_serial_open_request(int index, int baud, const char* mode, SerialSet
 std::string serial_port_name(int index);
 // The index whose device name is the name given (at most 16 characters are compared), or -1.
 int serial_port_index(const std::string& name);
-// Where the device names live: "/dev" unless a test points elsewhere.
-void set_serial_device_folder(const std::string& folder);
 
-// 0 when the port is open with the settings, reads returning at once and writes waiting at
-// most 300 ms; 1 after printing why not.
-int serial_open(int index, int baud, const char* mode);
-// Bytes read at once (at most size); 0 when nothing has arrived or the read failed.
-int serial_read(int index, uint8_t* buffer, int size);
-// Bytes written within the write time-out, or -1 when the system reports a failure.
-int serial_write(int index, const uint8_t* buffer, int size);
-int serial_send_byte(int index, uint8_t byte);
-void serial_puts(int index, const char* text);
-void serial_close(int index);
-bool serial_dcd(int index);
-bool serial_cts(int index);
-bool serial_dsr(int index);
-void serial_set_dtr(int index);
-void serial_clear_dtr(int index);
-void serial_set_rts(int index);
-void serial_clear_rts(int index);
-void serial_flush_rx(int index);
-void serial_flush_tx(int index);
-void serial_flush_both(int index);
+// A table of ports, each open or not; the ports still open close with it.
+class SerialPorts {
+   public:
+    SerialPorts();
+    ~SerialPorts();
+    SerialPorts(const SerialPorts&) = delete;
+    SerialPorts& operator=(const SerialPorts&) = delete;
+
+    // Where the device names live: the system's own place unless a test points elsewhere.
+    void set_device_folder(const std::string& folder) { device_folder_ = folder; }
+
+    // 0 when the port is open with the settings, reads returning at once and writes waiting at
+    // most 300 ms; 1 after printing why not.
+    int open(int index, int baud, const char* mode);
+    // Bytes read at once (at most size); 0 when nothing has arrived or the read failed.
+    int read(int index, uint8_t* buffer, int size);
+    // Bytes written within the write time-out, or -1 when the system reports a failure.
+    int write(int index, const uint8_t* buffer, int size);
+    int send_byte(int index, uint8_t byte);
+    void puts(int index, const char* text);
+    void close(int index);
+    bool dcd(int index) const;
+    bool cts(int index) const;
+    bool dsr(int index) const;
+    void set_dtr(int index);
+    void clear_dtr(int index);
+    void set_rts(int index);
+    void clear_rts(int index);
+    void flush_rx(int index);
+    void flush_tx(int index);
+    void flush_both(int index);
+
+   private:
+    // The system's handle of each index while it is open (a descriptor, or a HANDLE's value).
+    static constexpr intptr_t kNoPort = -1;
+    intptr_t handle(int index) const;
+
+    std::string device_folder_;
+    std::array<intptr_t, kSerialPortCount> handles_;
+};

@@ -21,19 +21,6 @@ constexpr const char* kFamilies[] = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA"};
 constexpr int kPortsPerFamily = kSerialPortCount / 4;
 constexpr int kWriteTimeoutMs = 300;
 
-std::string g_device_folder = "/dev";
-// The descriptor of each index while it is open. Unlike a system handle kept after closing, a
-// stale descriptor number would soon name another file (a socket, say), so it is forgotten.
-std::array<int, kSerialPortCount> g_ports = [] {
-    std::array<int, kSerialPortCount> ports{};
-    ports.fill(-1);
-    return ports;
-}();
-
-int port_fd(int index) {
-    return index >= 0 && index < kSerialPortCount ? g_ports[static_cast<size_t>(index)] : -1;
-}
-
 speed_t speed_constant(int baud) {
     switch (baud) {
         case 110:
@@ -92,20 +79,17 @@ bool fill_termios(int fd, const SerialSettings& settings, termios& options) {
     return true;
 }
 
-void change_modem_lines(int index, int request, int lines) {
-    const int fd = port_fd(index);
+void change_modem_lines(int fd, int request, int lines) {
     if (fd >= 0)
         ioctl(fd, request, &lines);
 }
 
-bool modem_line(int index, int line) {
-    const int fd = port_fd(index);
+bool modem_line(int fd, int line) {
     int status = 0;
     return fd >= 0 && ioctl(fd, TIOCMGET, &status) == 0 && (status & line) != 0;
 }
 
-void flush(int index, int queue) {
-    const int fd = port_fd(index);
+void flush(int fd, int queue) {
     if (fd >= 0)
         tcflush(fd, queue);
 }
@@ -118,64 +102,75 @@ std::string serial_port_name(int index) {
     return kFamilies[index / kPortsPerFamily] + std::to_string(index % kPortsPerFamily);
 }
 
-void set_serial_device_folder(const std::string& folder) {
-    g_device_folder = folder;
+// A closed index forgets its descriptor: unlike a system handle kept after closing, a stale
+// descriptor number would soon name another file (a socket, say).
+SerialPorts::SerialPorts() : device_folder_("/dev") {
+    handles_.fill(kNoPort);
 }
 
-int serial_open(int index, int baud, const char* mode) {
+SerialPorts::~SerialPorts() {
+    for (int index = 0; index < kSerialPortCount; ++index)
+        close(index);
+}
+
+intptr_t SerialPorts::handle(int index) const {
+    return index >= 0 && index < kSerialPortCount ? handles_[static_cast<size_t>(index)] : kNoPort;
+}
+
+int SerialPorts::open(int index, int baud, const char* mode) {
     SerialSettings settings;
     if (!accept_serial_open_request(index, baud, mode, settings))
         return 1;
-    if (g_ports[static_cast<size_t>(index)] >= 0)
-        serial_close(index);
-    const std::string path = g_device_folder + "/" + serial_port_name(index);
+    if (handles_[static_cast<size_t>(index)] != kNoPort)
+        close(index);
+    const std::string path = device_folder_ + "/" + serial_port_name(index);
     // Non-blocking, so that neither opening (carrier detect) nor writing can hang; the write
     // time-out is kept by waiting in poll instead.
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (fd >= 0)
-            close(fd);
+            ::close(fd);
         std::printf("unable to open comport\n");
         return 1;
     }
     termios options{};
     if (!fill_termios(fd, settings, options)) {
         std::printf("unable to set comport dcb settings\n");
-        close(fd);
+        ::close(fd);
         return 1;
     }
     if (tcsetattr(fd, TCSANOW, &options) != 0) {
         std::printf("unable to set comport cfg settings\n");
-        close(fd);
+        ::close(fd);
         return 1;
     }
     // A pseudo-terminal or a USB port without modem lines refuses this; that is no failure.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ioctl(fd, TIOCMBIS, &lines);
-    g_ports[static_cast<size_t>(index)] = fd;
+    handles_[static_cast<size_t>(index)] = fd;
     return 0;
 }
 
-int serial_read(int index, uint8_t* buffer, int size) {
-    const int fd = port_fd(index);
+int SerialPorts::read(int index, uint8_t* buffer, int size) {
+    const int fd = static_cast<int>(handle(index));
     if (fd < 0 || size <= 0)
         return 0;
     ssize_t n;
     do {
-        n = read(fd, buffer, static_cast<size_t>(size));
+        n = ::read(fd, buffer, static_cast<size_t>(size));
     } while (n < 0 && errno == EINTR);
     return n > 0 ? static_cast<int>(n) : 0;
 }
 
-int serial_write(int index, const uint8_t* buffer, int size) {
-    const int fd = port_fd(index);
+int SerialPorts::write(int index, const uint8_t* buffer, int size) {
+    const int fd = static_cast<int>(handle(index));
     if (fd < 0 || size < 0)
         return -1;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
     int written = 0;
     while (written < size) {
-        const ssize_t n = write(fd, buffer + written, static_cast<size_t>(size - written));
+        const ssize_t n = ::write(fd, buffer + written, static_cast<size_t>(size - written));
         if (n > 0) {
             written += static_cast<int>(n);
             continue;
@@ -195,52 +190,52 @@ int serial_write(int index, const uint8_t* buffer, int size) {
     return written;
 }
 
-int serial_send_byte(int index, uint8_t byte) {
-    serial_write(index, &byte, 1);
+int SerialPorts::send_byte(int index, uint8_t byte) {
+    write(index, &byte, 1);
     return 0;
 }
 
-void serial_puts(int index, const char* text) {
+void SerialPorts::puts(int index, const char* text) {
     while (text && *text)
-        serial_send_byte(index, static_cast<uint8_t>(*text++));
+        send_byte(index, static_cast<uint8_t>(*text++));
 }
 
-void serial_close(int index) {
-    const int fd = port_fd(index);
+void SerialPorts::close(int index) {
+    const int fd = static_cast<int>(handle(index));
     if (fd < 0)
         return;
-    close(fd);
-    g_ports[static_cast<size_t>(index)] = -1;
+    ::close(fd);
+    handles_[static_cast<size_t>(index)] = kNoPort;
 }
 
-bool serial_dcd(int index) {
-    return modem_line(index, TIOCM_CAR);
+bool SerialPorts::dcd(int index) const {
+    return modem_line(static_cast<int>(handle(index)), TIOCM_CAR);
 }
-bool serial_cts(int index) {
-    return modem_line(index, TIOCM_CTS);
+bool SerialPorts::cts(int index) const {
+    return modem_line(static_cast<int>(handle(index)), TIOCM_CTS);
 }
-bool serial_dsr(int index) {
-    return modem_line(index, TIOCM_DSR);
+bool SerialPorts::dsr(int index) const {
+    return modem_line(static_cast<int>(handle(index)), TIOCM_DSR);
 }
-void serial_set_dtr(int index) {
-    change_modem_lines(index, TIOCMBIS, TIOCM_DTR);
+void SerialPorts::set_dtr(int index) {
+    change_modem_lines(static_cast<int>(handle(index)), TIOCMBIS, TIOCM_DTR);
 }
-void serial_clear_dtr(int index) {
-    change_modem_lines(index, TIOCMBIC, TIOCM_DTR);
+void SerialPorts::clear_dtr(int index) {
+    change_modem_lines(static_cast<int>(handle(index)), TIOCMBIC, TIOCM_DTR);
 }
-void serial_set_rts(int index) {
-    change_modem_lines(index, TIOCMBIS, TIOCM_RTS);
+void SerialPorts::set_rts(int index) {
+    change_modem_lines(static_cast<int>(handle(index)), TIOCMBIS, TIOCM_RTS);
 }
-void serial_clear_rts(int index) {
-    change_modem_lines(index, TIOCMBIC, TIOCM_RTS);
+void SerialPorts::clear_rts(int index) {
+    change_modem_lines(static_cast<int>(handle(index)), TIOCMBIC, TIOCM_RTS);
 }
-void serial_flush_rx(int index) {
-    flush(index, TCIFLUSH);
+void SerialPorts::flush_rx(int index) {
+    flush(static_cast<int>(handle(index)), TCIFLUSH);
 }
-void serial_flush_tx(int index) {
-    flush(index, TCOFLUSH);
+void SerialPorts::flush_tx(int index) {
+    flush(static_cast<int>(handle(index)), TCOFLUSH);
 }
-void serial_flush_both(int index) {
-    flush(index, TCIFLUSH);
-    flush(index, TCOFLUSH);
+void SerialPorts::flush_both(int index) {
+    flush(static_cast<int>(handle(index)), TCIFLUSH);
+    flush(static_cast<int>(handle(index)), TCOFLUSH);
 }

@@ -9,41 +9,23 @@ namespace {
 
 constexpr DWORD kWriteTimeoutMs = 300;
 
-// "\\.\" reaches COM10 and above, which the bare name does not.
-std::string g_device_folder = "\\\\.\\";
-std::array<HANDLE, kSerialPortCount> g_ports = [] {
-    std::array<HANDLE, kSerialPortCount> ports{};
-    ports.fill(INVALID_HANDLE_VALUE);
-    return ports;
-}();
-
-HANDLE port_handle(int index) {
-    return index >= 0 && index < kSerialPortCount ? g_ports[static_cast<size_t>(index)]
-                                                  : INVALID_HANDLE_VALUE;
+HANDLE as_handle(intptr_t value) {
+    return reinterpret_cast<HANDLE>(value);
 }
 
-void fail_open(int index, const char* why) {
-    std::printf("%s\n", why);
-    CloseHandle(g_ports[static_cast<size_t>(index)]);
-    g_ports[static_cast<size_t>(index)] = INVALID_HANDLE_VALUE;
-}
-
-DWORD modem_status(int index) {
+DWORD modem_status(HANDLE port) {
     DWORD status = 0;
-    const HANDLE port = port_handle(index);
     if (port == INVALID_HANDLE_VALUE || !GetCommModemStatus(port, &status))
         return 0;
     return status;
 }
 
-void escape(int index, DWORD function) {
-    const HANDLE port = port_handle(index);
+void escape(HANDLE port, DWORD function) {
     if (port != INVALID_HANDLE_VALUE)
         EscapeCommFunction(port, function);
 }
 
-void purge(int index, DWORD what) {
-    const HANDLE port = port_handle(index);
+void purge(HANDLE port, DWORD what) {
     if (port != INVALID_HANDLE_VALUE)
         PurgeComm(port, what);
 }
@@ -56,32 +38,46 @@ std::string serial_port_name(int index) {
     return "COM" + std::to_string(index + 1);
 }
 
-void set_serial_device_folder(const std::string& folder) {
-    g_device_folder = folder;
+// "\\.\" reaches COM10 and above, which the bare name does not. INVALID_HANDLE_VALUE is kNoPort.
+SerialPorts::SerialPorts() : device_folder_("\\\\.\\") {
+    handles_.fill(kNoPort);
 }
 
-int serial_open(int index, int baud, const char* mode) {
+SerialPorts::~SerialPorts() {
+    for (int index = 0; index < kSerialPortCount; ++index)
+        close(index);
+}
+
+intptr_t SerialPorts::handle(int index) const {
+    return index >= 0 && index < kSerialPortCount ? handles_[static_cast<size_t>(index)] : kNoPort;
+}
+
+int SerialPorts::open(int index, int baud, const char* mode) {
     SerialSettings settings;
     if (!accept_serial_open_request(index, baud, mode, settings))
         return 1;
-    if (g_ports[static_cast<size_t>(index)] != INVALID_HANDLE_VALUE)
-        serial_close(index);
-    const std::string path = g_device_folder + serial_port_name(index);
+    if (handles_[static_cast<size_t>(index)] != kNoPort)
+        close(index);
+    const std::string path = device_folder_ + serial_port_name(index);
+    const auto fail_open = [&](const char* why) {
+        std::printf("%s\n", why);
+        close(index);
+    };
     const HANDLE port = CreateFileW(to_utf16(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
         std::printf("unable to open comport\n");
         return 1;
     }
-    g_ports[static_cast<size_t>(index)] = port;
+    handles_[static_cast<size_t>(index)] = reinterpret_cast<intptr_t>(port);
     DCB control{};
     control.DCBlength = sizeof control;
     if (!BuildCommDCBW(to_utf16(settings.text).c_str(), &control)) {
-        fail_open(index, "unable to set comport dcb settings");
+        fail_open("unable to set comport dcb settings");
         return 1;
     }
     if (!SetCommState(port, &control)) {
-        fail_open(index, "unable to set comport cfg settings");
+        fail_open("unable to set comport cfg settings");
         return 1;
     }
     // A read returns at once with whatever has arrived; a write waits at most 300 ms.
@@ -89,14 +85,14 @@ int serial_open(int index, int baud, const char* mode) {
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
     if (!SetCommTimeouts(port, &timeouts)) {
-        fail_open(index, "unable to set comport time-out settings");
+        fail_open("unable to set comport time-out settings");
         return 1;
     }
     return 0;
 }
 
-int serial_read(int index, uint8_t* buffer, int size) {
-    const HANDLE port = port_handle(index);
+int SerialPorts::read(int index, uint8_t* buffer, int size) {
+    const HANDLE port = as_handle(handle(index));
     DWORD got = 0;
     if (port == INVALID_HANDLE_VALUE || size <= 0 ||
         !ReadFile(port, buffer, static_cast<DWORD>(size), &got, nullptr))
@@ -104,8 +100,8 @@ int serial_read(int index, uint8_t* buffer, int size) {
     return static_cast<int>(got);
 }
 
-int serial_write(int index, const uint8_t* buffer, int size) {
-    const HANDLE port = port_handle(index);
+int SerialPorts::write(int index, const uint8_t* buffer, int size) {
+    const HANDLE port = as_handle(handle(index));
     DWORD put = 0;
     if (port == INVALID_HANDLE_VALUE || size < 0 ||
         !WriteFile(port, buffer, static_cast<DWORD>(size), &put, nullptr))
@@ -113,52 +109,52 @@ int serial_write(int index, const uint8_t* buffer, int size) {
     return static_cast<int>(put);
 }
 
-int serial_send_byte(int index, uint8_t byte) {
-    serial_write(index, &byte, 1);
+int SerialPorts::send_byte(int index, uint8_t byte) {
+    write(index, &byte, 1);
     return 0;
 }
 
-void serial_puts(int index, const char* text) {
+void SerialPorts::puts(int index, const char* text) {
     while (text && *text)
-        serial_send_byte(index, static_cast<uint8_t>(*text++));
+        send_byte(index, static_cast<uint8_t>(*text++));
 }
 
-void serial_close(int index) {
-    const HANDLE port = port_handle(index);
+void SerialPorts::close(int index) {
+    const HANDLE port = as_handle(handle(index));
     if (port == INVALID_HANDLE_VALUE)
         return;
     CloseHandle(port);
-    g_ports[static_cast<size_t>(index)] = INVALID_HANDLE_VALUE;
+    handles_[static_cast<size_t>(index)] = kNoPort;
 }
 
-bool serial_dcd(int index) {
-    return (modem_status(index) & MS_RLSD_ON) != 0;
+bool SerialPorts::dcd(int index) const {
+    return (modem_status(as_handle(handle(index))) & MS_RLSD_ON) != 0;
 }
-bool serial_cts(int index) {
-    return (modem_status(index) & MS_CTS_ON) != 0;
+bool SerialPorts::cts(int index) const {
+    return (modem_status(as_handle(handle(index))) & MS_CTS_ON) != 0;
 }
-bool serial_dsr(int index) {
-    return (modem_status(index) & MS_DSR_ON) != 0;
+bool SerialPorts::dsr(int index) const {
+    return (modem_status(as_handle(handle(index))) & MS_DSR_ON) != 0;
 }
-void serial_set_dtr(int index) {
-    escape(index, SETDTR);
+void SerialPorts::set_dtr(int index) {
+    escape(as_handle(handle(index)), SETDTR);
 }
-void serial_clear_dtr(int index) {
-    escape(index, CLRDTR);
+void SerialPorts::clear_dtr(int index) {
+    escape(as_handle(handle(index)), CLRDTR);
 }
-void serial_set_rts(int index) {
-    escape(index, SETRTS);
+void SerialPorts::set_rts(int index) {
+    escape(as_handle(handle(index)), SETRTS);
 }
-void serial_clear_rts(int index) {
-    escape(index, CLRRTS);
+void SerialPorts::clear_rts(int index) {
+    escape(as_handle(handle(index)), CLRRTS);
 }
-void serial_flush_rx(int index) {
-    purge(index, PURGE_RXCLEAR | PURGE_RXABORT);
+void SerialPorts::flush_rx(int index) {
+    purge(as_handle(handle(index)), PURGE_RXCLEAR | PURGE_RXABORT);
 }
-void serial_flush_tx(int index) {
-    purge(index, PURGE_TXCLEAR | PURGE_TXABORT);
+void SerialPorts::flush_tx(int index) {
+    purge(as_handle(handle(index)), PURGE_TXCLEAR | PURGE_TXABORT);
 }
-void serial_flush_both(int index) {
-    serial_flush_rx(index);
-    serial_flush_tx(index);
+void SerialPorts::flush_both(int index) {
+    flush_rx(index);
+    flush_tx(index);
 }

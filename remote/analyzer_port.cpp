@@ -18,7 +18,7 @@ AnalyzerSearch AnalyzerPort::open() {
         const int index = serial_port_index(device.tty);
         if (index < 0)
             continue;
-        if (serial_open(index, kAnalyzerBaud, "8N1") == 0) {
+        if (ports_.open(index, kAnalyzerBaud, "8N1") == 0) {
             index_ = index;
             state_ = AnalyzerState::open;
             return AnalyzerSearch::opened;
@@ -29,7 +29,7 @@ AnalyzerSearch AnalyzerPort::open() {
 
 void AnalyzerPort::close() {
     if (state_ == AnalyzerState::open)
-        serial_close(index_);
+        ports_.close(index_);
     state_ = AnalyzerState::closed;
 }
 
@@ -38,9 +38,10 @@ void AnalyzerPort::forget_missing_driver() {
         state_ = AnalyzerState::closed;
 }
 
-std::string analyzer_driver_message() {
+std::string analyzer_driver_message(int language) {
     char text[512];
-    std::snprintf(text, sizeof text, lang_text(Text::install_can_analyzer_driver), "QN718");
+    std::snprintf(text, sizeof text, lang_text_in(language, Text::install_can_analyzer_driver),
+                  "QN718");
     std::string message = text;
     std::replace(message.begin(), message.end(), '/', '\\');
     return message;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/serial_port.h"
 #include "platform/usb_serial.h"
 
 constexpr uint16_t kAnalyzerVendorId = 0x12AA;
@@ -31,16 +32,21 @@ class AnalyzerPort {
     void close();
     AnalyzerState state() const { return state_; }
     int index() const { return index_; }
+    // The open port's raw reads and writes, as SerialPorts::read and write.
+    int read(uint8_t* buffer, int size) { return ports_.read(index_, buffer, size); }
+    int write(const uint8_t* buffer, int size) { return ports_.write(index_, buffer, size); }
     // The server has been told about the missing driver: the next search starts afresh.
     void forget_missing_driver();
     void set_device_tree_root(const std::string& root) { root_ = root; }
+    void set_serial_device_folder(const std::string& folder) { ports_.set_device_folder(folder); }
 
    private:
+    SerialPorts ports_;
     AnalyzerState state_ = AnalyzerState::closed;
     int index_ = -1;
     std::string root_ = kSystemDeviceTreeRoot;
 };
 
-// "Install CAN analyzer driver. ..." for this program, with its path written the Windows way
-// as the driver file is installed there.
-std::string analyzer_driver_message();
+// "Install CAN analyzer driver. ..." for this program in a language (an index of LanguageList),
+// with its path written the Windows way as the driver file is installed there.
+std::string analyzer_driver_message(int language);

@@ -132,7 +132,7 @@ FlashResult program_bootloader(RelayClient& relay, DeviceLink& link, int32_t ima
         return FlashResult::hardware_incompatible;
 
     host.clear_firmware_labels();
-    host.set_progress_text(lang_text(Text::erasing_flash));
+    host.set_progress_text(lang_text_in(host.language(), Text::erasing_flash));
     pause_and_serve(link, host, kEventPauseMs);
     if (!erase_application(bootloader, first) ||
         !write_image(relay, query.start_address, link, host) || !finish_and_mark(bootloader, first))
@@ -166,7 +166,7 @@ FlashResult flash_over_relay(DeviceLink& link, RelayClient& relay, const Firmwar
     if (!from_bootloader && link.is_open()) {
         link.drain();
         pause_and_serve(link, host, kEventPauseMs);
-        host.set_progress_text(lang_text(Text::switching_to_flash_mode));
+        host.set_progress_text(lang_text_in(host.language(), Text::switching_to_flash_mode));
         pause_and_serve(link, host, kEventPauseMs);
         link.send_command(command::kEnterBootloader);
     }

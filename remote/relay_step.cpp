@@ -76,8 +76,8 @@ class RelayRun : public RelayEventSink {
     void write_serial_output() {
         if (serial_output_.empty() || s_.analyzer.state() != AnalyzerState::open)
             return;
-        const int written = serial_write(s_.analyzer.index(), serial_output_.data(),
-                                         static_cast<int>(serial_output_.size()));
+        const int written =
+            s_.analyzer.write(serial_output_.data(), static_cast<int>(serial_output_.size()));
         if (written < 0)
             release();
     }
@@ -94,11 +94,11 @@ class RelayRun : public RelayEventSink {
         if (s_.status_hold > 0)
             --s_.status_hold;
         else
-            host_.show_status(lang_text(Text::waiting_for_remote_access));
+            host_.show_status(lang_text_in(host_.language(), Text::waiting_for_remote_access));
         if (s_.analyzer.state() != AnalyzerState::open)
             return;
         std::vector<uint8_t> data(kReceiveSize);
-        const int n = serial_read(s_.analyzer.index(), data.data(), static_cast<int>(data.size()));
+        const int n = s_.analyzer.read(data.data(), static_cast<int>(data.size()));
         if (n <= 0 || s_.socket.wait_writable(kSerialForwardWaitMs) != SocketWait::ready)
             return;
         send(data.data(), static_cast<size_t>(n));
@@ -134,7 +134,7 @@ class RelayRun : public RelayEventSink {
     // Tells the server what is attached; the rest of the chunk is dropped whatever happens.
     bool status_report() {
         s_.queue.clear();
-        host_.show_status(remote_status_text(s_, link_));
+        host_.show_status(remote_status_text(s_, link_, host_.language()));
         host_.pause(kStatusReportPauseMs);
         if (!alive())
             return false;
@@ -160,7 +160,7 @@ class RelayRun : public RelayEventSink {
 
     bool open_analyzer() {
         if (s_.analyzer.open() == AnalyzerSearch::driver_missing)
-            host_.show_message(analyzer_driver_message());
+            host_.show_message(analyzer_driver_message(host_.language()));
         return status_report();
     }
 
@@ -441,7 +441,7 @@ void relay_step(RemoteSession& s, DeviceLink& link, FirmwareImage& image, Remote
         (s.parser.between_commands() || s.parser.escape_pending()))
         return;
     if (s.status_hold == 0)
-        host.show_status(remote_status_text(s, link));
+        host.show_status(remote_status_text(s, link, host.language()));
     s.status_hold = kStatusHoldSteps;
     if (s.parser.feed(buffer.data(), static_cast<size_t>(n), run) && run.alive())
         run.write_serial_output();

@@ -19,11 +19,6 @@ constexpr int kFarewellTimeoutMs = 100;
 
 }  // namespace
 
-RemoteSession& remote_session() {
-    static RemoteSession the_session;
-    return the_session;
-}
-
 LoginResult log_in(RemoteSession& session, const RemoteServer& server, const std::string& password,
                    const WaitServe& meanwhile) {
     const auto line = encode_login_line(password);
@@ -86,14 +81,14 @@ void finish_session(RemoteSession& session, DeviceLink& link, bool by_user) {
     ++session.generation;
 }
 
-std::string remote_status_text(RemoteSession& session, const DeviceLink& link) {
+std::string remote_status_text(RemoteSession& session, const DeviceLink& link, int language) {
     if (session.link_released) {
         session.link_released = false;
-        return lang_text(Text::disconnected);
+        return lang_text_in(language, Text::disconnected);
     }
     const AnalyzerState analyzer = session.analyzer.state();
     if (link.kind() == DeviceKind::none && analyzer == AnalyzerState::closed)
-        return lang_text(Text::no_usb_device);
+        return lang_text_in(language, Text::no_usb_device);
     const char* tag = "";
     if (analyzer != AnalyzerState::closed)
         tag = "CAN";
@@ -104,6 +99,6 @@ std::string remote_status_text(RemoteSession& session, const DeviceLink& link) {
     else if (link.kind() == DeviceKind::bootloader)
         tag = "BOOT";
     char text[128];
-    std::snprintf(text, sizeof text, lang_text(Text::remote_access_active), tag);
+    std::snprintf(text, sizeof text, lang_text_in(language, Text::remote_access_active), tag);
     return text;
 }

@@ -40,6 +40,8 @@ class RemoteHost {
     // as pressing Connect does).
     virtual bool reconnect_wanted() = 0;
     virtual void reconnect() = 0;
+    // The language of the status texts (an index of LanguageList).
+    virtual int language() const = 0;
 };
 
 struct RemoteSession {
@@ -59,9 +61,6 @@ struct RemoteSession {
 
     bool connected() const { return socket.is_open(); }
 };
-
-// The program's one session.
-RemoteSession& remote_session();
 
 enum class LoginResult {
     logged_in,
@@ -84,7 +83,7 @@ void finish_session(RemoteSession& session, DeviceLink& link, bool by_user);
 
 // The status label's text for the attached devices; reading the released link's
 // "Disconnected." forgets that the link was released.
-std::string remote_status_text(RemoteSession& session, const DeviceLink& link);
+std::string remote_status_text(RemoteSession& session, const DeviceLink& link, int language);
 
 // One pass of the relay: the reconnection countdown while not connected, otherwise one receive
 // from the server and its commands carried out. Nothing happens while another exchange holds

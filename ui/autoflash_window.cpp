@@ -2,12 +2,13 @@
 
 #include <gtk/gtk.h>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "ui/status_labels.h"
 #include "app/user_settings.h"
 #include "ui/connection.h"
 #include "firmware/autoflash.h"
 #include "ui/firmware_windows.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -35,13 +36,13 @@ bool choose_autoflash_folder() {
         if (folder) {
             accepted = true;
             g_watch.folder = folder;
-            user_settings().last_firmware_folder = folder;
+            program_context().settings.last_firmware_folder = folder;
             g_free(folder);
         }
     }
     gtk_widget_destroy(dialog);
     if (accepted) {
-        save_user_settings();
+        save_user_settings(program_context().settings);
         set_mode_label(kModeLabel);
     }
     return true;

@@ -2,13 +2,14 @@
 
 #include <gtk/gtk.h>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "ui/main_window.h"
 #include "app/user_settings.h"
 #include "ui/widget_kit.h"
 #include "config/cfg_file.h"
 #include "ui/config_page.h"
 #include "platform/files.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ std::string choose_file(GtkFileChooserAction action, Text title, Text accept_but
     // File names on Windows match without regard to case; keep ".CFG" files visible here too.
     gtk_file_filter_add_pattern(filter, "*.[cC][fF][gG]");
     gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
-    const std::string& folder = user_settings().last_config_folder;
+    const std::string& folder = program_context().settings.last_config_folder;
     if (!folder.empty()) {
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
     }
@@ -40,10 +41,10 @@ std::string choose_file(GtkFileChooserAction action, Text title, Text accept_but
     std::string name;
     if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
         if (gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(dialog))) {
-            user_settings().last_config_folder = current;
+            program_context().settings.last_config_folder = current;
             g_free(current);
         }
-        save_user_settings();
+        save_user_settings(program_context().settings);
         if (gchar* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
             name = chosen;
             g_free(chosen);

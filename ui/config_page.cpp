@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "ui/accessibility.h"
 #include "ui/widget_kit.h"
 #include "config/cfg_file.h"

@@ -7,8 +7,7 @@
 #include <string>
 
 #include "app/device_access_hint.h"
-#include "app/hidden_switch.h"
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "config/vehicle_lookup.h"
 #include "console/traffic_log.h"
 #include "ui/config_page.h"
@@ -18,6 +17,7 @@
 #include "ui/main_window.h"
 #include "ui/menu_bar.h"
 #include "ui/widget_kit.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -58,9 +58,12 @@ void paint_live_status(const LiveStatusUpdate& update) {
 
 Connection::Connection() {
     link_.set_listeners({
-        [](std::string_view text) { log_traffic(TrafficDirection::received, text); },
+        [](std::string_view text) {
+            program_context().traffic.log(TrafficDirection::received, text);
+        },
         [](std::string_view cause) {
-            log_traffic(TrafficDirection::received, "\nLink closed: " + std::string(cause) + "\n");
+            program_context().traffic.log(TrafficDirection::received,
+                                          "\nLink closed: " + std::string(cause) + "\n");
         },
     });
     link_.set_pause(serve_events_for);
@@ -92,7 +95,8 @@ void Connection::restart() {
 
 void Connection::show_search_status() {
     if (access_problem_) {
-        const DeviceAccessHint hint = device_access_hint(*access_problem_);
+        const DeviceAccessHint hint =
+            device_access_hint(*access_problem_, program_context().language);
         set_status_label(hint.status.c_str());
         set_info_label(hint.details.c_str());
     } else {
@@ -114,7 +118,8 @@ void Connection::check_device_access() {
         return;
     access_problem_ = std::move(problem);
     if (access_problem_) {
-        const DeviceAccessHint hint = device_access_hint(*access_problem_);
+        const DeviceAccessHint hint =
+            device_access_hint(*access_problem_, program_context().language);
         std::fprintf(stderr, "%s\n%s\n", hint.status.c_str(), hint.details.c_str());
     }
     show_search_status();
@@ -145,7 +150,7 @@ void Connection::show(const ConnectionEvent& event) {
             show_bootloader_window();
             break;
         case ConnectionEventKind::identified:
-            set_firmware_number(identified.identity.firmware_number());
+            program_context().firmware_number = identified.identity.firmware_number();
             if (identified.sub_version) {
                 char label[16];
                 std::snprintf(label, sizeof label, "(%d)  ", identified.sub_version->b);
@@ -187,7 +192,7 @@ bool Connection::step() {
         combo_popped_down_ = false;
     }
     bool identified = false;
-    for (const ConnectionEvent& event : machine_.step(hidden_switch())) {
+    for (const ConnectionEvent& event : machine_.step(program_context().start.hidden_switch)) {
         show(event);
         identified = identified || event.kind == ConnectionEventKind::identified;
     }

@@ -2,7 +2,7 @@
 
 #include <gdk/gdkkeysyms.h>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "app/user_settings.h"
 #include "ui/widget_kit.h"
 #include "console/command_history.h"
@@ -10,6 +10,7 @@
 #include "console/traffic_filter.h"
 #include "console/traffic_log.h"
 #include "ui/filter_window.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ void set_view_text(const std::string& text) {
 class ConsoleView : public TrafficView {
    public:
     void traffic_added(std::string_view text) override {
-        const std::string shown = visible_added_text(text, traffic_filter());
+        const std::string shown = visible_added_text(text, program_context().filter);
         if (!shown.empty()) {
             GtkTextIter end;
             gtk_text_buffer_get_end_iter(g_console.buffer, &end);
@@ -97,7 +98,8 @@ void send_from_console() {
     g_object_ref(command_entry);
     g_object_ref(data_entry);
     // Return pressed while another exchange lasts is refused like the greyed Send button.
-    const ConsoleSendResult result = console_send(*g_console_link, command_history(), request);
+    const ConsoleSendResult result = console_send(*g_console_link, program_context().history,
+                                                  program_context().traffic, request);
     if (!result.refused) {
         mark_entry(command_entry, result.bad_command);
         mark_entry(data_entry, result.data_too_long);
@@ -117,9 +119,9 @@ gboolean browse_history(GtkWidget*, GdkEventKey* event, gpointer) {
     }
     if (event->keyval != GDK_Up && event->keyval != GDK_Down)
         return FALSE;
-    const HistoryEntry& shown =
-        command_history().browse(event->keyval == GDK_Up, entry_text(g_console.command_entry),
-                                 entry_text(g_console.data_entry));
+    const HistoryEntry& shown = program_context().history.browse(
+        event->keyval == GDK_Up, entry_text(g_console.command_entry),
+        entry_text(g_console.data_entry));
     gtk_entry_set_text(GTK_ENTRY(g_console.command_entry), shown.command.c_str());
     gtk_entry_set_text(GTK_ENTRY(g_console.data_entry), shown.data.c_str());
     return TRUE;
@@ -129,7 +131,7 @@ gboolean browse_history(GtkWidget*, GdkEventKey* event, gpointer) {
 gboolean clear_console(GtkWidget*, GdkEventKey* event, gpointer) {
     if (event->keyval != GDK_F8)
         return FALSE;
-    clear_traffic();
+    program_context().traffic.clear();
     set_view_text("");
     return TRUE;
 }
@@ -140,7 +142,7 @@ gboolean on_delete_event(GtkWidget*, GdkEvent*, gpointer) {
 
 void on_destroyed(GtkWidget* window, gpointer) {
     if (g_console.window == window) {
-        set_traffic_view(nullptr);
+        program_context().traffic.set_view(nullptr);
         g_console = ConsoleWidgets{};
     }
 }
@@ -197,7 +199,8 @@ GtkWidget* build_command_row() {
     gtk_widget_show(g_console.filter_button);
     pack(row, g_console.filter_button);
 
-    g_console.log_button = make_button(lang_text(traffic_log_open() ? kStopLogging : kLogToFile));
+    g_console.log_button =
+        make_button(lang_text(program_context().traffic.file_open() ? kStopLogging : kLogToFile));
     g_signal_connect(g_console.log_button, "clicked", G_CALLBACK(on_log_clicked), nullptr);
     pack(row, g_console.log_button);
     return row;
@@ -205,7 +208,8 @@ GtkWidget* build_command_row() {
 
 GtkWidget* build_view() {
     g_console.buffer = gtk_text_buffer_new(nullptr);
-    set_view_text(filtered_traffic_text(traffic_text(), traffic_filter()));
+    set_view_text(
+        filtered_traffic_text(program_context().traffic.text(), program_context().filter));
     GtkTextIter end;
     gtk_text_buffer_get_end_iter(g_console.buffer, &end);
     gtk_text_buffer_create_mark(g_console.buffer, kEndMark, &end, FALSE);
@@ -245,7 +249,7 @@ bool open_console(DeviceLink& link) {
     pack(box, build_command_row());
     pack(box, build_view(), true);
     scroll_to_end();
-    set_traffic_view(&g_view);
+    program_context().traffic.set_view(&g_view);
     return true;
 }
 
@@ -265,12 +269,13 @@ bool close_console() {
 
 void reload_console_view() {
     if (g_console.window)
-        set_view_text(filtered_traffic_text(traffic_text(), traffic_filter()));
+        set_view_text(
+            filtered_traffic_text(program_context().traffic.text(), program_context().filter));
 }
 
 bool toggle_log_file() {
-    if (traffic_log_open()) {
-        stop_traffic_log();
+    if (program_context().traffic.file_open()) {
+        program_context().traffic.stop_file();
         if (g_console.window) {
             set_label_text(log_button_label(), lang_text(kLogToFile));
             gtk_widget_modify_fg(log_button_label(), GTK_STATE_NORMAL, nullptr);
@@ -281,7 +286,7 @@ bool toggle_log_file() {
         lang_text(kSelectLogFile), nullptr, GTK_FILE_CHOOSER_ACTION_SAVE, lang_text(kCancelButton),
         GTK_RESPONSE_CANCEL, lang_text(kSaveButton), GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-    const std::string& folder = user_settings().last_log_folder;
+    const std::string& folder = program_context().settings.last_log_folder;
     if (!folder.empty())
         gtk_file_chooser_set_current_folder(chooser, folder.c_str());
     if (gtk_dialog_run(GTK_DIALOG(dialog)) != GTK_RESPONSE_ACCEPT) {
@@ -289,10 +294,10 @@ bool toggle_log_file() {
         return true;
     }
     if (gchar* current = gtk_file_chooser_get_current_folder(chooser)) {
-        user_settings().last_log_folder = current;
+        program_context().settings.last_log_folder = current;
         g_free(current);
     }
-    save_user_settings();
+    save_user_settings(program_context().settings);
     std::string path;
     if (gchar* chosen = gtk_file_chooser_get_filename(chooser)) {
         path = chosen;
@@ -304,7 +309,7 @@ bool toggle_log_file() {
 }
 
 void start_log_file(const std::string& path) {
-    if (path.empty() || !start_traffic_log(path)) {
+    if (path.empty() || !program_context().traffic.start_file(path)) {
         show_message(lang_text(kOpenErrorMessage));
         return;
     }

@@ -2,7 +2,7 @@
 
 #include <gtk/gtk.h>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "ui/widget_kit.h"
 #include "ui/connection.h"
 #include "platform/processes.h"

@@ -2,9 +2,10 @@
 
 #include <array>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "ui/widget_kit.h"
 #include "console/traffic_filter.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ void on_cancel_clicked(GtkButton*, gpointer) {
 }
 
 void build_filter_window() {
-    const TrafficFilter& filter = traffic_filter();
+    const TrafficFilter& filter = program_context().filter;
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     g_filter.window = window;
     gtk_window_set_title(GTK_WINDOW(window), lang_text(kFilterSettingsTitle));
@@ -130,7 +131,7 @@ void filter_button_toggled(bool pressed, const FilterOwner& owner) {
                                   {GTK_STATE_PRELIGHT, GTK_STATE_NORMAL, GTK_STATE_ACTIVE},
                                   nullptr);
         }
-        traffic_filter().enabled = false;
+        program_context().filter.enabled = false;
         view_changed();
         return;
     }
@@ -141,7 +142,7 @@ void filter_button_toggled(bool pressed, const FilterOwner& owner) {
 }
 
 void show_filter_state(GtkWidget* filter_button) {
-    const bool on = traffic_filter().enabled;
+    const bool on = program_context().filter.enabled;
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(filter_button), on);
     if (on)
         show_filter_on(filter_button);
@@ -160,7 +161,7 @@ gboolean apply_filter_settings() {
             choice.slot_mask |= 1u << i;
         choice.slots[slot] = gtk_entry_get_text(GTK_ENTRY(g_filter.entries[slot]));
     }
-    apply_filter_choice(choice);
+    apply_filter_choice(choice, program_context().filter, program_context().settings);
     gtk_widget_destroy(g_filter.window);
     g_filter = FilterWindow{};
     view_changed();
@@ -177,7 +178,7 @@ gboolean cancel_filter_settings() {
     if (GtkWidget* button = g_owner.filter_button)
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(button), FALSE);
     gtk_widget_destroy(window);
-    traffic_filter().enabled = false;
+    program_context().filter.enabled = false;
     return TRUE;
 }
 

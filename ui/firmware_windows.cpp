@@ -2,11 +2,12 @@
 
 #include "ui/console_window.h"
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "ui/status_labels.h"
 #include "app/user_settings.h"
 #include "ui/widget_kit.h"
 #include "ui/connection.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ class WindowFlashHost : public FlashHost {
         set_info_label("");
     }
     void process_events() override { process_pending_events(); }
+    int language() const override { return program_context().language; }
 
     void close_progress() {
         if (progress_.window)
@@ -109,7 +111,7 @@ std::string choose_firmware_file(const std::vector<std::string>& patterns, const
     }
     gtk_file_filter_set_name(filter, filter_name.c_str());
     gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), filter);
-    const std::string& folder = user_settings().last_firmware_folder;
+    const std::string& folder = program_context().settings.last_firmware_folder;
     if (!folder.empty())
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), folder.c_str());
 
@@ -134,10 +136,10 @@ std::string choose_firmware_file(const std::vector<std::string>& patterns, const
         if (!folder && !name.empty())
             folder = g_path_get_dirname(name.c_str());
         if (folder) {
-            user_settings().last_firmware_folder = folder;
+            program_context().settings.last_firmware_folder = folder;
             g_free(folder);
         }
-        save_user_settings();
+        save_user_settings(program_context().settings);
     }
     gtk_widget_destroy(dialog);
     return name;
@@ -181,8 +183,8 @@ void close_side_windows(bool keep_console) {
 
 FlashResult flash_firmware(FlashMode mode, const std::string& automatic_file) {
     WindowFlashHost host;
-    const FlashResult result =
-        flash_firmware(connection().link(), firmware_image(), mode, host, automatic_file);
+    const FlashResult result = flash_firmware(connection().link(), program_context().firmware_image,
+                                              mode, host, automatic_file);
     host.close_progress();
     switch (result) {
         case FlashResult::nothing_done:

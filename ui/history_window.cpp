@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/history_text.h"
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "config/cfg_file.h"
 #include "config/config_history.h"
 #include "platform/files.h"

@@ -2,11 +2,11 @@
 
 #include <gtk/gtk.h>
 
-#include "remote/remote_access.h"
 #include "ui/autoflash_window.h"
 #include "ui/connection.h"
 #include "ui/remote_window.h"
 #include "ui/widget_kit.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ void main_loop_pass() {
         serve_events_for(kPassPauseMs);
         return;
     }
-    if (remote_access_active()) {
+    if (program_context().remote_access_active) {
         run_relay_step();
         return;
     }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ui/key_bindings.h"
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "ui/widget_kit.h"
 #include "ui/window_size.h"
 #include "ui/connection.h"

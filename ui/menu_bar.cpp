@@ -1,6 +1,6 @@
 #include "ui/menu_bar.h"
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "app/language_choice.h"
 #include "app/user_settings.h"
 #include "ui/widget_kit.h"
@@ -11,6 +11,7 @@
 #include "ui/remote_window.h"
 #include "ui/history_window.h"
 #include "app/history_text.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ void on_remote_access(GtkWidget*, gpointer) {
 }
 
 void on_language(GtkWidget*, gpointer code) {
-    switch_language(static_cast<const char*>(code));
+    switch_language(program_context().start, program_context().language,
+                    static_cast<const char*>(code));
 }
 
 GtkWidget* append_item(GtkWidget* menu, const char* text, GCallback handler, gpointer data) {
@@ -75,9 +77,9 @@ GtkWidget* update_preference_label_widget() {
 }
 
 void toggle_update_check_preference() {
-    UserSettings& settings = user_settings();
+    UserSettings& settings = program_context().settings;
     settings.update_check = settings.update_check ? 0 : 1;
-    save_user_settings();
+    save_user_settings(program_context().settings);
     if (g_update_preference_label) {
         gtk_label_set_text(GTK_LABEL(g_update_preference_label),
                            update_preference_label(settings.update_check));
@@ -103,7 +105,7 @@ void build_menu_bar(GtkWidget* box) {
     keep_weakly(g_firmware_item, append_item(tools, lang_text(Text::firmware_update),
                                              G_CALLBACK(on_firmware_update), nullptr));
     GtkWidget* preference =
-        append_item(tools, update_preference_label(user_settings().update_check),
+        append_item(tools, update_preference_label(program_context().settings.update_check),
                     G_CALLBACK(on_update_preference), nullptr);
     g_update_preference_label = gtk_bin_get_child(GTK_BIN(preference));
     append_item(tools, lang_text(Text::load_config_from_file), G_CALLBACK(on_load_config_file),

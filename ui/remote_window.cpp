@@ -4,15 +4,15 @@
 #include <optional>
 #include <string>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "console/traffic_log.h"
 #include "firmware/firmware_image.h"
-#include "remote/remote_access.h"
 #include "remote/remote_session.h"
 #include "ui/connection.h"
 #include "ui/firmware_windows.h"
 #include "ui/main_window.h"
 #include "ui/widget_kit.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ Text login_failure_text(LoginResult result) {
 }
 
 void log_in_now() {
-    RemoteSession& session = remote_session();
+    RemoteSession& session = program_context().remote;
     const char* password =
         g_widgets.password ? gtk_entry_get_text(GTK_ENTRY(g_widgets.password)) : "";
     const std::optional<RemoteServer> server = configured_remote_server();
@@ -105,8 +105,7 @@ void log_in_now() {
         show_no_server();
         return;
     }
-    const LoginResult result =
-        log_in(session, *server, password, [] { process_pending_events(); });
+    const LoginResult result = log_in(session, *server, password, [] { process_pending_events(); });
     // Disconnect pressed or the window closed while the name was looked up: already shown.
     if (result == LoginResult::abandoned)
         return;
@@ -132,7 +131,7 @@ void on_connect_clicked(GtkWidget* toggle, gpointer) {
         return;
     }
     end_remote_session(true);
-    remote_session().parser.reset();
+    program_context().remote.parser.reset();
 }
 
 gboolean on_delete(GtkWidget*, GdkEvent*, gpointer) {
@@ -154,6 +153,7 @@ class WindowRemoteHost : public RemoteHost {
         set_toggle_pressed(true);
         log_in_now();
     }
+    int language() const override { return program_context().language; }
 };
 
 GtkWidget* left_aligned_label() {
@@ -222,21 +222,21 @@ void open_remote_window() {
         return;
     close_side_windows(false);
     link().close();
-    clear_traffic();
-    stop_traffic_log();
+    program_context().traffic.clear();
+    program_context().traffic.stop_file();
     build_window();
     if (!configured_remote_server())
         show_no_server();
     // The server receives every frame of the device, log lines included.
     link().set_return_log_lines(true);
-    set_remote_access_active(true);
+    program_context().remote_access_active = true;
     if (GtkWidget* main = main_window())
         gtk_widget_hide(main);
     gtk_widget_show(g_widgets.window);
 }
 
 void end_remote_session(bool by_user) {
-    finish_session(remote_session(), link(), by_user);
+    finish_session(program_context().remote, link(), by_user);
     show_not_connected();
 }
 
@@ -249,7 +249,7 @@ bool close_remote_window() {
     gtk_widget_destroy(window);
     if (GtkWidget* main = main_window())
         gtk_widget_show(main);
-    set_remote_access_active(false);
+    program_context().remote_access_active = false;
     link().close();
     link().set_return_log_lines(false);
     return true;
@@ -257,7 +257,7 @@ bool close_remote_window() {
 
 void run_relay_step() {
     WindowRemoteHost host;
-    relay_step(remote_session(), link(), firmware_image(), host);
+    relay_step(program_context().remote, link(), program_context().firmware_image, host);
 }
 
 const RemoteWidgets& remote_widgets() {

@@ -4,13 +4,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "app/hidden_switch.h"
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "app/language_choice.h"
 #include "ui/main_loop.h"
 #include "ui/main_window.h"
 #include "ui/menu_bar.h"
+#include "ui/program_context.h"
 #include "app/single_instance.h"
 #include "app/user_settings.h"
 #include "device/hid_port.h"
@@ -21,9 +23,14 @@
 #include "ui/update_window.h"
 
 int run_program(int argc, char** argv) {
+    // Lives as long as the program: the main loop never returns, and the program ends by
+    // exit_program().
+    const auto context = std::make_unique<ProgramContext>();
+    use_program_context(*context);
     // Sockets need no start-up call on POSIX.
-    load_user_settings();
-    choose_language(argc, argv);
+    context->settings = load_user_settings();
+    context->start.program_path = argc > 0 && argv[0] ? argv[0] : "";
+    context->language = choose_language(argc, argv, context->settings);
     // The theme chosen in the menu lives in the user's own resource file.
     gtk_rc_add_default_file(profile_file(".qngrc-2.0").c_str());
     use_themes_beside_program();
@@ -33,7 +40,8 @@ int run_program(int argc, char** argv) {
         wait_for_message_slot_empty(50);
         exit_program(1);
     }
-    set_hidden_switch(has_hidden_switch_argument(argc, argv));
+    context->start.hidden_switch = has_hidden_switch_argument(argc, argv);
+    context->filter = starting_traffic_filter(context->settings);
     const char* update_message = check_for_update();
     if (!start_hidapi()) {
         std::fprintf(stderr, "ERROR: %s\n", "hid_init");

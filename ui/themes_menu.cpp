@@ -2,18 +2,19 @@
 
 #include <vector>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "app/language_choice.h"
 #include "app/themes.h"
 #include "ui/widget_kit.h"
 #include "platform/program_file.h"
+#include "ui/program_context.h"
 
 namespace {
 
 // The file actually running: the first argument lacks its folder when started through PATH.
 std::string running_program_file() {
     const std::string file = own_program_file();
-    return file.empty() ? program_path() : file;
+    return file.empty() ? program_context().start.program_path : file;
 }
 
 }  // namespace
@@ -42,7 +43,7 @@ void apply_theme(GtkMenuItem* item, gpointer) {
     const std::string theme = GTK_IS_LABEL(label) ? gtk_label_get_text(GTK_LABEL(label)) : "";
     // Not written: the new copy starts with the previous look, which is all that can be done.
     write_theme_settings(theme);
-    restart_program(nullptr);
+    restart_program(program_context().start, nullptr);
 }
 
 void use_themes_beside_program() {

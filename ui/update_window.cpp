@@ -5,12 +5,13 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "app/user_settings.h"
 #include "ui/widget_kit.h"
 #include "platform/installer_file.h"
 #include "platform/processes.h"
 #include "update/update_check.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ bool g_running = false;
 const char* check_for_update() {
     // A build without an update server has nobody to ask: that is no fault to report.
     const std::optional<UpdateServer> server = configured_update_server();
-    if (!user_settings().update_check || g_running || !server)
+    if (!program_context().settings.update_check || g_running || !server)
         return nullptr;
     g_running = true;
     const std::string installer = installer_file_path();

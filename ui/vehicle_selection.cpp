@@ -3,8 +3,9 @@
 #include <string>
 #include <utility>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "ui/widget_kit.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -125,9 +126,9 @@ void fill_model_list() {
     // and the model handler must not read a stale map then.
     s.row_map.clear();
     clear_list(s.model_list);
-    const int language = current_language();
+    const int language = program_context().language;
     const char* year_word = lang_text(kYearWordEntry);
-    for (const int row : visible_rows(manufacturer, firmware_number())) {
+    for (const int row : visible_rows(manufacturer, program_context().firmware_number)) {
         if (s.row_map.size() == kModelRowMapRoom)
             break;
         const std::string label =
@@ -157,7 +158,7 @@ void on_model_list_changed() {
 void select_vehicle(int32_t level, int32_t car_number, bool update_entry) {
     VehicleSelection& s = g_selection;
     if (s.page_built) {
-        const VehicleRef found = find_vehicle(level, car_number, firmware_number());
+        const VehicleRef found = find_vehicle(level, car_number, program_context().firmware_number);
         s.update_entry = update_entry;
         const int before = gtk_combo_box_get_active(s.manufacturer_list);
         // A change of manufacturer refills the model list through its handler.

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "ui/accessibility.h"
 
 namespace {

@@ -178,11 +178,11 @@ TEST(CliFormat, IdentifyForPeopleAndForScripts) {
     connected.identity = {718, 0, 22};
     connected.sub_version = SubVersion{1, 4};
     connected.speed_signal = SpeedSignal::absent;
-    EXPECT_EQ(identify_text(connected),
+    EXPECT_EQ(identify_text(connected, kEnglish),
               "device: QN718-0022\ntype: 718\nfirmware: 0022\nsub-version: 1-4\n"
               "compatible: yes\nspeed signal: absent\n");
     EXPECT_EQ(
-        identify_json(connected),
+        identify_json(connected, kEnglish),
         "{\"device\":\"QN718-0022\",\"type\":718,\"firmware\":\"0022\",\"firmware_number\":22,"
         "\"sub_version\":[1,4],\"compatible\":true,\"reason\":null,"
         "\"speed_signal\":\"absent\"}\n");
@@ -191,18 +191,20 @@ TEST(CliFormat, IdentifyForPeopleAndForScripts) {
     Identification old = connected;
     old.identity = {718, 0, 20};
     old.old_firmware_warning = true;
-    EXPECT_NE(identify_json(old).find("\"speed_signal\":\"not_checked\""), std::string::npos);
+    EXPECT_NE(identify_json(old, kEnglish).find("\"speed_signal\":\"not_checked\""),
+              std::string::npos);
     Identification foreign;
     foreign.outcome = IdentifyOutcome::incompatible;
     foreign.identity = {719, 1, 2};
     EXPECT_EQ(
-        identify_json(foreign),
+        identify_json(foreign, kEnglish),
         "{\"device\":\"QN719-0102\",\"type\":719,\"firmware\":\"0102\",\"firmware_number\":258,"
         "\"sub_version\":null,\"compatible\":false,"
         "\"reason\":\"The device is of type 719; this program works with type 718 only.\","
         "\"speed_signal\":null}\n");
-    EXPECT_EQ(identify_text(foreign).find("speed signal"), std::string::npos);
-    EXPECT_NE(identify_text(foreign).find("\ncompatible: no\nreason: The device is of type 719;"),
+    EXPECT_EQ(identify_text(foreign, kEnglish).find("speed signal"), std::string::npos);
+    EXPECT_NE(identify_text(foreign, kEnglish)
+                  .find("\ncompatible: no\nreason: The device is of type 719;"),
               std::string::npos);
 }
 
@@ -238,7 +240,7 @@ TEST(CliFormat, ProgressBarAndMessages) {
 TEST(CliFlashHost, ALogGetsOneLinePerPercentAndATerminalItsBar) {
     Capture log;
     {
-        TerminalFlashHost host("fw.bin", log.file, false, false);
+        TerminalFlashHost host("fw.bin", log.file, false, false, kEnglish);
         EXPECT_EQ(host.choose_file(), "fw.bin");
         EXPECT_EQ(host.choose_file(), "");
         host.set_progress_text("Erasing flash memory...");
@@ -250,7 +252,7 @@ TEST(CliFlashHost, ALogGetsOneLinePerPercentAndATerminalItsBar) {
     EXPECT_EQ(log.text(), "Erasing flash memory...\n0%\n1%\n2%\n");
     Capture terminal;
     {
-        TerminalFlashHost host("fw.bin", terminal.file, true, false);
+        TerminalFlashHost host("fw.bin", terminal.file, true, false, kEnglish);
         host.set_progress_fraction(0.5);
         host.set_progress_text("50%");
         host.set_progress_label("Firmware QN724 bootloader ver 1.2");
@@ -271,7 +273,6 @@ class CliRun : public ::testing::Test {
    protected:
     void SetUp() override {
         sim::reset();
-        set_current_language(kEnglish);
         // The history of every write goes to this test's own folder (LOCALAPPDATA on Windows).
         set_environment("XDG_DATA_HOME", folder_.c_str());
         const char* local = std::getenv("LOCALAPPDATA");

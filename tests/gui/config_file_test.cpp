@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "app/user_settings.h"
 #include "ui/cfg_file_menu.h"
 #include "ui/history_window.h"
@@ -13,6 +13,7 @@
 #include "gui/connection_fixture.h"
 #include "platform/files.h"
 #include "support/test_system.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -27,7 +28,6 @@ class ConfigFileGuiTest : public ConfigPageGuiTest {
         folder_ = make_temp_folder("qn718-cfg-");
         // The settings file goes to the profile folder; keep it out of the real one.
         setenv("USERPROFILE", folder_.c_str(), 1);
-        user_settings().last_config_folder.clear();
     }
     void TearDown() override {
         unsetenv("USERPROFILE");
@@ -105,7 +105,7 @@ TEST_F(ConfigFileGuiTest, MenuCommandsGoThroughTheChooserAndRememberTheFolder) {
     }
     std::string text;
     EXPECT_TRUE(read_whole_file(file, 1 << 20, text));
-    EXPECT_EQ(user_settings().last_config_folder, folder_);
+    EXPECT_EQ(program_context().settings.last_config_folder, folder_);
     {
         ChooserAnswerer cancel({""});
         load_config_file();

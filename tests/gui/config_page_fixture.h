@@ -11,6 +11,7 @@
 #include "ui/vehicle_selection.h"
 #include "ui/connection.h"
 #include "gui/gui_fixture.h"
+#include "ui/program_context.h"
 
 class ConfigPageGuiTest : public GuiTest {
    protected:
@@ -20,7 +21,7 @@ class ConfigPageGuiTest : public GuiTest {
             return;
         connection().link().close();
         ASSERT_EQ(connection().link().open(), OpenResult::link);
-        set_firmware_number(22);
+        program_context().firmware_number = 22;
         build_config_page(connection().link(), connection().identity());
         read_device_into_config_page();
         window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);

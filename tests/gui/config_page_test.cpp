@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "console/traffic_log.h"
 #include "gui/config_page_fixture.h"
 #include "sim/sim_control.h"
 #include "ui/console_window.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ TEST_F(ConfigPageGuiTest, SavePressedDuringAConsoleResponseWaitIsRefused) {
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(console.response), TRUE);
     sim::set_calibration(3, 4);
     sim::clear_received();
-    clear_traffic();
+    program_context().traffic.clear();
     std::vector<bool> sensitive;  // Save, Send, while the console waits
     later(10, [&] {
         sensitive = {static_cast<bool>(gtk_widget_is_sensitive(config_save_button())),
@@ -77,7 +78,8 @@ TEST_F(ConfigPageGuiTest, SavePressedDuringAConsoleResponseWaitIsRefused) {
     });
     gtk_button_clicked(GTK_BUTTON(console.send_button));
     EXPECT_EQ(sensitive, (std::vector<bool>{false, false}));
-    EXPECT_NE(traffic_text().find("01 - "), std::string::npos) << "the console's own reply";
+    EXPECT_NE(program_context().traffic.text().find("01 - "), std::string::npos)
+        << "the console's own reply";
     ASSERT_EQ(sim::received_commands().size(), 1u) << "no frame of a save";
     EXPECT_EQ(sim::received_commands()[0].code, 0x07);
     EXPECT_TRUE(gtk_widget_is_sensitive(config_save_button()));

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-#include "app/hidden_switch.h"
 #include "ui/main_loop.h"
 #include "ui/main_window.h"
 #include "ui/connection.h"
@@ -25,7 +24,6 @@ class ConnectionTest : public GuiTest {
             gtk_widget_show(main_window());
         }
         connection().link().close();
-        set_hidden_switch(false);
         connection().restart();
     }
     void TearDown() override {

@@ -18,6 +18,7 @@
 #include "support/test_system.h"
 #include "ui/console_window.h"
 #include "ui/filter_window.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -57,9 +58,8 @@ class ConsoleWindowTest : public GuiTest {
             return;
         folder_ = make_temp_folder("qn718-console-");
         setenv("USERPROFILE", folder_.c_str(), 1);
-        clear_traffic();
         for (const char* line : {"*CAN a\n", "plain\n", "*IO b\n"})
-            log_traffic(TrafficDirection::received, line);
+            program_context().traffic.log(TrafficDirection::received, line);
         ASSERT_TRUE(handle_main_window_key(GDK_s, GDK_CONTROL_MASK));
         ASSERT_NE(console_widgets(), nullptr);
         c_ = *console_widgets();
@@ -67,8 +67,7 @@ class ConsoleWindowTest : public GuiTest {
     void TearDown() override {
         if (gui_available()) {
             close_console();
-            stop_traffic_log();
-            traffic_filter() = TrafficFilter{};
+            program_context().traffic.stop_file();  // the file lives in the folder
             connection().link().close();
             std::filesystem::remove_all(folder_);
             unsetenv("USERPROFILE");
@@ -88,12 +87,12 @@ TEST_F(ConsoleWindowTest, CtrlSOpensOneConsoleWhoseRowFitsInEveryLanguage) {
     EXPECT_EQ(label_texts(gtk_widget_get_parent(c_.send_button)),
               (std::vector<std::string>{"Command (hex):", "data:", "Send", "Autoscroll", "Response",
                                         "Filter", "Log to file"}));
-    EXPECT_EQ(view_text(), traffic_text());
+    EXPECT_EQ(view_text(), program_context().traffic.text());
     ASSERT_TRUE(handle_main_window_key(GDK_S, GDK_CONTROL_MASK));
     EXPECT_EQ(console_widgets()->window, c_.window) << "presented, not built twice";
 
     for (int language = kLanguageCount - 1; language >= 0; --language) {
-        set_current_language(language);
+        program_context().language = language;
         close_console();
         open_console(connection().link());
         GtkRequisition row;
@@ -126,7 +125,7 @@ TEST_F(ConsoleWindowTest, SendsFromTheFieldsBrowsesAndClears) {
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(c_.data_entry)), "\\x00\\x10");
 
     EXPECT_TRUE(press(c_.window, GDK_F8));
-    EXPECT_EQ(view_text() + traffic_text(), "");
+    EXPECT_EQ(view_text() + program_context().traffic.text(), "");
     EXPECT_FALSE(press(c_.window, GDK_F7));
 }
 
@@ -146,13 +145,13 @@ TEST_F(ConsoleWindowTest, FilterSettingsChooseTheTagsShown) {
     EXPECT_EQ(shown_lines(), "*CAN a;");
     EXPECT_TRUE(drawn_red(c_.filter_button, GTK_RC_BG, GTK_STATE_ACTIVE));
     EXPECT_TRUE(drawn_red(c_.filter_button, GTK_RC_BG, GTK_STATE_PRELIGHT));
-    EXPECT_EQ(user_settings().filter_strings[0], "CAN");
+    EXPECT_EQ(program_context().settings.filter_strings[0], "CAN");
     std::string saved;
     read_whole_file(folder_ + "/" + kUserSettingsFileName, 5000, saved);
     EXPECT_NE(saved.find(std::string("\0CAN\0", 5)), std::string::npos) << "saved";
 
     for (const char* line : {"later\n", "*CAN c\n"})
-        log_traffic(TrafficDirection::received, line);
+        program_context().traffic.log(TrafficDirection::received, line);
     EXPECT_EQ(shown_lines(), "*CAN a;*CAN c;") << "new lines pass the filter too";
     close_console();  // the filter stays on, and the next console shows it on
     open_console(connection().link());
@@ -168,20 +167,20 @@ TEST_F(ConsoleWindowTest, FilterSettingsChooseTheTagsShown) {
     set_filter_button(true);  // cancelled: off, whatever was ticked
     gtk_button_clicked(GTK_BUTTON(find_button(filter_settings_window(), "Cancel")));
     EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(c_.filter_button)));
-    EXPECT_FALSE(traffic_filter().enabled);
+    EXPECT_FALSE(program_context().filter.enabled);
     EXPECT_EQ(shown_lines(), "*CAN a;plain;*IO b;later;*CAN c;");
-    EXPECT_EQ(traffic_filter().slots[0], "CAN") << "the applied choice stays";
+    EXPECT_EQ(program_context().filter.slots[0], "CAN") << "the applied choice stays";
 }
 
 // The file gets the record, not the view: lines the filter hides at the start are in it, the
 // line ends are the same throughout, and a log started again does not repeat what it has.
 TEST_F(ConsoleWindowTest, LogFileTakesEveryRecordedLineOnceWhateverTheViewShows) {
-    traffic_filter().enabled = true;  // only *CAN lines shown from now on
-    traffic_filter().slots[0] = "CAN";
-    traffic_filter().slot_mask = 1;
+    program_context().filter.enabled = true;  // only *CAN lines shown from now on
+    program_context().filter.slots[0] = "CAN";
+    program_context().filter.slot_mask = 1;
     reload_console_view();
-    log_traffic(TrafficDirection::received, "*CAN shown\n");
-    log_traffic(TrafficDirection::received, "hidden\n");
+    program_context().traffic.log(TrafficDirection::received, "*CAN shown\n");
+    program_context().traffic.log(TrafficDirection::received, "hidden\n");
     const std::string shown = view_text();
     ASSERT_EQ(shown_lines(), "*CAN a;*CAN shown;");
     const std::string path = folder_ + "/console.log";
@@ -190,13 +189,13 @@ TEST_F(ConsoleWindowTest, LogFileTakesEveryRecordedLineOnceWhateverTheViewShows)
         gtk_button_clicked(GTK_BUTTON(c_.log_button));
         EXPECT_EQ(chooser.titles(), std::vector<std::string>{"Select log file"});
     }
-    EXPECT_EQ(user_settings().last_log_folder, folder_);
+    EXPECT_EQ(program_context().settings.last_log_folder, folder_);
     EXPECT_EQ(view_text(), shown) << "the view stays as it was";
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(c_.log_button));
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)), "Stop logging");
     EXPECT_TRUE(drawn_red(label, GTK_RC_FG));
     close_console();  // the file goes on without the window
-    log_traffic(TrafficDirection::received, "closed\n");
+    program_context().traffic.log(TrafficDirection::received, "closed\n");
     open_console(connection().link());
     label = gtk_bin_get_child(GTK_BIN(console_widgets()->log_button));
     EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)), "Stop logging");
@@ -205,23 +204,25 @@ TEST_F(ConsoleWindowTest, LogFileTakesEveryRecordedLineOnceWhateverTheViewShows)
     EXPECT_FALSE(drawn_red(label, GTK_RC_FG));
     std::string text;
     read_whole_file(path, 1 << 20, text);
-    EXPECT_EQ(text, traffic_text()) << "every line, the hidden ones too, each ending CR LF";
+    EXPECT_EQ(text, program_context().traffic.text())
+        << "every line, the hidden ones too, each ending CR LF";
     EXPECT_NE(text.find("]> plain\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("]> closed\r\n"), std::string::npos) << text;
 
     // Started again on the same file: what came meanwhile follows, nothing is repeated.
-    log_traffic(TrafficDirection::received, "between\n");
-    const std::string recorded = traffic_text();
+    program_context().traffic.log(TrafficDirection::received, "between\n");
+    const std::string recorded = program_context().traffic.text();
     start_log_file(path);
-    log_traffic(TrafficDirection::received, "again\n");
-    stop_traffic_log();
+    program_context().traffic.log(TrafficDirection::received, "again\n");
+    program_context().traffic.stop_file();
     read_whole_file(path, 1 << 20, text);
-    EXPECT_EQ(text, traffic_text());
-    EXPECT_EQ(recorded, traffic_text().substr(0, recorded.size())) << "the record is kept";
+    EXPECT_EQ(text, program_context().traffic.text());
+    EXPECT_EQ(recorded, program_context().traffic.text().substr(0, recorded.size()))
+        << "the record is kept";
 
     start_log_file(folder_ + "/no/such.log");
     EXPECT_EQ(message_text(), "Can not open file!");
-    EXPECT_FALSE(traffic_log_open());
+    EXPECT_FALSE(program_context().traffic.file_open());
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "ui/firmware_windows.h"
 #include "support/test_system.h"
 #include "unit/firmware_files.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ TEST_F(FirmwareWindowsTest, BootloaderWindowProgramsTheDeviceWhichThenReportsThe
     EXPECT_TRUE(refused) << "the progress window cannot be closed";
     EXPECT_EQ(ok.seen(), std::vector<std::string>{"Successfully programmed device."});
     EXPECT_FALSE(connection().link().is_open());
-    EXPECT_EQ(user_settings().last_firmware_folder, folder_);
+    EXPECT_EQ(program_context().settings.last_firmware_folder, folder_);
 
     EXPECT_TRUE(pass_until_status("QN718-0031"));
 }
@@ -142,7 +143,7 @@ TEST_F(FirmwareWindowsTest, AutoflashKeyChoosesTheFolderAndANewFileIsFlashedOnce
             handle_main_window_key(GDK_f, GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_MOD2_MASK));
     }
     EXPECT_EQ(autoflash_folder(), folder_);
-    EXPECT_EQ(user_settings().last_firmware_folder, folder_);
+    EXPECT_EQ(program_context().settings.last_firmware_folder, folder_);
     EXPECT_TRUE(mode_label_shown());
 
     // The main loop scans the folder: the first scan finds it empty, then a settled file comes.

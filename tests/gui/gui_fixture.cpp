@@ -11,7 +11,10 @@
 
 namespace {
 bool g_have_display = false;
-}
+// The running test's context. It stays until the next test's has taken its place: windows a
+// test leaves open may still reach it while GTK winds them down.
+std::unique_ptr<ProgramContext> g_context;
+}  // namespace
 
 bool gui_available() {
     return g_have_display;
@@ -33,6 +36,9 @@ void GuiTest::SetUp() {
     if (!gui_available())
         GTEST_SKIP() << "no display";
     sim::reset();
+    auto context = std::make_unique<ProgramContext>();
+    use_program_context(*context);
+    g_context = std::move(context);
     create_fonts();
     // File choosers record recent files there and warn when they cannot.
     if (const char* home = std::getenv("HOME"))

@@ -1,5 +1,5 @@
-// Shared help for GUI tests: a display check, a clean simulated device, and ways to play
-// the user while the program's own loops pump events.
+// Shared help for GUI tests: a display check, a clean simulated device, a program context of
+// the test's own, and ways to play the user while the program's own loops pump events.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "ui/program_context.h"
 
 bool gui_available();
 

@@ -6,6 +6,7 @@
 #include "device/identification.h"
 #include "gui/config_page_fixture.h"
 #include "gui/connection_fixture.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ TEST_F(IdentificationTest, SilentSubVersionOnlyWithTheHiddenSwitch) {
     EXPECT_GE(sim::count_commands(0xF4), 2) << "each identity reply tries again";
     EXPECT_STREQ(status_label_text(), "QN718-0022") << "the name stays while greeting";
 
-    set_hidden_switch(true);
+    program_context().start.hidden_switch = true;
     ASSERT_TRUE(pass_until_state(AppState::connected));
     EXPECT_STREQ(version_label_text(), "");
 }

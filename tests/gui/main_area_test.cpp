@@ -8,6 +8,7 @@
 #include "ui/menu_bar.h"
 #include "ui/widget_kit.h"
 #include "ui/window_size.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ TEST_F(MainAreaTest, TheWholePageShowsWithoutScrollingInEveryLanguageAndTheme) {
         gtk_settings_set_string_property(settings, "gtk-theme-name", theme, "test");
         for (int language = 0; language < kLanguageCount; ++language) {
             SCOPED_TRACE(std::string(theme) + ", language " + std::to_string(language));
-            set_current_language(language);
+            program_context().language = language;
             unplug_and_replug();
             ASSERT_TRUE(pass_until_state(AppState::connected));
             GtkAdjustment* down =
@@ -59,7 +60,6 @@ TEST_F(MainAreaTest, TheWholePageShowsWithoutScrollingInEveryLanguageAndTheme) {
         }
     }
     gtk_settings_set_string_property(settings, "gtk-theme-name", "Raleigh", "test");
-    set_current_language(kEnglish);
 }
 
 TEST_F(MainAreaTest, PageAndVersionLabelFitWithoutHorizontalScrolling) {

@@ -2,9 +2,9 @@
 // simulated device: login, the relay in the main loop, the end of a session and reconnection.
 #include <cstdlib>
 
-#include "app/language.h"
+#include "ui/ui_text.h"
 #include "gui/connection_fixture.h"
-#include "remote/remote_access.h"
+#include "ui/program_context.h"
 #include "remote/remote_server.h"
 #include "remote/remote_session.h"
 #include "support/loopback_relay_peer.h"
@@ -19,9 +19,7 @@ class RemoteWindowTest : public ConnectionTest {
         ConnectionTest::SetUp();
         if (IsSkipped())
             return;
-        set_current_language(kEnglish);
         setenv("QN718_REMOTE_SERVER", peer_.address().c_str(), 1);
-        remote_session().reconnect_countdown = kNoReconnect;
     }
     void TearDown() override {
         if (gui_available())
@@ -54,7 +52,7 @@ TEST_F(RemoteWindowTest, ALoginHandsTheDeviceToTheServerUntilTheWindowCloses) {
     open_remote_window();
     ASSERT_NE(w().window, nullptr);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(w().window)), "Remote access");
-    EXPECT_TRUE(remote_access_active());
+    EXPECT_TRUE(program_context().remote_access_active);
     EXPECT_FALSE(gtk_widget_get_visible(main_window()));
     EXPECT_FALSE(connection().link().is_open()) << "the relay starts without the device";
     open_remote_window();  // a second time changes nothing
@@ -80,7 +78,7 @@ TEST_F(RemoteWindowTest, ALoginHandsTheDeviceToTheServerUntilTheWindowCloses) {
     g_signal_emit_by_name(w().window, "delete-event", nullptr, &handled);
     EXPECT_TRUE(handled);
     EXPECT_EQ(w().window, nullptr);
-    EXPECT_FALSE(remote_access_active());
+    EXPECT_FALSE(program_context().remote_access_active);
     EXPECT_EQ(peer_.take(50), "@!");
     EXPECT_TRUE(peer_.closed_by_program(50));
     EXPECT_TRUE(gtk_widget_get_visible(main_window()));
@@ -99,13 +97,13 @@ TEST_F(RemoteWindowTest, FailedLoginsAndLostServersSayWhyAndRetryOnlyWhenAsked) 
     EXPECT_EQ(message_text(), "Login failed.");
     EXPECT_FALSE(pressed());
     EXPECT_EQ(toggle_text(), "Connect");
-    EXPECT_EQ(remote_session().reconnect_countdown, kReconnectSteps);
+    EXPECT_EQ(program_context().remote.reconnect_countdown, kReconnectSteps);
 
     // Unchecked, the countdown runs out without an attempt; checked, the 301st pass tries.
     for (int i = 0; i < 301; ++i)
         main_loop_pass();
     EXPECT_EQ(peer_.logins().size(), 1u);
-    EXPECT_EQ(remote_session().reconnect_countdown, kNoReconnect);
+    EXPECT_EQ(program_context().remote.reconnect_countdown, kNoReconnect);
 
     connect_with("wrong");
     ASSERT_TRUE(peer_.wait_for_logins(2));
@@ -124,7 +122,7 @@ TEST_F(RemoteWindowTest, FailedLoginsAndLostServersSayWhyAndRetryOnlyWhenAsked) 
     clear_message_slot();
     peer_.close_connection();
     main_loop_pass();
-    EXPECT_FALSE(remote_session().connected());
+    EXPECT_FALSE(program_context().remote.connected());
     EXPECT_FALSE(pressed());
     EXPECT_EQ(label(w().connection_label), "");
     EXPECT_FALSE(connection().link().is_open());
@@ -132,12 +130,12 @@ TEST_F(RemoteWindowTest, FailedLoginsAndLostServersSayWhyAndRetryOnlyWhenAsked) 
     for (int i = 0; i < 301 && peer_.logins().size() < 4; ++i)
         main_loop_pass();
     ASSERT_TRUE(peer_.wait_for_logins(4));
-    EXPECT_TRUE(remote_session().connected());
+    EXPECT_TRUE(program_context().remote.connected());
 
     // Disconnect by the user: no reconnection follows.
     gtk_button_clicked(GTK_BUTTON(w().toggle));
-    EXPECT_FALSE(remote_session().connected());
-    EXPECT_EQ(remote_session().reconnect_countdown, kNoReconnect);
+    EXPECT_FALSE(program_context().remote.connected());
+    EXPECT_EQ(program_context().remote.reconnect_countdown, kNoReconnect);
 }
 
 TEST_F(RemoteWindowTest, WithoutAServerTheWindowSaysSoAndNeverTriesOne) {
@@ -163,7 +161,7 @@ TEST_F(RemoteWindowTest, WithoutAServerTheWindowSaysSoAndNeverTriesOne) {
     EXPECT_FALSE(pressed());
     EXPECT_EQ(message_text(), "") << "no name to resolve, so no failure to report";
     EXPECT_EQ(label(w().status_label), none);
-    EXPECT_FALSE(remote_session().connected());
+    EXPECT_FALSE(program_context().remote.connected());
     EXPECT_TRUE(peer_.logins().empty());
 }
 

@@ -13,6 +13,7 @@
 #include "support/test_system.h"
 #include "ui/console_window.h"
 #include "ui/filter_window.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ int toplevel_windows() {
 void open_and_close_side_windows() {
     open_console(connection().link());
     for (int i = 0; i < 20; ++i)
-        log_traffic(TrafficDirection::received, "*CAN speed 12.0 km/h\n");
+        program_context().traffic.log(TrafficDirection::received, "*CAN speed 12.0 km/h\n");
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(console_widgets()->filter_button), TRUE);
     if (GtkWidget* settings = filter_settings_window())
         gtk_button_clicked(GTK_BUTTON(find_button(settings, "Cancel")));
@@ -46,7 +47,6 @@ using SideWindowResourcesTest = GuiTest;
 TEST_F(SideWindowResourcesTest, HundredOpenedAndClosedSideWindowsLeaveNothingBehind) {
     const std::string folder = make_temp_folder("qn718-side-windows-");
     setenv("USERPROFILE", folder.c_str(), 1);
-    clear_traffic();
     // GTK's and Pango's caches fill over the first hundred or so windows, then stay.
     for (int i = 0; i < 100; ++i)
         open_and_close_side_windows();
@@ -69,7 +69,6 @@ TEST_F(SideWindowResourcesTest, HundredOpenedAndClosedSideWindowsLeaveNothingBeh
 #else
     (void)heap;
 #endif
-    clear_traffic();
     std::filesystem::remove_all(folder);
 }
 

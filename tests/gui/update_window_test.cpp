@@ -15,6 +15,7 @@
 #include "support/test_system.h"
 #include "ui/update_window.h"
 #include "update/update_server.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -58,7 +59,6 @@ class UpdateWindowTest : public GuiTest {
             saved_.emplace_back(name, value ? value : "");
             setenv(name, folder_.c_str(), 1);
         }
-        user_settings() = UserSettings{};
     }
     void TearDown() override {
         for (const auto& [name, value] : saved_)
@@ -66,7 +66,6 @@ class UpdateWindowTest : public GuiTest {
         setenv("QN718_UPDATE_SERVER", "127.0.0.1:1", 1);
         if (!std::getenv("QN718_TEST_FOLDER") && !folder_.empty())
             std::filesystem::remove_all(folder_);
-        user_settings() = UserSettings{};
         GuiTest::TearDown();
     }
 
@@ -96,7 +95,7 @@ TEST_F(UpdateWindowTest, SwitchingOnChecksAtOnceAndSaysWhatHappenedSwitchingOffD
         setenv("QN718_UPDATE_SERVER", c.server ? c.server : peer.address().c_str(), 1);
         QuestionAnswerer no(false);
         MessageAnswerer ok;
-        user_settings().update_check = 0;
+        program_context().settings.update_check = 0;
         toggle_update_check_preference();
         run_events_until([&] { return !ok.seen().empty(); });
         EXPECT_EQ(ok.seen(), std::vector<std::string>{c.message});
@@ -127,19 +126,20 @@ TEST_F(UpdateWindowTest, WithoutAServerTheStartIsSilentAndTheMenuSaysHowToNameOn
     if (configured_update_server())
         GTEST_SKIP() << "this build names an update server";
     MessageAnswerer ok;
-    user_settings().update_check = 1;
+    program_context().settings.update_check = 1;
     EXPECT_EQ(check_for_update(), nullptr);
     process_pending_events();
     EXPECT_EQ(message_slot(), nullptr);
 
-    user_settings().update_check = 0;
+    program_context().settings.update_check = 0;
     toggle_update_check_preference();
     run_events_until([&] { return !ok.seen().empty(); });
     EXPECT_EQ(ok.seen(),
               std::vector<std::string>{
                   "No update server is configured.\nSet QN718_UPDATE_SERVER=host[:port], "
                   "or build the program with -DQN718_UPDATE_HOST=host."});
-    EXPECT_EQ(user_settings().update_check, 1) << "the preference is kept for a later server";
+    EXPECT_EQ(program_context().settings.update_check, 1)
+        << "the preference is kept for a later server";
 }
 
 // The whole road of an accepted offer, in the death test's child: the download, the message,

@@ -5,6 +5,7 @@
 
 #include "app/language.h"
 #include "gui/config_page_fixture.h"
+#include "ui/program_context.h"
 
 namespace {
 
@@ -103,15 +104,15 @@ TEST_F(VehicleSelectionTest, FirmwareFiltersTheListsAndTheLookup) {
     EXPECT_TRUE(list_texts(config_model_list()).empty());
     EXPECT_TRUE(model_row_map().empty());
 
-    set_firmware_number(16);  // the list and the lookup themselves: vehicle_lookup_test
+    program_context().firmware_number =
+        16;  // the list and the lookup themselves: vehicle_lookup_test
     select_vehicle(260, 1350, true);
     EXPECT_EQ(page_selection(), "Honda: Civic 10 gen. year 2015-2017 [260]");
 }
 
 TEST_F(VehicleSelectionTest, EachFillUsesTheCurrentLanguage) {
-    set_current_language(kPolish);
+    program_context().language = kPolish;
     select_vehicle(110, 73, true);
-    set_current_language(kEnglish);
     EXPECT_EQ(page_selection(), "Audi: A4 8E rocznik 2004-2008 [110]");
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "app/language.h"
 #include "firmware/flasher.h"
 
 class QuietFlashHost : public FlashHost {
@@ -21,4 +22,5 @@ class QuietFlashHost : public FlashHost {
     void set_progress_label(const std::string&) override {}
     void clear_firmware_labels() override {}
     void process_events() override {}
+    int language() const override { return kEnglish; }
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/language.h"
 #include "remote/remote_session.h"
 
 class RecordingRemoteHost : public RemoteHost {
@@ -23,6 +24,7 @@ class RecordingRemoteHost : public RemoteHost {
     void session_ended() override { ++ended; }
     bool reconnect_wanted() override { return false; }
     void reconnect() override {}
+    int language() const override { return kEnglish; }
 
    private:
     void serve() {

@@ -29,17 +29,19 @@ class ConsoleSendTest : public ::testing::Test {
         sim::reset();
         hid_init();
         link_.set_listeners(
-            {[](std::string_view text) { log_traffic(TrafficDirection::received, text); }, {}});
+            {[this](std::string_view text) { traffic_.log(TrafficDirection::received, text); },
+             {}});
         link_.set_pause([this](int ms) { paused_ms_ += ms; });
         ASSERT_EQ(link_.open(), OpenResult::link);
         paused_ms_ = 0;
-        clear_traffic();
+        traffic_.clear();
         sim::clear_received();
     }
     ConsoleSendResult send(const char* command, const std::string& data, bool response = false) {
-        return console_send(link_, history_, {command, data, response});
+        return console_send(link_, history_, traffic_, {command, data, response});
     }
 
+    TrafficLog traffic_;
     DeviceLink link_;
     CommandHistory history_;
     int paused_ms_ = 0;
@@ -51,7 +53,7 @@ TEST_F(ConsoleSendTest, SendsTheTypedFrameAndRecordsItFirst) {
     ASSERT_EQ(sim::received_commands().size(), 1u);
     EXPECT_EQ(sim::received_commands()[0].code, 0x0A);
     EXPECT_EQ(sim::received_commands()[0].payload, (std::vector<uint8_t>{0x00, 0x10}));
-    EXPECT_EQ(unstamped(traffic_text()), "\n< \\x0a \\x00\\x10\r\n") << "the command as typed";
+    EXPECT_EQ(unstamped(traffic_.text()), "\n< \\x0a \\x00\\x10\r\n") << "the command as typed";
     EXPECT_EQ(history_.entry(0).command, "0a");
     EXPECT_EQ(paused_ms_, 0) << "no wait without Response";
 }
@@ -76,7 +78,7 @@ TEST_F(ConsoleSendTest, RefusedFieldsSendRecordAndStoreNothing) {
         EXPECT_EQ(paused_ms_, 0) << "no wait either";
     }
     EXPECT_EQ(sim::received_commands().size(), 0u);
-    EXPECT_EQ(traffic_text(), "");
+    EXPECT_EQ(traffic_.text(), "");
     EXPECT_EQ(history_.write_index(), 99);
     EXPECT_TRUE(send("0a", std::string(143, 'x')).delivered) << "a full frame goes";
     EXPECT_FALSE(link_.busy()) << "the exchange ended with the send";
@@ -85,17 +87,17 @@ TEST_F(ConsoleSendTest, RefusedFieldsSendRecordAndStoreNothing) {
 TEST_F(ConsoleSendTest, ResponseIsTheFirstReplyWithCodeOne) {
     sim::set_sub_version(0x48, 0x69);
     EXPECT_EQ(send("f4", "", true).response, "01 - 4869 - \"Hi\"\n");
-    EXPECT_EQ(unstamped(traffic_text()), "\n< \\xf4 \r\n> 01 - 4869 - \"Hi\"\r\n");
+    EXPECT_EQ(unstamped(traffic_.text()), "\n< \\xf4 \r\n> 01 - 4869 - \"Hi\"\r\n");
 
-    clear_traffic();  // device log lines come in the middle and are recorded as they come
+    traffic_.clear();  // device log lines come in the middle and are recorded as they come
     EXPECT_EQ(send("30", "\\x02", true).response, "01 - 02 - \"?\"\n");
-    EXPECT_NE(traffic_text().find("]> *IO inputs"), std::string::npos) << traffic_text();
+    EXPECT_NE(traffic_.text().find("]> *IO inputs"), std::string::npos) << traffic_.text();
 
     paused_ms_ = 0;  // the speed query's replies carry other codes: no response at all
-    clear_traffic();
+    traffic_.clear();
     EXPECT_EQ(send("0A", "\\x00", true).response, "");
     EXPECT_EQ(paused_ms_, 40 * 50);
-    EXPECT_EQ(unstamped(traffic_text()), "\n< \\x0A \\x00\r\n");
+    EXPECT_EQ(unstamped(traffic_.text()), "\n< \\x0A \\x00\r\n");
 }
 
 TEST_F(ConsoleSendTest, ADeviceThatAnswersEveryPollEndsTheWaitOnTime) {
@@ -117,29 +119,29 @@ TEST_F(ConsoleSendTest, LogFileAppendsEverythingFromItsStart) {
         (std::filesystem::temp_directory_path() / ("qn718-log-" + std::to_string(getpid())))
             .string();
     std::filesystem::remove(path);
-    clear_traffic();
-    log_traffic(TrafficDirection::received, "before\n");
-    ASSERT_TRUE(start_traffic_log(path));
-    EXPECT_EQ(unstamped(traffic_text()), "> before\r\n") << "the store keeps its lines";
+    traffic_.clear();
+    traffic_.log(TrafficDirection::received, "before\n");
+    ASSERT_TRUE(traffic_.start_file(path));
+    EXPECT_EQ(unstamped(traffic_.text()), "> before\r\n") << "the store keeps its lines";
     send("f4", "");
-    clear_traffic();  // F8: the file keeps everything
-    log_traffic(TrafficDirection::received, "after\n");
+    traffic_.clear();  // F8: the file keeps everything
+    traffic_.log(TrafficDirection::received, "after\n");
     std::string text;
     read_whole_file(path, 1 << 20, text);
     EXPECT_EQ(unstamped(text), "> before\r\n\n< \\xf4 \r\n> after\r\n") << "readable while open";
-    stop_traffic_log();
-    log_traffic(TrafficDirection::received, "meanwhile\n");
-    ASSERT_TRUE(start_traffic_log(path));
-    stop_traffic_log();
+    traffic_.stop_file();
+    traffic_.log(TrafficDirection::received, "meanwhile\n");
+    ASSERT_TRUE(traffic_.start_file(path));
+    traffic_.stop_file();
     read_whole_file(path, 1 << 20, text);
     EXPECT_EQ(unstamped(text), "> before\r\n\n< \\xf4 \r\n> after\r\n> meanwhile\r\n")
         << "appended, each line once";
     std::filesystem::remove(path);
 
-    log_traffic(TrafficDirection::received, "kept\n");
-    EXPECT_FALSE(start_traffic_log(path + "/no/such/folder"));
-    EXPECT_FALSE(traffic_log_open());
-    EXPECT_NE(traffic_text().find("kept"), std::string::npos);
+    traffic_.log(TrafficDirection::received, "kept\n");
+    EXPECT_FALSE(traffic_.start_file(path + "/no/such/folder"));
+    EXPECT_FALSE(traffic_.file_open());
+    EXPECT_NE(traffic_.text().find("kept"), std::string::npos);
 }
 
 }  // namespace

@@ -7,9 +7,8 @@
 
 TEST(DeviceAccessHint, EveryLanguageNamesTheNodeAndEndsWithTheFixingCommand) {
     for (int language = 0; language < kLanguageCount; ++language) {
-        set_current_language(language);
         for (const bool rule : {false, true}) {
-            const DeviceAccessHint hint = device_access_hint({"/dev/hidraw7", rule});
+            const DeviceAccessHint hint = device_access_hint({"/dev/hidraw7", rule}, language);
             const std::string command = rule ? kApplyRuleCommand : kInstallRuleCommand;
             SCOPED_TRACE(hint.details);
             EXPECT_FALSE(hint.status.empty());
@@ -19,5 +18,4 @@ TEST(DeviceAccessHint, EveryLanguageNamesTheNodeAndEndsWithTheFixingCommand) {
                 << "the command stands alone on the last line, to be copied";
         }
     }
-    set_current_language(kEnglish);
 }

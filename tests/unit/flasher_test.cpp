@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/language.h"
 #include "device/device_link.h"
 #include "firmware/bootloader_protocol.h"
 #include "firmware/flasher.h"
@@ -37,6 +38,7 @@ class FakeHost : public FlashHost {
     void set_progress_label(const std::string& text) override { steps += "label " + text + "\n"; }
     void clear_firmware_labels() override { steps += "clear labels\n"; }
     void process_events() override {}
+    int language() const override { return kEnglish; }
     bool saw(const std::string& step) const { return steps.find(step + "\n") != std::string::npos; }
 };
 

@@ -61,6 +61,7 @@ struct Run {
     DeviceLink& link;
     ConfigRecord page;  // what the page shows: the operations' record
     CommandHistory history;
+    TrafficLog traffic;
     FirmwareImage image;
     QuietFlashHost host;
     Outcome outcome;
@@ -210,7 +211,8 @@ inline std::vector<Operation> operations() {
          false,
          [](Run&) {},
          [](Run& run) {
-             run.outcome.console = console_send(run.link, run.history, {"30", "\\x03", true});
+             run.outcome.console =
+                 console_send(run.link, run.history, run.traffic, {"30", "\\x03", true});
              run.outcome.success = !run.outcome.console.response.empty();
          },
          {},

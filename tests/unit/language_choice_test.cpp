@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/hidden_switch.h"
 #include "app/language.h"
 #include "app/language_choice.h"
 #include "app/user_settings.h"
@@ -19,25 +18,21 @@ namespace {
 
 class LanguageChoice : public TestProfile {
    protected:
-    void TearDown() override {
-        set_hidden_switch(false);
-        TestProfile::TearDown();
-    }
-
     // The language chosen for these arguments with this stored language.
     int choose(const char* stored, std::vector<const char*> args) {
-        user_settings().language = stored;
+        settings_.language = stored;
         args.insert(args.begin(), "/opt/qn718/qn718-programmer");
-        return choose_language(static_cast<int>(args.size()), args.data());
+        return choose_language(static_cast<int>(args.size()), args.data(), settings_);
     }
+
+    UserSettings settings_;
 };
 
 TEST_F(LanguageChoice, RequestBeatsStoredLanguageWhichBeatsLocale) {
     // A "--lang" with nothing after it is no request: the stored language stands.
     EXPECT_EQ(choose("pl", {"tarvel", "--lang"}), kPolish);
-    EXPECT_EQ(user_settings().language, "pl");
+    EXPECT_EQ(settings_.language, "pl");
     EXPECT_FALSE(settings_file_exists()) << "only a request is written at once";
-    EXPECT_EQ(program_path(), "/opt/qn718/qn718-programmer");
     EXPECT_EQ(choose("", {"--lang", "cs", "--lang", "sk"}), kCzech);
 
     // Windows takes the locale from the user's account when the program starts, not from LANG.
@@ -46,28 +41,24 @@ TEST_F(LanguageChoice, RequestBeatsStoredLanguageWhichBeatsLocale) {
     EXPECT_EQ(choose("pl", {"--lang", "sk"}), kSlovak);
     EXPECT_EQ(choose("pl", {}), kPolish);
     EXPECT_EQ(choose("", {}), kCzech);
-    EXPECT_EQ(user_settings().language, "cs_CZ");  // kept whole, only matched by its language
-    EXPECT_EQ(lang_text(Text::yes), "ano"s);
+    EXPECT_EQ(settings_.language, "cs_CZ");  // kept whole, only matched by its language
     set_environment("LANG", "pl_PL.UTF-8");
     EXPECT_EQ(choose("", {}), kPolish);
 #endif
 }
 
 TEST_F(LanguageChoice, UnknownOrMissingLanguageGivesEnglish) {
-    set_current_language(kCzech);
     EXPECT_EQ(choose("de", {}), kEnglish);
-    EXPECT_EQ(user_settings().language, "de");
-    set_current_language(kCzech);
+    EXPECT_EQ(settings_.language, "de");
     EXPECT_EQ(choose("", {}), kEnglish);
     // Only the part before "_" is compared: "sk" must not match "skx".
-    set_current_language(kCzech);
     EXPECT_EQ(choose("", {"--lang", "skx_SK"}), kEnglish);
 }
 
 TEST_F(LanguageChoice, RequestRewritesSettingsFileKeepingEverythingElse) {
     const std::string filters = "a1\0"s + std::string(23, '\0') + "b2\0"s;
     write_settings_file("\0pl\0/fw\0/logs\0/cfg\0"s + filters);
-    load_user_settings();
+    settings_ = load_user_settings();
     EXPECT_EQ(choose("pl", {"--lang", "sk"}), kSlovak);
     EXPECT_EQ(read_settings_file(), "\0sk\0/fw\0/logs\0/cfg\0"s + filters);
 }
@@ -99,12 +90,10 @@ TEST_F(LanguageChoice, SwitchingLanguageStartsANewCopyAndEndsEvenWhenItCannotSta
                           << ".tmp\" \"" << record << "\"\n";
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
 #endif
-    const char* args[] = {script.c_str(), "tarvel"};
-    choose_language(2, args);
-    set_hidden_switch(true);
-    set_current_language(kPolish);
-    switch_language("pl");  // the current language: no restart, or the test program would end
-    EXPECT_EXIT(switch_language("en"), ::testing::ExitedWithCode(0), "");
+    const ProgramStart start{script, true};
+    // The current language: no restart, or the test program would end.
+    switch_language(start, kPolish, "pl");
+    EXPECT_EXIT(switch_language(start, kPolish, "en"), ::testing::ExitedWithCode(0), "");
     std::string arguments;
     for (int i = 0; i < 500 && arguments.empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -112,9 +101,8 @@ TEST_F(LanguageChoice, SwitchingLanguageStartsANewCopyAndEndsEvenWhenItCannotSta
     }
     EXPECT_EQ(arguments, "tarvel --lang en");
 
-    const char* missing[] = {"/nonexistent/qn718-programmer"};
-    choose_language(1, missing);
-    EXPECT_EXIT(restart_program(nullptr), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(restart_program({"/nonexistent/qn718-programmer", false}, nullptr),
+                ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

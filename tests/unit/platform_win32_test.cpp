@@ -90,11 +90,12 @@ TEST(Win32Serial, ComNamesAndAPortThatDoesNotExist) {
     EXPECT_EQ(serial_port_index("COM257"), -1);
     EXPECT_EQ(serial_port_index("com3"), -1);
 
+    SerialPorts ports;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(serial_open(199, 115200, "8N1"), 1);
+    EXPECT_EQ(ports.open(199, 115200, "8N1"), 1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "unable to open comport\n");
-    EXPECT_EQ(serial_read(199, nullptr, 0), 0);
-    EXPECT_EQ(serial_write(199, reinterpret_cast<const uint8_t*>("x"), 1), -1);
+    EXPECT_EQ(ports.read(199, nullptr, 0), 0);
+    EXPECT_EQ(ports.write(199, reinterpret_cast<const uint8_t*>("x"), 1), -1);
 }
 
 // Two analyzers registered: one whose driver has made COM200, one without a driver. The

@@ -32,8 +32,6 @@ class RelayTest : public ::testing::Test {
    protected:
     void SetUp() override {
         sim::reset();
-        set_current_language(kEnglish);
-        image_->image_length = 0;
         link_.set_return_log_lines(true);
         ASSERT_EQ(log_in(*session_, {"127.0.0.1", peer_.port()}, "secret"), LoginResult::logged_in);
         ASSERT_TRUE(peer_.wait_for_logins(1));

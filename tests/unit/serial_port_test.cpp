@@ -66,14 +66,14 @@ void add_usb_device(const std::string& root, const std::string& name, const char
 
 class SerialTest : public ::testing::Test {
    protected:
-    void SetUp() override { set_serial_device_folder(devices_); }
+    void SetUp() override { ports_.set_device_folder(devices_); }
     void TearDown() override {
-        set_serial_device_folder("/dev");
         std::filesystem::remove_all(devices_);
         std::filesystem::remove_all(tree_);
     }
     const std::string devices_ = make_temp_folder("qn718-serial-");
     const std::string tree_ = make_temp_folder("qn718-sysfs-");
+    SerialPorts ports_;
 };
 
 TEST(SerialSettings, BuildsTheModeTextOrSaysWhichValueIsWrong) {
@@ -98,9 +98,10 @@ TEST(SerialSettings, BuildsTheModeTextOrSaysWhichValueIsWrong) {
         const bool made = make_serial_settings(c.baud, c.mode, settings, diagnostic);
         EXPECT_EQ(made ? settings.text : diagnostic, c.result) << c.baud << " " << c.mode;
     }
+    SerialPorts ports;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(serial_open(256, 115200, "8N1"), 1);
-    EXPECT_EQ(serial_open(-1, 115200, "8N1"), 1);
+    EXPECT_EQ(ports.open(256, 115200, "8N1"), 1);
+    EXPECT_EQ(ports.open(-1, 115200, "8N1"), 1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "illegal comport number\nillegal comport number\n");
 }
@@ -118,30 +119,31 @@ TEST_F(SerialTest, AnOpenPortReadsAtOnceAndWritesThrough) {
     Pty pty(devices_, "ttyACM0");
     const int index = serial_port_index("ttyACM0");
     testing::internal::CaptureStdout();
-    EXPECT_EQ(serial_open(serial_port_index("ttyACM1"), 115200, "8N1"), 1);
+    EXPECT_EQ(ports_.open(serial_port_index("ttyACM1"), 115200, "8N1"), 1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "unable to open comport\n");
-    ASSERT_EQ(serial_open(index, 115200, "8N1"), 0);
+    ASSERT_EQ(ports_.open(index, 115200, "8N1"), 0);
 
     uint8_t buffer[64];
-    EXPECT_EQ(serial_read(index, buffer, sizeof buffer), 0) << "nothing there: no wait";
+    EXPECT_EQ(ports_.read(index, buffer, sizeof buffer), 0) << "nothing there: no wait";
     pty.write_text(std::string("\x00\x01@\xff", 4));
     usleep(20000);
-    ASSERT_EQ(serial_read(index, buffer, sizeof buffer), 4) << "raw bytes, no line discipline";
+    ASSERT_EQ(ports_.read(index, buffer, sizeof buffer), 4) << "raw bytes, no line discipline";
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 4), std::string("\x00\x01@\xff", 4));
-    EXPECT_EQ(serial_write(index, reinterpret_cast<const uint8_t*>("ok\n"), 3), 3);
-    serial_puts(index, "AT");
+    EXPECT_EQ(ports_.write(index, reinterpret_cast<const uint8_t*>("ok\n"), 3), 3);
+    ports_.puts(index, "AT");
     EXPECT_EQ(pty.read_text(), "ok\nAT");
 
     pty.close_master();
-    EXPECT_EQ(serial_write(index, reinterpret_cast<const uint8_t*>("x"), 1), -1);
-    serial_close(index);
-    EXPECT_EQ(serial_write(index, reinterpret_cast<const uint8_t*>("x"), 1), -1)
+    EXPECT_EQ(ports_.write(index, reinterpret_cast<const uint8_t*>("x"), 1), -1);
+    ports_.close(index);
+    EXPECT_EQ(ports_.write(index, reinterpret_cast<const uint8_t*>("x"), 1), -1)
         << "a closed index names no descriptor any more";
 }
 
 TEST_F(SerialTest, TheAnalyzerSearchTakesTheFirstPortThatOpens) {
     AnalyzerPort analyzer;
     analyzer.set_device_tree_root(tree_);
+    analyzer.set_serial_device_folder(devices_);
     EXPECT_EQ(analyzer.open(), AnalyzerSearch::not_found);
 
     add_usb_device(tree_, "1-1", "12aa", "f1c9", "ttyACM3");  // the QN718 itself
@@ -163,6 +165,8 @@ TEST_F(SerialTest, TheRelayCarriesSerialDataBothWaysUnchanged) {
     LoopbackRelayPeer peer;
     auto session = std::make_unique<RemoteSession>();
     session->analyzer.set_device_tree_root(tree_);
+    session->analyzer.set_serial_device_folder(devices_);
+    const auto image = std::make_unique<FirmwareImage>();
     DeviceLink link;
     RecordingRemoteHost host;
     ASSERT_EQ(log_in(*session, {"127.0.0.1", peer.port()}, "secret"), LoginResult::logged_in);
@@ -170,13 +174,12 @@ TEST_F(SerialTest, TheRelayCarriesSerialDataBothWaysUnchanged) {
     const auto exchange = [&](const std::string& stream) {
         peer.send(stream);
         for (int i = 0; i < 3; ++i)
-            relay_step(*session, link, firmware_image(), host);
+            relay_step(*session, link, *image, host);
         return peer.take(20);
     };
 
     // An analyzer without its driver: the server hears "@$", the user is told what to install.
     add_usb_device(tree_, "1-1", "12aa", "4f58", "");
-    set_current_language(kEnglish);
     EXPECT_EQ(exchange("@#"), "@$");
     EXPECT_EQ(host.messages, std::vector<std::string>{
                                  "Install CAN analyzer driver. You can find it in\n"

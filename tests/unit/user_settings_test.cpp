@@ -68,32 +68,26 @@ TEST(UserSettingsCodec, OverlongDataIsCutWhereTheFileReaderWould) {
 using UserSettingsFile = TestProfile;
 
 TEST_F(UserSettingsFile, MissingOrEmptyFileGivesDefaultsAndSavedValuesSurviveAReload) {
-    user_settings().update_check = 0;
-    user_settings().language = "sk";
-    load_user_settings();
-    EXPECT_EQ(values_of(user_settings()), values_of(UserSettings{}));
+    EXPECT_EQ(values_of(load_user_settings()), values_of(UserSettings{}));
     EXPECT_FALSE(settings_file_exists()) << "loading never creates it";
     write_settings_file("");
-    user_settings().update_check = 0;
-    load_user_settings();
-    EXPECT_EQ(user_settings().update_check, 1);
+    EXPECT_EQ(load_user_settings().update_check, 1);
 
-    user_settings().update_check = 0;
-    user_settings().language = "pl";
-    user_settings().filter_strings[7] = "0a";
-    save_user_settings();
+    UserSettings saved;
+    saved.update_check = 0;
+    saved.language = "pl";
+    saved.filter_strings[7] = "0a";
+    save_user_settings(saved);
     EXPECT_EQ(read_settings_file(),
               "\0pl\0\0\0\0"s + std::string(7, '\0') + "0a\0"s + std::string(17, '\0'));
-    const UserSettings saved = user_settings();
-    user_settings() = UserSettings{};
-    load_user_settings();
-    EXPECT_EQ(values_of(user_settings()), values_of(saved));
+    EXPECT_EQ(values_of(load_user_settings()), values_of(saved));
 }
 
 TEST_F(UserSettingsFile, UnwritableFolderIsIgnored) {
     set_environment("USERPROFILE", (folder_ + "/missing/folder").c_str());
-    user_settings().language = "cs";
-    save_user_settings();
+    UserSettings settings;
+    settings.language = "cs";
+    save_user_settings(settings);
     EXPECT_FALSE(settings_file_exists());
 }
 

@@ -1,5 +1,5 @@
 // A throw-away profile folder for tests that read or write the settings file, with the
-// environment (profile folder, locale) and the program-wide settings restored afterwards.
+// environment (profile folder, locale) restored afterwards.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/language.h"
 #include "app/user_settings.h"
 #include "platform/files.h"
 #include "support/test_system.h"
@@ -28,18 +27,12 @@ class TestProfile : public ::testing::Test {
         ASSERT_FALSE(folder_.empty());
         set_environment("USERPROFILE", folder_.c_str());
         set_environment("HOME", folder_.c_str());
-        reset_settings();
     }
     void TearDown() override {
         for (const auto& [name, value] : saved_env_)
             set_environment(name.c_str(), value ? value->c_str() : nullptr);
         if (!folder_.empty())
             std::filesystem::remove_all(folder_);
-        reset_settings();
-    }
-    static void reset_settings() {
-        user_settings() = UserSettings{};
-        set_current_language(kEnglish);
     }
 
     std::string settings_path() const { return folder_ + "/" + kUserSettingsFileName; }
