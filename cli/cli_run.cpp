@@ -769,7 +769,7 @@ int run_cli(int argc, const char* const* argv, const CliStreams& io) {
     // Remote work leaves this computer's USB alone: the window program that relays may well
     // run here, and several sessions may be served at once.
     if (!a.remote_code.empty())
-        return Session(a, io).run_remote();
+        return Session(a, io, language).run_remote();
 
     std::vector<std::string> names;
     for (const RunningProgram& running : running_programs())

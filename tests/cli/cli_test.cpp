@@ -685,7 +685,7 @@ TEST_F(CliRemote, IdentifyReadWriteAndFlashGiveWhatTheyGiveOverUsb) {
     start();
     sim::set_product(sim::Product::bootloader);
     EXPECT_EQ(run_remote({"-q", "identify"}), kExitRefused);
-    EXPECT_EQ(err_->text(), std::string(cli_text(CliText::bootloader_mode)) + "\n");
+    EXPECT_EQ(err_->text(), std::string(cli_text_in(kEnglish, CliText::bootloader_mode)) + "\n");
     EXPECT_EQ(run_remote({"-q", "flash", image.c_str()}), kExitSuccess) << err_->text();
     EXPECT_TRUE(sweep::new_image_in_flash());
 }

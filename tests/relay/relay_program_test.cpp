@@ -22,7 +22,6 @@ class RelayProgramTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(relay_.started()) << relay_.error();
         sim::reset();
-        set_current_language(kEnglish);
         link_.set_return_log_lines(true);
         code_ = relay_.new_code();
         ASSERT_EQ(log_in(*session_, {"127.0.0.1", relay_.port()}, code_), LoginResult::logged_in);

@@ -42,7 +42,7 @@ std::string describe(const ConnectionEvent& event) {
         }
         case ConnectionEventKind::incompatible:
             return "incompatible(" +
-                   incompatible_firmware_text(lang_text(Text::incompatible_firmware),
+                   incompatible_firmware_text(lang_text_in(kEnglish, Text::incompatible_firmware),
                                               identified.identity, event.sub_version) +
                    ")";
         case ConnectionEventKind::connected:
@@ -60,7 +60,6 @@ class ConnectionMachineTest : public ::testing::Test {
     void SetUp() override {
         sim::reset();
         hid_init();
-        set_current_language(kEnglish);
     }
     void TearDown() override { link.close(); }
 
