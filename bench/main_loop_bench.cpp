@@ -37,7 +37,7 @@ bool prepare_window() {
     sim::set_real_timeouts(true);
     hid_init();
     create_fonts();
-    create_main_window();
+    create_main_window(connection().link());
     build_status_rows();
     gtk_widget_show(main_window());
     ready = true;

@@ -15,7 +15,6 @@
 #include "ui/config_page.h"
 #include "ui/console_window.h"
 #include "ui/device_windows.h"
-#include "ui/main_loop.h"
 #include "ui/main_window.h"
 #include "ui/menu_bar.h"
 #include "ui/widget_kit.h"
@@ -151,7 +150,7 @@ bool Connection::accept_identity(const DeviceIdentity& identity) {
         std::snprintf(text, sizeof text, lang_text(Text::incompatible_firmware), identity.type_code,
                       identity.firmware_high, identity.firmware_low, sub_version_.a,
                       sub_version_.b);
-        show_incompatible_window(text);
+        show_incompatible_window(link_, text);
         return true;
     }
     set_status_label(identity.name().c_str());
@@ -203,7 +202,7 @@ void Connection::step_state() {
                 state_ = AppState::greeting_with_command1;
             } else if (opened == OpenResult::bootloader) {
                 link_.close();
-                show_bootloader_window();
+                show_bootloader_window(link_);
             }
             break;
         }
