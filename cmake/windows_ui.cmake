@@ -37,7 +37,7 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/qn718-programmer.rc PROPERTIES
 # WIN32: a window program, no console window beside it.
 add_executable(qn718-programmer WIN32 ui/main.cpp ${CMAKE_BINARY_DIR}/qn718-programmer.rc)
 # hidapi after the core, whose calls it resolves: a static link is taken in order.
-target_link_libraries(qn718-programmer PRIVATE qn718_ui qn718_core hidapi)
+target_link_libraries(qn718-programmer PRIVATE qn718_ui ${QN718_CORE_LIBRARIES} hidapi)
 add_executable(qn718-programmer-demo WIN32 ui/main.cpp ${CMAKE_BINARY_DIR}/qn718-programmer.rc)
 target_link_libraries(qn718-programmer-demo PRIVATE qn718_ui qn718_sim)
 
