@@ -39,7 +39,7 @@ bool prepare_window() {
     start_hidapi();
     bench_context();
     create_fonts();
-    create_main_window();
+    create_main_window(connection().link());
     build_status_rows();
     gtk_widget_show(main_window());
     ready = true;

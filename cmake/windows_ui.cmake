@@ -15,10 +15,8 @@ list(APPEND CMAKE_FIND_ROOT_PATH ${gtk_prefix})
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(GTK2 REQUIRED IMPORTED_TARGET gtk+-2.0)
 
-file(GLOB QN718_UI_SOURCES CONFIGURE_DEPENDS ui/*.cpp)
-list(REMOVE_ITEM QN718_UI_SOURCES ${CMAKE_SOURCE_DIR}/ui/main.cpp)
-add_library(qn718_ui STATIC ${QN718_UI_SOURCES})
-target_link_libraries(qn718_ui PUBLIC qn718_core PkgConfig::GTK2)
+qn718_folder_library(ui PUBLIC ${QN718_CORE_FOLDERS} EXCLUDE ui/main.cpp)
+target_link_libraries(qn718_ui PUBLIC PkgConfig::GTK2)
 
 # The program's icon (the first icon in the file is every window's icon too) and its version.
 set(icon ${CMAKE_BINARY_DIR}/qn718-programmer.ico)
@@ -39,10 +37,9 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/qn718-programmer.rc PROPERTIES
 # WIN32: a window program, no console window beside it.
 add_executable(qn718-programmer WIN32 ui/main.cpp ${CMAKE_BINARY_DIR}/qn718-programmer.rc)
 # hidapi after the core, whose calls it resolves: a static link is taken in order.
-target_link_libraries(qn718-programmer PRIVATE qn718_ui qn718_core hidapi)
+target_link_libraries(qn718-programmer PRIVATE qn718_ui ${QN718_CORE_LIBRARIES} hidapi)
 add_executable(qn718-programmer-demo WIN32 ui/main.cpp ${CMAKE_BINARY_DIR}/qn718-programmer.rc)
-# The simulator comes after the libraries that call hidapi, so the linker resolves it there.
-target_link_libraries(qn718-programmer-demo PRIVATE qn718_ui qn718_core qn718_sim)
+target_link_libraries(qn718-programmer-demo PRIVATE qn718_ui qn718_sim)
 
 # GTK's DLLs beside the programs, its theme engine and our themes where GTK looks for them.
 set(gtk_runtime_stamp ${CMAKE_BINARY_DIR}/gtk-runtime.stamp)

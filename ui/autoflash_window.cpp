@@ -5,7 +5,7 @@
 #include "ui/ui_text.h"
 #include "ui/status_labels.h"
 #include "app/user_settings.h"
-#include "ui/connection.h"
+#include "device/device_link.h"
 #include "firmware/autoflash.h"
 #include "ui/firmware_windows.h"
 #include "ui/program_context.h"
@@ -48,12 +48,12 @@ bool choose_autoflash_folder() {
     return true;
 }
 
-void run_autoflash_step() {
+void run_autoflash_step(DeviceLink& link) {
     static PlatformFolder folder;
-    if (g_watch.folder.empty() || !connection().link().is_open())
+    if (g_watch.folder.empty() || !link.is_open())
         return;
-    autoflash_step(g_watch, folder, [](const std::string& file) {
-        return flash_firmware(FlashMode::automatic, file);
+    autoflash_step(g_watch, folder, [&link](const std::string& file) {
+        return flash_firmware(link, FlashMode::automatic, file);
     });
 }
 

@@ -7,7 +7,9 @@
 // reads "AUTOFLASH". Returns true (the key was acted on).
 bool choose_autoflash_folder();
 
+class DeviceLink;
+
 // One pass of the watch, while a folder is set and the link holds a device.
-void run_autoflash_step();
+void run_autoflash_step(DeviceLink& link);
 
 const std::string& autoflash_folder();

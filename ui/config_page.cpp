@@ -17,7 +17,7 @@
 #include "device/device_link.h"
 #include "device/status_indicators.h"
 #include "ui/vehicle_selection.h"
-#include "ui/history_window.h"
+#include "ui/history_keeper.h"
 
 namespace {
 

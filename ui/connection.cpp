@@ -13,7 +13,6 @@
 #include "ui/config_page.h"
 #include "ui/console_window.h"
 #include "ui/device_windows.h"
-#include "ui/main_loop.h"
 #include "ui/main_window.h"
 #include "ui/menu_bar.h"
 #include "ui/widget_kit.h"
@@ -147,7 +146,7 @@ void Connection::show(const ConnectionEvent& event) {
             access_problem_.reset();
             passes_to_access_check_ = 0;
             link_.close();
-            show_bootloader_window();
+            show_bootloader_window(link_);
             break;
         case ConnectionEventKind::identified:
             program_context().firmware_number = identified.identity.firmware_number();
@@ -161,9 +160,9 @@ void Connection::show(const ConnectionEvent& event) {
             break;
         case ConnectionEventKind::incompatible:
             show_incompatible_window(
-                incompatible_firmware_text(lang_text(Text::incompatible_firmware),
-                                           identified.identity, event.sub_version)
-                    .c_str());
+                link_, incompatible_firmware_text(lang_text(Text::incompatible_firmware),
+                                                  identified.identity, event.sub_version)
+                           .c_str());
             break;
         case ConnectionEventKind::connected:
             if (identified.old_firmware_warning)

@@ -2,9 +2,9 @@
 
 #include <gtk/gtk.h>
 
+#include "device/device_link.h"
 #include "ui/ui_text.h"
 #include "ui/widget_kit.h"
-#include "ui/connection.h"
 #include "platform/processes.h"
 #include "ui/firmware_windows.h"
 #include "ui/remote_window.h"
@@ -17,31 +17,36 @@ struct WindowButton {
     GCallback handler;
 };
 
-void on_exit_program(GtkWidget*, gpointer) {
-    connection().link().close();
+DeviceLink& link_of(gpointer link) {
+    return *static_cast<DeviceLink*>(link);
+}
+
+void on_exit_program(GtkWidget*, gpointer link) {
+    link_of(link).close();
     exit_program(0);
 }
 
-void on_try_again(GtkWidget*, gpointer) {
+void on_try_again(GtkWidget*, gpointer link) {
     clear_message_slot();
-    connection().link().close();
+    link_of(link).close();
 }
 
-void on_program(GtkWidget*, gpointer) {
+void on_program(GtkWidget*, gpointer link) {
     clear_message_slot();
-    flash_firmware(FlashMode::from_bootloader);
+    flash_firmware(link_of(link), FlashMode::from_bootloader);
 }
 
-void on_change_firmware(GtkWidget*, gpointer) {
+void on_change_firmware(GtkWidget*, gpointer link) {
     clear_message_slot();
-    flash_firmware(FlashMode::from_application);
+    flash_firmware(link_of(link), FlashMode::from_application);
 }
 
-void on_remote_access(GtkWidget*, gpointer) {
-    open_remote_window();
+void on_remote_access(GtkWidget*, gpointer link) {
+    open_remote_window(link_of(link));
 }
 
-void fill_blocking_window(GtkWidget* window, const char* text, const WindowButton (&buttons)[3]) {
+void fill_blocking_window(GtkWidget* window, DeviceLink& link, const char* text,
+                          const WindowButton (&buttons)[3]) {
     GtkWidget* column = gtk_vbox_new(FALSE, 0);
     gtk_widget_show(column);
     gtk_container_add(GTK_CONTAINER(window), column);
@@ -54,7 +59,7 @@ void fill_blocking_window(GtkWidget* window, const char* text, const WindowButto
         add_spacer(row, 10, 15);
         GtkWidget* button = make_button(lang_text(wanted.entry));
         gtk_widget_set_size_request(button, wanted.width, 25);
-        g_signal_connect(button, "clicked", wanted.handler, nullptr);
+        g_signal_connect(button, "clicked", wanted.handler, &link);
         gtk_box_pack_start(GTK_BOX(row), button, FALSE, FALSE, 1);
     }
     gtk_box_pack_start(GTK_BOX(column), row, TRUE, TRUE, 1);
@@ -68,24 +73,24 @@ void run_blocking_window(GtkWidget* window) {
 
 }  // namespace
 
-void show_bootloader_window() {
+void show_bootloader_window(DeviceLink& link) {
     GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
         {Text::program, 180, G_CALLBACK(on_program)},
         {Text::enable_remote_access, 180, G_CALLBACK(on_remote_access)},
         {Text::exit_program, 180, G_CALLBACK(on_exit_program)},
     };
-    fill_blocking_window(window, lang_text(Text::not_programmed), buttons);
+    fill_blocking_window(window, link, lang_text(Text::not_programmed), buttons);
     run_blocking_window(window);
 }
 
-void show_incompatible_window(const char* text) {
+void show_incompatible_window(DeviceLink& link, const char* text) {
     GtkWidget* window = open_message_window();
     const WindowButton buttons[3] = {
         {Text::exit_program, 170, G_CALLBACK(on_exit_program)},
         {Text::change_firmware, 190, G_CALLBACK(on_change_firmware)},
         {Text::try_again, 170, G_CALLBACK(on_try_again)},
     };
-    fill_blocking_window(window, text, buttons);
+    fill_blocking_window(window, link, text, buttons);
     run_blocking_window(window);
 }

@@ -5,8 +5,8 @@
 #include "ui/ui_text.h"
 #include "ui/status_labels.h"
 #include "app/user_settings.h"
+#include "device/device_link.h"
 #include "ui/widget_kit.h"
-#include "ui/connection.h"
 #include "ui/program_context.h"
 
 namespace {
@@ -46,11 +46,12 @@ gboolean refuse_delete(GtkWidget*, GdkEvent*, gpointer) {
 
 class WindowFlashHost : public FlashHost {
    public:
+    explicit WindowFlashHost(DeviceLink& link) : link_(link) {}
     ~WindowFlashHost() override { close_progress(); }
 
     std::string choose_file() override {
         // Windows matches "*.bin" without regard to case; elsewhere ".BIN" files need their own.
-        return choose_firmware_file({"*.bin", "*.BIN"}, lang_text(kSelectFirmwareTitle));
+        return choose_firmware_file(link_, {"*.bin", "*.BIN"}, lang_text(kSelectFirmwareTitle));
     }
     void file_rejected(FileProblem problem, const std::string& path) override {
         if (problem == FileProblem::cannot_open)
@@ -89,6 +90,7 @@ class WindowFlashHost : public FlashHost {
     }
 
    private:
+    DeviceLink& link_;
     ProgressWindow progress_;
 };
 
@@ -99,7 +101,8 @@ void show_and_wait(const char* text) {
 
 }  // namespace
 
-std::string choose_firmware_file(const std::vector<std::string>& patterns, const char* title) {
+std::string choose_firmware_file(DeviceLink& link, const std::vector<std::string>& patterns,
+                                 const char* title) {
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         title, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, lang_text(kOpenButton), GTK_RESPONSE_ACCEPT,
         lang_text(kCancelButton), GTK_RESPONSE_CANCEL, nullptr);
@@ -120,7 +123,7 @@ std::string choose_firmware_file(const std::vector<std::string>& patterns, const
     gtk_widget_show(dialog);
     while (response == GTK_RESPONSE_NONE) {
         process_pending_events();
-        connection().link().drain();
+        link.drain();
         serve_events_for(kChooserPauseMs);
     }
 
@@ -181,10 +184,10 @@ void close_side_windows(bool keep_console) {
         close_console();
 }
 
-FlashResult flash_firmware(FlashMode mode, const std::string& automatic_file) {
-    WindowFlashHost host;
-    const FlashResult result = flash_firmware(connection().link(), program_context().firmware_image,
-                                              mode, host, automatic_file);
+FlashResult flash_firmware(DeviceLink& link, FlashMode mode, const std::string& automatic_file) {
+    WindowFlashHost host(link);
+    const FlashResult result =
+        flash_firmware(link, program_context().firmware_image, mode, host, automatic_file);
     host.close_progress();
     switch (result) {
         case FlashResult::nothing_done:

@@ -8,6 +8,7 @@
 #include "config/config_history.h"
 #include "platform/files.h"
 #include "ui/cfg_file_menu.h"
+#include "ui/history_keeper.h"
 #include "ui/main_window.h"
 #include "ui/widget_kit.h"
 
@@ -21,14 +22,6 @@ struct HistoryWindow {
     std::vector<ConfigHistoryEntry> entries;  // in the list's order
 };
 HistoryWindow g_history;
-
-std::string with_subject(const char* format, const std::string& subject) {
-    std::string text = format;
-    const size_t at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, subject);
-    return text;
-}
 
 // The chosen row; -1 when none is selected.
 int selected_row() {
@@ -165,16 +158,6 @@ void build_window() {
 }
 
 }  // namespace
-
-KeepHeldBlock window_history_keeper(const DeviceIdentity& identity) {
-    return [identity](const ConfigBlock& held) {
-        const std::string folder = history_folder();
-        if (keep_history_entry(folder, describe_held_block(held, identity)))
-            return true;
-        show_message(with_subject(history_text(HistoryText::keep_failed), folder).c_str());
-        return false;
-    };
-}
 
 void open_history_window() {
     close_history_window();

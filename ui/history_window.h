@@ -1,18 +1,10 @@
 // "Configuration history..." in the Tools menu: the blocks devices held before the program
-// overwrote them, newest first, to put back on the page or save as a .cfg file. Also the
-// window's keeper of those blocks, which every "Save" of the page hands the device's block to.
+// overwrote them, newest first, to put back on the page or save as a .cfg file.
 #pragma once
 
 #include <gtk/gtk.h>
 
 #include <string>
-
-#include "config/config_operations.h"
-#include "device/identification.h"
-
-// Keeps the block as an entry for the device of this identity; when that fails, says so in
-// the message window and stops the write.
-KeepHeldBlock window_history_keeper(const DeviceIdentity& identity);
 
 // Opens the window (or raises it when open), with the list read afresh. Entries that cannot
 // be read are named in the message window and left out.

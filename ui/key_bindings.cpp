@@ -3,7 +3,6 @@
 #include <gdk/gdkkeysyms.h>
 #include <gdk/gdktypes.h>
 
-#include "ui/connection.h"
 #include "ui/console_window.h"
 #include "ui/autoflash_window.h"
 
@@ -27,9 +26,9 @@ bool is_autoflash_key(uint32_t keyval, uint32_t state) {
 
 }  // namespace
 
-bool handle_main_window_key(uint32_t keyval, uint32_t modifier_state) {
+bool handle_main_window_key(DeviceLink& link, uint32_t keyval, uint32_t modifier_state) {
     if (is_console_key(keyval, modifier_state))
-        return open_console(connection().link());
+        return open_console(link);
     if (is_autoflash_key(keyval, modifier_state))
         return choose_autoflash_folder();
     return false;

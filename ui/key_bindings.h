@@ -5,5 +5,7 @@
 
 #include <cstdint>
 
-// True when the key was handled.
-bool handle_main_window_key(uint32_t keyval, uint32_t modifier_state);
+class DeviceLink;
+
+// True when the key was handled. The console opens on the link.
+bool handle_main_window_key(DeviceLink& link, uint32_t keyval, uint32_t modifier_state);

@@ -27,7 +27,7 @@ void main_loop_pass() {
     }
     if (connection().step())
         return;
-    run_autoflash_step();
+    run_autoflash_step(connection().link());
     serve_events_for(kPassPauseMs);
 }
 

@@ -6,7 +6,7 @@
 #include "ui/ui_text.h"
 #include "ui/widget_kit.h"
 #include "ui/window_size.h"
-#include "ui/connection.h"
+#include "device/device_link.h"
 #include "platform/processes.h"
 
 namespace {
@@ -23,13 +23,14 @@ struct MainWindow {
 };
 MainWindow g_main;
 
-gboolean on_delete_event(GtkWidget*, GdkEvent*, gpointer) {
-    connection().link().close();
+gboolean on_delete_event(GtkWidget*, GdkEvent*, gpointer link) {
+    static_cast<DeviceLink*>(link)->close();
     exit_program(0);
 }
 
-gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer) {
-    return handle_main_window_key(event->keyval, event->state) ? TRUE : FALSE;
+gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer link) {
+    DeviceLink& device_link = *static_cast<DeviceLink*>(link);
+    return handle_main_window_key(device_link, event->keyval, event->state) ? TRUE : FALSE;
 }
 
 // The main area is what the user sees of the page. The scroll area around it also holds the
@@ -89,14 +90,14 @@ void set_label(GtkWidget* label, const char* text) {
 
 }  // namespace
 
-void create_main_window() {
+void create_main_window(DeviceLink& link) {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     g_main.window = window;
     char title[200];
     g_snprintf(title, sizeof title, lang_text(Text::window_title), "718", 2, 20, 0);
     gtk_window_set_title(GTK_WINDOW(window), title);
-    g_signal_connect(window, "delete-event", G_CALLBACK(on_delete_event), nullptr);
-    g_signal_connect(window, "key_press_event", G_CALLBACK(on_key_press), nullptr);
+    g_signal_connect(window, "delete-event", G_CALLBACK(on_delete_event), &link);
+    g_signal_connect(window, "key_press_event", G_CALLBACK(on_key_press), &link);
     gtk_container_set_border_width(GTK_CONTAINER(window), 4);
 
     g_main.scroll_area = gtk_scrolled_window_new(nullptr, nullptr);

@@ -5,8 +5,11 @@
 
 #include "ui/status_labels.h"
 
+class DeviceLink;
+
 // Window, scroll area and main box; fixed size or maximised by the monitors' work areas.
-void create_main_window();
+// Closing the window closes the link and ends the program; its keys work on the link.
+void create_main_window(DeviceLink& link);
 // A fixed-size window grows to show the whole page without scrolling (the page's height
 // depends on the fonts, the theme and the language), never beyond the smallest work area.
 void fit_main_window_to_page();

@@ -25,8 +25,8 @@ void keep_weakly(GtkWidget*& slot, GtkWidget* widget) {
     g_object_add_weak_pointer(G_OBJECT(widget), reinterpret_cast<gpointer*>(&slot));
 }
 
-void on_firmware_update(GtkWidget*, gpointer) {
-    flash_firmware(FlashMode::from_application);
+void on_firmware_update(GtkWidget*, gpointer link) {
+    flash_firmware(*static_cast<DeviceLink*>(link), FlashMode::from_application);
 }
 
 void on_update_preference(GtkWidget*, gpointer) {
@@ -43,8 +43,8 @@ void on_configuration_history(GtkWidget*, gpointer) {
     open_history_window();
 }
 
-void on_remote_access(GtkWidget*, gpointer) {
-    open_remote_window();
+void on_remote_access(GtkWidget*, gpointer link) {
+    open_remote_window(*static_cast<DeviceLink*>(link));
 }
 
 void on_language(GtkWidget*, gpointer code) {
@@ -96,14 +96,14 @@ void set_device_menu_items_sensitive(bool sensitive) {
     }
 }
 
-void build_menu_bar(GtkWidget* box) {
+void build_menu_bar(GtkWidget* box, DeviceLink& link) {
     GtkWidget* bar = gtk_menu_bar_new();
     gtk_widget_show(bar);
     gtk_box_pack_start(GTK_BOX(box), bar, FALSE, FALSE, 0);
 
     GtkWidget* tools = gtk_menu_new();
     keep_weakly(g_firmware_item, append_item(tools, lang_text(Text::firmware_update),
-                                             G_CALLBACK(on_firmware_update), nullptr));
+                                             G_CALLBACK(on_firmware_update), &link));
     GtkWidget* preference =
         append_item(tools, update_preference_label(program_context().settings.update_check),
                     G_CALLBACK(on_update_preference), nullptr);
@@ -115,7 +115,7 @@ void build_menu_bar(GtkWidget* box) {
     append_item(tools, history_text(HistoryText::menu_item), G_CALLBACK(on_configuration_history),
                 nullptr);
     keep_weakly(g_remote_item, append_item(tools, lang_text(Text::enable_remote_access),
-                                           G_CALLBACK(on_remote_access), nullptr));
+                                           G_CALLBACK(on_remote_access), &link));
     gtk_menu_shell_append(GTK_MENU_SHELL(bar), make_submenu_item(lang_text(Text::tools), tools));
 
     GtkWidget* languages = gtk_menu_new();

@@ -5,7 +5,10 @@
 
 #include <cstdint>
 
-void build_menu_bar(GtkWidget* main_box);
+class DeviceLink;
+
+// "Firmware update" and "Enable remote access" work on the link.
+void build_menu_bar(GtkWidget* main_box, DeviceLink& link);
 // Greys "Firmware update" and "Enable remote access" while an exchange holds the link, and
 // restores them.
 void set_device_menu_items_sensitive(bool sensitive);

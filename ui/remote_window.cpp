@@ -6,9 +6,9 @@
 
 #include "ui/ui_text.h"
 #include "console/traffic_log.h"
+#include "device/device_link.h"
 #include "firmware/firmware_image.h"
 #include "remote/remote_session.h"
-#include "ui/connection.h"
 #include "ui/firmware_windows.h"
 #include "ui/main_window.h"
 #include "ui/widget_kit.h"
@@ -22,11 +22,13 @@ constexpr int kColumnHeight = 160;
 constexpr int kMargin = 10;
 
 RemoteWidgets g_widgets;
+// The link the relay works on: the connection's, handed in when the window opens.
+DeviceLink* g_remote_link = nullptr;
 
 void on_connect_clicked(GtkWidget* toggle, gpointer);
 
 DeviceLink& link() {
-    return connection().link();
+    return *g_remote_link;
 }
 
 // Changes the toggle without running its handler: only the user's press logs in or out.
@@ -216,10 +218,11 @@ void build_window() {
 
 }  // namespace
 
-void open_remote_window() {
+void open_remote_window(DeviceLink& device_link) {
     // The session takes the link over; it waits until an exchange in progress has ended.
-    if (g_widgets.window || link().busy())
+    if (g_widgets.window || device_link.busy())
         return;
+    g_remote_link = &device_link;
     close_side_windows(false);
     link().close();
     program_context().traffic.clear();

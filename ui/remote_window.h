@@ -4,8 +4,11 @@
 
 #include <gtk/gtk.h>
 
-// Opens the window unless it exists: the device side is shut and the main window hidden.
-void open_remote_window();
+class DeviceLink;
+
+// Opens the window on this link unless it exists: the device side is shut and the main window
+// hidden. The relay works on the link until the window closes.
+void open_remote_window(DeviceLink& link);
 // Ends the session, destroys the window and shows the main window again; the main loop then
 // searches for the device. Returns true.
 bool close_remote_window();

@@ -9,6 +9,7 @@
 #include "app/hidden_switch.h"
 #include "ui/ui_text.h"
 #include "app/language_choice.h"
+#include "ui/connection.h"
 #include "ui/main_loop.h"
 #include "ui/main_window.h"
 #include "ui/menu_bar.h"
@@ -48,8 +49,9 @@ int run_program(int argc, char** argv) {
         return 1;
     }
     create_fonts();
-    create_main_window();
-    build_menu_bar(main_box());
+    DeviceLink& link = connection().link();
+    create_main_window(link);
+    build_menu_bar(main_box(), link);
     if (update_message)
         show_message(update_message);
     build_status_rows();

@@ -19,7 +19,7 @@ class ConnectionTest : public GuiTest {
             return;
         hid_init();
         if (!main_window()) {
-            create_main_window();
+            create_main_window(connection().link());
             build_status_rows();
             gtk_widget_show(main_window());
         }

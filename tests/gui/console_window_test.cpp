@@ -60,7 +60,7 @@ class ConsoleWindowTest : public GuiTest {
         setenv("USERPROFILE", folder_.c_str(), 1);
         for (const char* line : {"*CAN a\n", "plain\n", "*IO b\n"})
             program_context().traffic.log(TrafficDirection::received, line);
-        ASSERT_TRUE(handle_main_window_key(GDK_s, GDK_CONTROL_MASK));
+        ASSERT_TRUE(handle_main_window_key(connection().link(), GDK_s, GDK_CONTROL_MASK));
         ASSERT_NE(console_widgets(), nullptr);
         c_ = *console_widgets();
     }
@@ -88,7 +88,7 @@ TEST_F(ConsoleWindowTest, CtrlSOpensOneConsoleWhoseRowFitsInEveryLanguage) {
               (std::vector<std::string>{"Command (hex):", "data:", "Send", "Autoscroll", "Response",
                                         "Filter", "Log to file"}));
     EXPECT_EQ(view_text(), program_context().traffic.text());
-    ASSERT_TRUE(handle_main_window_key(GDK_S, GDK_CONTROL_MASK));
+    ASSERT_TRUE(handle_main_window_key(connection().link(), GDK_S, GDK_CONTROL_MASK));
     EXPECT_EQ(console_widgets()->window, c_.window) << "presented, not built twice";
 
     for (int language = kLanguageCount - 1; language >= 0; --language) {

@@ -107,7 +107,7 @@ TEST_F(FirmwareWindowsTest, EachOutcomeShowsItsText) {
         c.arm();
         ChooserAnswerer chooser(c.answers);
         MessageAnswerer ok;
-        flash_firmware(FlashMode::from_bootloader);
+        flash_firmware(connection().link(), FlashMode::from_bootloader);
         run_events_until([] { return message_slot() == nullptr; });
         EXPECT_EQ(ok.seen(), c.texts);
         EXPECT_EQ(chooser.titles().size(), c.answers.size());
@@ -117,30 +117,33 @@ TEST_F(FirmwareWindowsTest, EachOutcomeShowsItsText) {
     sim::reset();
     ASSERT_EQ(connection().link().open(), OpenResult::link);
     MessageAnswerer ok;
-    EXPECT_EQ(flash_firmware(FlashMode::automatic, missing), FlashResult::file_unreadable);
+    EXPECT_EQ(flash_firmware(connection().link(), FlashMode::automatic, missing),
+              FlashResult::file_unreadable);
     run_events_until([] { return message_slot() == nullptr; });
     EXPECT_EQ(ok.seen(), std::vector<std::string>{"Error opening file " + missing + "!"});
 }
 
 TEST_F(FirmwareWindowsTest, AutoflashKeyChoosesTheFolderAndANewFileIsFlashedOnce) {
-    EXPECT_FALSE(handle_main_window_key(GDK_f, GDK_CONTROL_MASK | GDK_MOD2_MASK))
+    EXPECT_FALSE(
+        handle_main_window_key(connection().link(), GDK_f, GDK_CONTROL_MASK | GDK_MOD2_MASK))
         << "NumLock is no Alt";
-    EXPECT_FALSE(handle_main_window_key(GDK_f, GDK_CONTROL_MASK));
+    EXPECT_FALSE(handle_main_window_key(connection().link(), GDK_f, GDK_CONTROL_MASK));
     auto mode_label_shown = [] {
         const auto texts = label_texts(main_window());
         return std::find(texts.begin(), texts.end(), "AUTOFLASH") != texts.end();
     };
     {
         ChooserAnswerer cancel({""});
-        EXPECT_TRUE(handle_main_window_key(GDK_F, GDK_CONTROL_MASK | GDK_MOD1_MASK));
+        EXPECT_TRUE(
+            handle_main_window_key(connection().link(), GDK_F, GDK_CONTROL_MASK | GDK_MOD1_MASK));
         EXPECT_EQ(cancel.titles(), std::vector<std::string>{"Wybierz katalog"});
         EXPECT_TRUE(autoflash_folder().empty());
         EXPECT_FALSE(mode_label_shown());
     }
     {
         ChooserAnswerer choose({folder_});
-        EXPECT_TRUE(
-            handle_main_window_key(GDK_f, GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_MOD2_MASK));
+        EXPECT_TRUE(handle_main_window_key(connection().link(), GDK_f,
+                                           GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_MOD2_MASK));
     }
     EXPECT_EQ(autoflash_folder(), folder_);
     EXPECT_EQ(program_context().settings.last_firmware_folder, folder_);

@@ -11,13 +11,13 @@ namespace {
 using KeyBindingsWin32Test = ConnectionTest;
 
 TEST_F(KeyBindingsWin32Test, CtrlAltGrFChoosesTheAutoflashFolder) {
-    EXPECT_FALSE(handle_main_window_key(GDK_f, GDK_CONTROL_MASK));
-    EXPECT_FALSE(handle_main_window_key(GDK_g, GDK_MOD2_MASK));
+    EXPECT_FALSE(handle_main_window_key(connection().link(), GDK_f, GDK_CONTROL_MASK));
+    EXPECT_FALSE(handle_main_window_key(connection().link(), GDK_g, GDK_MOD2_MASK));
     for (const uint32_t state :
          {uint32_t{GDK_MOD2_MASK}, uint32_t{GDK_CONTROL_MASK | GDK_MOD2_MASK},
           uint32_t{GDK_CONTROL_MASK | GDK_MOD1_MASK}}) {
         ChooserAnswerer cancel({""});
-        EXPECT_TRUE(handle_main_window_key(GDK_F, state)) << state;
+        EXPECT_TRUE(handle_main_window_key(connection().link(), GDK_F, state)) << state;
         EXPECT_EQ(cancel.titles().size(), 1u) << state;
         EXPECT_TRUE(autoflash_folder().empty());
     }

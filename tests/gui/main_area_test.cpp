@@ -22,8 +22,8 @@ GtkWidget* scroll_area() {
 // page shows whole at first view, with no scroll bar, and the window stays on the screen.
 TEST_F(MainAreaTest, TheWholePageShowsWithoutScrollingInEveryLanguageAndTheme) {
     destroy_main_window();  // the program's own window, with its menu bar
-    create_main_window();
-    build_menu_bar(main_box());
+    create_main_window(connection().link());
+    build_menu_bar(main_box(), connection().link());
     build_status_rows();
     gtk_widget_show(main_window());
     if (gtk_window_get_resizable(GTK_WINDOW(main_window())))

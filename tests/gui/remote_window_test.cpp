@@ -49,13 +49,13 @@ class RemoteWindowTest : public ConnectionTest {
 
 TEST_F(RemoteWindowTest, ALoginHandsTheDeviceToTheServerUntilTheWindowCloses) {
     ASSERT_TRUE(pass_until_state(AppState::connected));
-    open_remote_window();
+    open_remote_window(connection().link());
     ASSERT_NE(w().window, nullptr);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(w().window)), "Remote access");
     EXPECT_TRUE(program_context().remote_access_active);
     EXPECT_FALSE(gtk_widget_get_visible(main_window()));
     EXPECT_FALSE(connection().link().is_open()) << "the relay starts without the device";
-    open_remote_window();  // a second time changes nothing
+    open_remote_window(connection().link());  // a second time changes nothing
 
     connect_with("secret");
     ASSERT_TRUE(peer_.wait_for_logins(1));
@@ -86,7 +86,7 @@ TEST_F(RemoteWindowTest, ALoginHandsTheDeviceToTheServerUntilTheWindowCloses) {
 }
 
 TEST_F(RemoteWindowTest, FailedLoginsAndLostServersSayWhyAndRetryOnlyWhenAsked) {
-    open_remote_window();
+    open_remote_window(connection().link());
     connect_with(std::string(39, 'p').c_str());
     EXPECT_EQ(message_text(), "The password is too long: at most 38 bytes can be sent.");
     EXPECT_FALSE(pressed());
@@ -142,7 +142,7 @@ TEST_F(RemoteWindowTest, WithoutAServerTheWindowSaysSoAndNeverTriesOne) {
     unsetenv("QN718_REMOTE_SERVER");
     if (configured_remote_server())
         GTEST_SKIP() << "this build names a remote-access server";
-    open_remote_window();
+    open_remote_window(connection().link());
     const std::string none = lang_text(Text::no_remote_server);
     EXPECT_EQ(label(w().status_label), none);
     EXPECT_FALSE(gtk_widget_get_sensitive(w().toggle));
