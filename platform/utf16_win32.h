@@ -6,14 +6,14 @@
 
 #include <string>
 
-inline std::wstring to_utf16(const std::string& text) {
-    if (text.empty())
+inline std::wstring to_utf16(const std::string& utf8) {
+    if (utf8.empty())
         return {};
     const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
     if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0],
                             length);
     return wide;
 }
@@ -23,11 +23,11 @@ inline std::string to_utf8(const wchar_t* wide, size_t size) {
         return {};
     const int length =
         WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(size), nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
     if (length > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(size), &text[0], length, nullptr,
+        WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(size), &utf8[0], length, nullptr,
                             nullptr);
-    return text;
+    return utf8;
 }
 
 inline std::string to_utf8(const std::wstring& wide) {

@@ -18,3 +18,10 @@ bool RelayQueue::append(const DeviceReply& reply) {
     size_ += record;
     return true;
 }
+
+std::vector<uint8_t> RelayQueue::take_records() {
+    std::vector<uint8_t> records(bytes_.begin(),
+                                 bytes_.begin() + static_cast<std::ptrdiff_t>(size_));
+    size_ = 0;
+    return records;
+}

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 struct DeviceReply;
 
@@ -17,9 +18,10 @@ class RelayQueue {
     // kept, when the reply is too long for a one-byte count or the queue has no room left:
     // the server then fetches what came first, whole.
     bool append(const DeviceReply& reply);
-    const uint8_t* data() const { return bytes_.data(); }
-    size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
+    bool holds_records() const { return size_ != 0; }
+    size_t byte_count() const { return size_; }
+    // The records in the order they came; the queue is then empty.
+    std::vector<uint8_t> take_records();
     void clear() { size_ = 0; }
 
    private:

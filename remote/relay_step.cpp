@@ -192,10 +192,9 @@ class RelayRun : public RelayEventSink {
         if (link_.kind() != DeviceKind::programmer_link && link_.kind() != DeviceKind::usbic_link)
             return send({'@', '!'});
         collect_until_quiet(false);
-        if (s_.queue.empty())
+        if (!s_.queue.holds_records())
             return send({'@', 'R', 0});
-        std::vector<uint8_t> records(s_.queue.data(), s_.queue.data() + s_.queue.size());
-        s_.queue.clear();
+        const std::vector<uint8_t> records = s_.queue.take_records();
         return send(records.data(), records.size());
     }
 

@@ -1,6 +1,6 @@
 #include "ui/history_keeper.h"
 
-#include "app/history_text.h"
+#include "ui/ui_text.h"
 #include "config/config_history.h"
 #include "ui/widget_kit.h"
 

@@ -318,11 +318,11 @@ TEST(RelayQueue, KeepsWholeRecordsAndDropsWhatDoesNotFit) {
     while (queue.append(reply))
         ++kept;
     EXPECT_EQ(kept, RelayQueue::kCapacity / (3 + 142));
-    EXPECT_EQ(queue.size(), kept * (3 + 142));
+    EXPECT_EQ(queue.byte_count(), kept * (3 + 142));
     reply.reply_length = 257;  // too long for a one-byte count
     queue.clear();
     EXPECT_FALSE(queue.append(reply));
-    EXPECT_TRUE(queue.empty());
+    EXPECT_FALSE(queue.holds_records());
 }
 
 TEST(RemoteLogin, RefusesWhatCannotWorkBeforeSendingAnything) {
