@@ -13,7 +13,7 @@ fi
 relay=$(readlink -f "$1") demo=$2 cli=$(readlink -f "$3") cli_demo=$4
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-server= program=
+server='' program=''
 trap '[ -n "$program" ] && kill "$program" 2>/dev/null; [ -n "$server" ] && kill "$server" 2>/dev/null
       wait 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
@@ -74,9 +74,9 @@ port=$(sed -n 's/.* port \([0-9]*\),.*/\1/p' "$work/relay.log" | head -1)
 
 # The customer's program, pointed at that server; its texts reach the accessibility bus.
 mkdir "$work/home"
-env -u NO_AT_BRIDGE HOME=$work/home USERPROFILE=$work/home GTK_MODULES=gail:atk-bridge \
-  GNOME_ACCESSIBILITY=1 QN718_REMOTE_SERVER=127.0.0.1:$port QN718_SIM_MEMORY_FILE=$work/memory \
-  QN718_SIM_TRACE_FILE=$work/trace "$work/$name" 2>"$work/program.log" &
+env -u NO_AT_BRIDGE HOME="$work/home" USERPROFILE="$work/home" GTK_MODULES=gail:atk-bridge \
+  GNOME_ACCESSIBILITY=1 QN718_REMOTE_SERVER="127.0.0.1:$port" QN718_SIM_MEMORY_FILE="$work/memory" \
+  QN718_SIM_TRACE_FILE="$work/trace" "$work/$name" 2>"$work/program.log" &
 program=$!
 find_window() { window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1); [ -n "$window" ]; }
 wait_for 100 find_window '^Quarnell programmer' || die "no main window"
@@ -169,7 +169,7 @@ HOME=$work/cli-home "$cli" --remote "$code" --relay-socket "$socket" status --wa
 watch=$!
 check_text "Remote access active (M)." 10 "while the device is worked"
 if command -v import >/dev/null; then
-  import -window root "$work/screen.png" && [ -s "$work/screen.png" ] || fail "no screenshot"
+  { import -window root "$work/screen.png" && [ -s "$work/screen.png" ]; } || fail "no screenshot"
 fi
 wait_for 50 grep -q 'Speed (km/h)' "$work/watch.out" || fail "status --watch: $(cat "$work/watch.err")"
 kill -INT "$watch"
