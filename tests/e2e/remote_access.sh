@@ -13,8 +13,9 @@ fi
 relay=$(readlink -f "$1") demo=$2 cli=$(readlink -f "$3") cli_demo=$4
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-server='' program=''
-trap '[ -n "$program" ] && kill "$program" 2>/dev/null; [ -n "$server" ] && kill "$server" 2>/dev/null
+server='' program='' watch=''
+# shellcheck disable=SC2086  # each is a process id or nothing
+trap 'kill $watch $program $server 2>/dev/null
       wait 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -174,6 +175,7 @@ fi
 wait_for 50 grep -q 'Speed (km/h)' "$work/watch.out" || fail "status --watch: $(cat "$work/watch.err")"
 kill -INT "$watch"
 wait "$watch" || fail "status --watch ended with $? on an interrupt: $(cat "$work/watch.err")"
+watch=''
 wait_for 50 session_gone || die "the session outlived the tool: $("$relay" sessions)"
 
 for i in "${!steps[@]}"; do
