@@ -269,6 +269,9 @@ class RelayRun : public RelayEventSink {
         HidPort* port = link_.raw_port();
         switch (sub) {
             case relay::kUploadReset:
+                // Zero, as a loaded file leaves it: a shorter upload's last block is padded
+                // with zeros, not with what a longer one left behind.
+                image_.bytes.fill(0);
                 image_.image_length = 0;
                 return send({'@', 'E', '0'});
             case relay::kBlockingReads:
