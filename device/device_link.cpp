@@ -30,6 +30,16 @@ void DeviceLink::set_transport(std::unique_ptr<LinkTransport> transport) {
 
 // The transport's replies, passed on as the local link passes its frames on; a device that
 // sends nothing but log lines ends the poll after as many as a wait for silence takes.
+// A device log line is the listeners' unless the relay asked for every frame.
+bool DeviceLink::passed_on_as_log_line() {
+    if (reply_.code() != reply::kLogLine || return_log_lines_)
+        return false;
+    const char* text = reinterpret_cast<const char*>(reply_.payload());
+    report_text(
+        std::string_view(text, strnlen(text, static_cast<size_t>(reply_.payload_length()))));
+    return true;
+}
+
 bool DeviceLink::poll_transport() {
     for (int lines = 0; lines < kMaxPollsUntilSilent; ++lines) {
         if (!is_open())
@@ -39,12 +49,8 @@ bool DeviceLink::poll_transport() {
             fail(transport_->failure().c_str());
         if (got != TransportPoll::reply)
             return false;
-        if (reply_.code() == reply::kLogLine && !return_log_lines_) {
-            const char* text = reinterpret_cast<const char*>(reply_.payload());
-            report_text(std::string_view(
-                text, strnlen(text, static_cast<size_t>(reply_.payload_length()))));
+        if (passed_on_as_log_line())
             continue;
-        }
         return true;
     }
     return false;
@@ -277,12 +283,8 @@ bool DeviceLink::receive_frame() {
         reply_.reply_length = frame.length;
         receive_text_.erase(0, frame.consumed);
         pending_ = !receive_text_.empty();
-        if (reply_.code() == reply::kLogLine && !return_log_lines_) {
-            const char* text = reinterpret_cast<const char*>(reply_.payload());
-            report_text(std::string_view(
-                text, strnlen(text, static_cast<size_t>(reply_.payload_length()))));
+        if (passed_on_as_log_line())
             continue;
-        }
         return true;
     }
 }

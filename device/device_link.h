@@ -156,6 +156,7 @@ class DeviceLink {
     void report_text(std::string_view text);
     void set_busy(bool busy);
     bool poll_transport();
+    bool passed_on_as_log_line();
     HidPort take_port();
 
     HidPort port_;

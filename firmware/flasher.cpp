@@ -142,22 +142,12 @@ FlashResult program_bootloader(HidPort& port, const FirmwareImage& image, Device
     if (!send_bootloader_request(port, bootloader_request(bootloader::kQuery)) ||
         !read_bootloader_reply(port, reply, kBootloaderReplyTimeoutMs))
         return FlashResult::write_error;
-    const QueryReply query = decode_query_reply(reply);
-    if (!image_fits(query.start_address, image.image_length))
-        return FlashResult::firmware_too_large;
-    char label[96];
-    std::snprintf(label, sizeof label, "Firmware %s bootloader ver %d.%d",
-                  kFirmwareTag.display_name, static_cast<int>(query.version >> 8 & 0xFFFFFF),
-                  static_cast<int>(query.version & 0xFF));
-    host.set_progress_label(label);
-    if (query.hardware_type != kFirmwareTag.hardware_type)
-        return FlashResult::hardware_incompatible;
-
-    host.clear_firmware_labels();
-    host.set_progress_text(lang_text_in(host.language(), kErasingText));
+    if (const auto refused = accept_bootloader_query(reply, image.image_length, host))
+        return *refused;
     pause_and_serve(link, host, kEventPauseMs);
     if (!erase_application(port, reply) ||
-        !write_image(port, image, query.start_address, link, host) || !finish_and_mark(port, reply))
+        !write_image(port, image, decode_query_reply(reply).start_address, link, host) ||
+        !finish_and_mark(port, reply))
         return FlashResult::write_error;
 
     // The device leaves the bus with the restart; whether the report arrived does not matter.
@@ -169,6 +159,24 @@ FlashResult program_bootloader(HidPort& port, const FirmwareImage& image, Device
 
 int flash_result_code(FlashResult result) {
     return result == FlashResult::file_unusable ? 0 : 1;
+}
+
+std::optional<FlashResult> accept_bootloader_query(const BootloaderReply& reply,
+                                                   int32_t image_length, FlashHost& host) {
+    const QueryReply query = decode_query_reply(reply);
+    if (!image_fits(query.start_address, image_length))
+        return FlashResult::firmware_too_large;
+    char label[96];
+    std::snprintf(label, sizeof label, "Firmware %s bootloader ver %d.%d",
+                  kFirmwareTag.display_name, static_cast<int>(query.version >> 8 & 0xFFFFFF),
+                  static_cast<int>(query.version & 0xFF));
+    host.set_progress_label(label);
+    if (query.hardware_type != kFirmwareTag.hardware_type)
+        return FlashResult::hardware_incompatible;
+
+    host.clear_firmware_labels();
+    host.set_progress_text(lang_text_in(host.language(), kErasingText));
+    return std::nullopt;
 }
 
 FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mode, FlashHost& host,

@@ -2,8 +2,10 @@
 // writes with read-back, the application-valid marker and the restart.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "firmware/bootloader_protocol.h"
 #include "firmware/firmware_image.h"
 
 class DeviceLink;
@@ -55,5 +57,11 @@ class FlashHost {
 // One whole attempt. automatic_file is the file of the automatic mode. The waits go through
 // link.pause(); from the switch on, the link holds no device, and afterwards it is left closed
 // so that the next search finds the device afresh.
+// The bootloader's answer to the first query, held to the image and shown on the progress
+// window: empty when programming may go on, else why it may not. Both the USB flasher and the
+// relayed one go through here.
+std::optional<FlashResult> accept_bootloader_query(const BootloaderReply& reply,
+                                                   int32_t image_length, FlashHost& host);
+
 FlashResult flash_firmware(DeviceLink& link, FirmwareImage& image, FlashMode mode, FlashHost& host,
                            const std::string& automatic_file = {});

@@ -120,22 +120,12 @@ FlashResult program_bootloader(RelayClient& relay, DeviceLink& link, int32_t ima
     if (!relay.blocking_reads() || !bootloader.send(bootloader_request(bootloader::kQuery)) ||
         !bootloader.read(first, kBootloaderReplyTimeoutMs))
         return FlashResult::write_error;
-    const QueryReply query = decode_query_reply(first);
-    if (!image_fits(query.start_address, image_length))
-        return FlashResult::firmware_too_large;
-    char label[96];
-    std::snprintf(label, sizeof label, "Firmware %s bootloader ver %d.%d",
-                  kFirmwareTag.display_name, static_cast<int>(query.version >> 8 & 0xFFFFFF),
-                  static_cast<int>(query.version & 0xFF));
-    host.set_progress_label(label);
-    if (query.hardware_type != kFirmwareTag.hardware_type)
-        return FlashResult::hardware_incompatible;
-
-    host.clear_firmware_labels();
-    host.set_progress_text(lang_text_in(host.language(), Text::erasing_flash));
+    if (const auto refused = accept_bootloader_query(first, image_length, host))
+        return *refused;
     pause_and_serve(link, host, kEventPauseMs);
     if (!erase_application(bootloader, first) ||
-        !write_image(relay, query.start_address, link, host) || !finish_and_mark(bootloader, first))
+        !write_image(relay, decode_query_reply(first).start_address, link, host) ||
+        !finish_and_mark(bootloader, first))
         return FlashResult::write_error;
     // The device leaves the bus with the restart; whether the report arrived does not matter.
     bootloader.send(bootloader_request(bootloader::kRestart));
