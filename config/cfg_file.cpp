@@ -104,11 +104,10 @@ CfgDecoded decode_cfg(std::string_view text, const ConfigRecord& base) {
         return decoded;
     }
     if (level_text) {
-        if (!parse_can_level_text(*level_text, &record.can_level)) {
-            decoded.problem = CfgProblem::bad_level;
-            return decoded;
-        }
         decoded.level_given = true;
+        decoded.level_text = *level_text;
+        if (!parse_can_level_text(*level_text, &record.can_level))
+            decoded.problem = CfgProblem::bad_level;
     }
     return decoded;
 }

@@ -30,13 +30,18 @@ std::vector<ConfigLine> split_config_lines(std::string_view data);
 std::string encode_cfg(const ConfigRecord& record);
 
 enum class CfgProblem {
-    no_configuration_lines,  // not one line has a key of ours
-    bad_level,               // the level the file ends with is one the device must not get
+    no_configuration_lines,  // not one line has a key of ours: nothing of the file is used
+    // The level the file ends with is one the device must not get. A tool that writes the file
+    // straight to the device refuses it; the page shows the text as written and its Save
+    // refuses it then, as it refuses such a level typed by hand. record.can_level keeps the
+    // base's level.
+    bad_level,
 };
 
 struct CfgDecoded {
-    std::optional<CfgProblem> problem;  // set: nothing of the file is to be used
-    ConfigRecord record;                // the base with what the file gives
+    std::optional<CfgProblem> problem;
+    ConfigRecord record;     // the base with what the file gives
+    std::string level_text;  // the last canlevel line's value, as written
     // What the file gave: the page takes these values as its new reference values. A choice
     // outside its list counts as not given.
     bool level_given = false;

@@ -9,6 +9,7 @@
 #include "ui/ui_text.h"
 #include "ui/accessibility.h"
 #include "ui/widget_kit.h"
+#include "app/number_text.h"
 #include "config/cfg_file.h"
 #include "config/config_messages.h"
 #include "config/config_operations.h"
@@ -391,14 +392,14 @@ Text load_cfg_into_config_page(std::string_view text) {
     // A file without one line of ours changes nothing.
     if (decoded.problem == CfgProblem::no_configuration_lines)
         return Text::config_loaded;
-    if (decoded.problem == CfgProblem::bad_level)
-        return Text::bad_can_level;
     const ConfigRecord& record = decoded.record;
     // What the file gives becomes the reference, so it is not drawn as changed; the entry's
-    // handler moves the selection to the file's level first.
+    // handler moves the selection to the file's level first. The entry shows the level as the
+    // file writes it, as if typed: a level the device must not get is refused by Save, like a
+    // typed one.
     if (decoded.level_given) {
-        set_level_text(std::to_string(record.can_level));
-        g_page.reference.level = record.can_level;
+        set_level_text(decoded.level_text);
+        g_page.reference.level = leading_int(decoded.level_text);
         unmark_level_entry();
     }
     // The car number is looked up under the level the file has just put in place, so rows

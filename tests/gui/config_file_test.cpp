@@ -77,22 +77,24 @@ TEST_F(ConfigFileGuiTest, FileErrorsAreReportedWithTheNameAndWithoutAPageTheComm
     load_config_file_from(folder_ + "/empty.cfg");
     process_pending_events();
     EXPECT_EQ(message_slot(), nullptr);
-    // A level the device must not get is refused at once, whole file and all, as Save and
-    // the tool refuse it; the entry never shows a text other than the level it stands for.
-    const std::string selection = page_selection();
+    // A level the device must not get is shown as the file writes it, as if typed, and Save
+    // refuses it before anything goes out.
     write_whole_file(folder_ + "/spaced.cfg", "canlevel= 3\r\ncarnumber=1350\r\nvon_speed=4\r\n");
     load_config_file_from(folder_ + "/spaced.cfg");
-    EXPECT_EQ(message_number(3), lang_text(Text::bad_can_level));
-    EXPECT_EQ(page_selection(), selection);
-    EXPECT_EQ(page_marks(), "");
+    EXPECT_EQ(message_number(3), lang_text(Text::config_loaded));
+    EXPECT_EQ(gtk_entry_get_text(GTK_ENTRY(config_level_entry())), std::string(" 3"));
+    sim::clear_received();
+    gtk_button_clicked(GTK_BUTTON(config_save_button()));
+    EXPECT_EQ(message_number(4), lang_text(Text::bad_can_level));
+    EXPECT_TRUE(sim::received_commands().empty());
 
     gtk_container_remove(GTK_CONTAINER(window_), config_page_root());
     destroy_config_page();
     ChooserAnswerer chooser({});
     save_config_file();
-    EXPECT_EQ(message_number(4), lang_text(Text::no_usb_device));
-    load_config_file();
     EXPECT_EQ(message_number(5), lang_text(Text::no_usb_device));
+    load_config_file();
+    EXPECT_EQ(message_number(6), lang_text(Text::no_usb_device));
     EXPECT_TRUE(chooser.titles().empty());
 }
 
