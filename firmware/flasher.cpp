@@ -103,11 +103,7 @@ bool write_image(HidPort& port, const FirmwareImage& image, uint32_t start_addre
         const int permille = static_cast<int>(int64_t{offset} * 1000 / image.image_length);
         if (permille != shown) {
             shown = permille;
-            host.set_progress_fraction(permille / 1000.0);
-            char text[16];
-            std::snprintf(text, sizeof text, "%d%%", permille / 10);
-            host.set_progress_text(text);
-            host.process_events();
+            show_flash_progress(host, permille);
         }
         if (!write_flash_block(port, image, offset, start_address))
             return false;
@@ -159,6 +155,14 @@ FlashResult program_bootloader(HidPort& port, const FirmwareImage& image, Device
 
 int flash_result_code(FlashResult result) {
     return result == FlashResult::file_unusable ? 0 : 1;
+}
+
+void show_flash_progress(FlashHost& host, int permille) {
+    host.set_progress_fraction(permille / 1000.0);
+    char text[16];
+    std::snprintf(text, sizeof text, "%d%%", permille / 10);
+    host.set_progress_text(text);
+    host.process_events();
 }
 
 std::optional<FlashResult> accept_bootloader_query(const BootloaderReply& reply,

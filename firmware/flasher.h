@@ -57,6 +57,10 @@ class FlashHost {
 // One whole attempt. automatic_file is the file of the automatic mode. The waits go through
 // link.pause(); from the switch on, the link holds no device, and afterwards it is left closed
 // so that the next search finds the device afresh.
+// Shows programming progress in tenths of a percent: the bar, the percentage, and the window
+// served once.
+void show_flash_progress(FlashHost& host, int permille);
+
 // The bootloader's answer to the first query, held to the image and shown on the progress
 // window: empty when programming may go on, else why it may not. Both the USB flasher and the
 // relayed one go through here.

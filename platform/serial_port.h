@@ -38,7 +38,10 @@ int serial_port_index(const std::string& name);
 class SerialPorts {
    public:
     SerialPorts();
-    ~SerialPorts();
+    ~SerialPorts() {
+        for (int index = 0; index < kSerialPortCount; ++index)
+            close(index);
+    }
     SerialPorts(const SerialPorts&) = delete;
     SerialPorts& operator=(const SerialPorts&) = delete;
 
@@ -69,7 +72,10 @@ class SerialPorts {
    private:
     // The system's handle of each index while it is open (a descriptor, or a HANDLE's value).
     static constexpr intptr_t kNoPort = -1;
-    intptr_t handle(int index) const;
+    intptr_t handle(int index) const {
+        return index >= 0 && index < kSerialPortCount ? handles_[static_cast<size_t>(index)]
+                                                      : kNoPort;
+    }
 
     std::string device_folder_;
     std::array<intptr_t, kSerialPortCount> handles_;

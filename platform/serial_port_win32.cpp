@@ -43,15 +43,6 @@ SerialPorts::SerialPorts() : device_folder_("\\\\.\\") {
     handles_.fill(kNoPort);
 }
 
-SerialPorts::~SerialPorts() {
-    for (int index = 0; index < kSerialPortCount; ++index)
-        close(index);
-}
-
-intptr_t SerialPorts::handle(int index) const {
-    return index >= 0 && index < kSerialPortCount ? handles_[static_cast<size_t>(index)] : kNoPort;
-}
-
 int SerialPorts::open(int index, int baud, const char* mode) {
     SerialSettings settings;
     if (!accept_serial_open_request(index, baud, mode, settings))

@@ -99,11 +99,7 @@ bool write_image(RelayClient& relay, uint32_t start_address, DeviceLink& link, F
         if (permille == shown || permille >= 1000)
             return;
         shown = permille;
-        host.set_progress_fraction(permille / 1000.0);
-        char text[16];
-        std::snprintf(text, sizeof text, "%d%%", permille / 10);
-        host.set_progress_text(text);
-        host.process_events();
+        show_flash_progress(host, permille);
     });
     if (!finished)
         return false;
