@@ -14,18 +14,6 @@ namespace {
 constexpr Text kSwitchingText = Text::switching_to_flash_mode;
 constexpr Text kErasingText = Text::erasing_flash;
 
-constexpr int kEventPauseMs = 10;
-constexpr int kFinalPauseMs = 20;
-// The application needs a moment to leave the bus before the bootloader can be looked for.
-constexpr int kReenumerationPauseMs = 500;
-constexpr int kBootloaderSearchTries = 24;
-constexpr int kBootloaderRetryPauseMs = 200;
-
-void pause_and_serve(DeviceLink& link, FlashHost& host, int milliseconds) {
-    link.pause(milliseconds);
-    host.process_events();
-}
-
 enum class FileOutcome { loaded, give_up, corrupted, retry_later, unreadable };
 
 // Chooses (or takes) the file and loads it until one passes the size check; then the tag and
@@ -155,6 +143,11 @@ FlashResult program_bootloader(HidPort& port, const FirmwareImage& image, Device
 
 int flash_result_code(FlashResult result) {
     return result == FlashResult::file_unusable ? 0 : 1;
+}
+
+void pause_and_serve(DeviceLink& link, FlashHost& host, int milliseconds) {
+    link.pause(milliseconds);
+    host.process_events();
 }
 
 void show_flash_progress(FlashHost& host, int permille) {

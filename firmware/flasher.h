@@ -57,6 +57,17 @@ class FlashHost {
 // One whole attempt. automatic_file is the file of the automatic mode. The waits go through
 // link.pause(); from the switch on, the link holds no device, and afterwards it is left closed
 // so that the next search finds the device afresh.
+// The pauses of a flash, the same over USB and through the relay.
+constexpr int kEventPauseMs = 10;
+constexpr int kFinalPauseMs = 20;
+// The application needs a moment to leave the bus before the bootloader can be looked for.
+constexpr int kReenumerationPauseMs = 500;
+constexpr int kBootloaderSearchTries = 24;
+constexpr int kBootloaderRetryPauseMs = 200;
+
+// Pauses through the link, then lets the host serve its window.
+void pause_and_serve(DeviceLink& link, FlashHost& host, int milliseconds);
+
 // Shows programming progress in tenths of a percent: the bar, the percentage, and the window
 // served once.
 void show_flash_progress(FlashHost& host, int permille);

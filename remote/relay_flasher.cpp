@@ -11,12 +11,6 @@
 
 namespace {
 
-constexpr int kEventPauseMs = 10;
-constexpr int kFinalPauseMs = 20;
-constexpr int kReenumerationPauseMs = 500;
-constexpr int kBootloaderSearchTries = 24;
-constexpr int kBootloaderRetryPauseMs = 200;
-
 class RemoteBootloader {
    public:
     explicit RemoteBootloader(RelayClient& relay) : relay_(relay) {}
@@ -52,11 +46,6 @@ class RemoteBootloader {
    private:
     RelayClient& relay_;
 };
-
-void pause_and_serve(DeviceLink& link, FlashHost& host, int milliseconds) {
-    link.pause(milliseconds);
-    host.process_events();
-}
 
 bool wait_for_bootloader(DeviceLink& link) {
     link.pause(kReenumerationPauseMs);
